@@ -1,0 +1,67 @@
+// The settings of one run, read once from varnex.ini beside the executable.
+//
+// Every directory setting is resolved against the program directory and ends in exactly one
+// separator, or is empty (the current directory). A missing file, section or key gives the
+// key's default. Texts that are compared with or copied into message text (the keywords,
+// BankBIC) are brought into CP852, the records' code page, by ToRecordCodePage once the code
+// page tables are open.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace varnex {
+
+class CodePages;
+class FileSystem;
+
+struct Settings {
+  std::string iniPath;
+
+  // [General]
+  std::string inputPath;
+  std::string outputPath;
+  std::string outputPathHua;
+  std::string outputPathInt;
+  std::string backupPath;
+  std::string logPath;
+  std::string tmpPath;  // read and resolved; nothing uses it
+  // [INT2HUA]; a switch acts only when its value is exactly 1.
+  std::int32_t convertIntToHua = 0;
+  std::int32_t autofillChargesAccount = 0;
+  // [General]
+  std::string bankBic;
+  std::string sepaCountries;
+  // [PrioUrgent]
+  std::string urgentSrcField;
+  std::string urgentSrcKeyword;
+  std::string urgentTrgtField;
+  std::string urgentTrgtKeyword;
+  // A present but empty TrgtExtension stays empty; only a missing key means CCU.
+  std::string urgentTrgtExtension = "CCU";
+  // [PrioNormal]
+  std::string normalTrgtField;
+  std::string normalTrgtKeyword;
+  // [ExchRate]
+  std::string xchgSrcField;
+  std::string xchgSrcKeyword;
+  std::string xchgTrgtKeyword;
+
+  // Reads the settings from `text`, the content of the file `iniPath` (empty when the file
+  // is missing). Directory values are resolved against `programDir`.
+  void Load(const std::string& iniPathValue, const std::string& text,
+            const std::string& programDir);
+
+  // Converts the texts that meet message text from the file's encoding (UTF-8, or CP1250
+  // when the file is not valid UTF-8) into CP852.
+  void ToRecordCodePage(const CodePages& codePages);
+
+ private:
+  bool utf8_ = true;
+};
+
+// Returns `path` made absolute against `programDir` and lexically normalised ("." and ".."
+// folded, no links resolved); an empty path stays empty. `programDir` is absolute.
+std::string ResolvePath(const std::string& path, const std::string& programDir);
+
+}  // namespace varnex

@@ -1,0 +1,68 @@
+// Converters: from parsed HUA and INT messages to payment records.
+//
+// A conversion pass creates one converter for the input file's kind, gives it the file header
+// once and then each message in turn, and after each message asks it to fill a PaymentRecord
+// and whether the message is a SEPA credit transfer. Converters never read files and never
+// log. The header and message handed in are referenced, not copied: they belong to the MtFile,
+// which outlives the pass.
+//
+// Settings texts that meet message text (keywords, BankBIC) are expected in CP852
+// (Settings::ToRecordCodePage).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "convert/payment_records.h"
+#include "mt/mt_message.h"
+
+namespace varnex {
+
+class Clock;
+struct Settings;
+
+class Converter {
+ public:
+  Converter(const Settings& settings, Clock& clock) : settings_(settings), clock_(clock) {}
+  virtual ~Converter() = default;
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Makes `header` (and its raw text) the file header for the records filled later.
+  void SetFileHeader(std::string_view text, const MtMessage& header);
+  // Makes `message` the current message.
+  void SetMessage(std::string_view text, const MtMessage& message);
+
+  // Fills `out` from scratch from the file header: MsgId, CreDtTm, BankBic, initiating
+  // party. NbOfTxs and CtrlSum stay 0. Consumes one value of `sequence`.
+  virtual void FillGroupHeader(GroupHeaderRecord& out, std::int32_t& sequence);
+  // Fills `out` from scratch from the current message. Consumes one value of `sequence`.
+  virtual void FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord& header,
+                                 std::int32_t& sequence) = 0;
+  // True when the current message is a SEPA credit transfer.
+  virtual bool IsSepa() const = 0;
+  // True when the urgency rule matches the current message: the IsUrgent that
+  // FillPaymentRecord gives it.
+  virtual bool IsUrgentMessage() const = 0;
+
+  // "B" + local time "%Y%m%d%H%M%S" + milliseconds "%3.3u" + sequence "%6.6ld"; advances
+  // `sequence` by one.
+  std::string GenerateId(std::int32_t& sequence);
+
+ protected:
+  const Settings& settings_;
+  Clock& clock_;
+  std::string_view headerText_;
+  std::string_view messageText_;
+  const MtMessage* header_ = nullptr;
+  const MtMessage* message_ = nullptr;
+};
+
+// The converter for a file by the last three characters of its path ("INT" first, then
+// "HUA", without regard to case); null for any other path.
+std::unique_ptr<Converter> MakeConverter(std::string_view path, const Settings& settings,
+                                         Clock& clock);
+
+}  // namespace varnex

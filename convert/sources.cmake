@@ -1,0 +1,3 @@
+set(CONVERT_SOURCES
+  convert/account_utils.cc)
+set(CONVERT_TESTS)

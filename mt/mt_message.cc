@@ -1,0 +1,102 @@
+#include "mt/mt_message.h"
+
+namespace varnex {
+
+MtMessage::MtMessage(const MtMessage& other) { *this = other; }
+
+MtMessage& MtMessage::operator=(const MtMessage& other) {
+  if (this == &other) {
+    return *this;
+  }
+  Clear();
+  for (std::size_t i = 0; i < other.size(); ++i) {
+    MtFieldView view = other.field(i);
+    MtField copy;
+    copy.tag = std::string(view.tag);
+    copy.lineCount = view.lineCount();
+    for (std::string_view line : view.lines) {
+      copy.lines.emplace_back(line);
+    }
+    Store(copy);
+  }
+  return *this;
+}
+
+void MtMessage::Clear() {
+  slots_.clear();
+  lines_.clear();
+  owned_.clear();
+}
+
+MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) {
+  for (Slot& slot : slots_) {
+    if (slot.tag == tag) {
+      return &slot;
+    }
+  }
+  return nullptr;
+}
+
+const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) const {
+  for (const Slot& slot : slots_) {
+    if (slot.tag == tag) {
+      return &slot;
+    }
+  }
+  return nullptr;
+}
+
+void MtMessage::Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t count) {
+  if (Slot* slot = FindSlot(tag)) {
+    slot->firstLine = firstLine;
+    slot->lineCount = count;
+    return;
+  }
+  slots_.push_back(Slot{tag, firstLine, count});
+}
+
+void MtMessage::Store(const MtField& field) {
+  auto keep = [this](std::string_view text) {
+    owned_.push_back(std::make_unique<std::string>(text));
+    return std::string_view(*owned_.back());
+  };
+  std::string_view tag = keep(field.tag);
+  auto first = static_cast<std::uint32_t>(lines_.size());
+  for (const std::string& line : field.lines) {
+    lines_.push_back(keep(line));
+  }
+  Put(tag, first, static_cast<std::uint32_t>(field.lines.size()));
+}
+
+void MtMessage::StoreUnowned(std::string_view tag, std::span<const std::string_view> lines) {
+  auto first = static_cast<std::uint32_t>(lines_.size());
+  lines_.insert(lines_.end(), lines.begin(), lines.end());
+  Put(tag, first, static_cast<std::uint32_t>(lines.size()));
+}
+
+bool MtMessage::Lookup(std::string_view tag, MtField* out) const {
+  std::optional<MtFieldView> view = Find(tag);
+  if (!view) {
+    return false;
+  }
+  out->tag = std::string(view->tag);
+  out->lineCount = view->lineCount();
+  out->lines.assign(view->lines.begin(), view->lines.end());
+  return true;
+}
+
+std::optional<MtFieldView> MtMessage::Find(std::string_view tag) const {
+  const Slot* slot = FindSlot(tag);
+  if (slot == nullptr) {
+    return std::nullopt;
+  }
+  return field(static_cast<std::size_t>(slot - slots_.data()));
+}
+
+MtFieldView MtMessage::field(std::size_t i) const {
+  const Slot& slot = slots_[i];
+  return MtFieldView{slot.tag, std::span<const std::string_view>(lines_.data() + slot.firstLine,
+                                                                 slot.lineCount)};
+}
+
+}  // namespace varnex

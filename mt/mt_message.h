@@ -1,0 +1,77 @@
+// The in-memory model of a parsed HUA or INT file.
+//
+// MtField is the owning value of one field (tag without colons, its lines). MtMessage maps
+// tags to fields, byte-exact and case-sensitive, at most one field per tag: storing a tag
+// again replaces the field, so the last occurrence in a text wins. To keep a file of many
+// thousand messages small, a message stores its fields as views: the reader stores views into
+// the MtFile's text, which outlives the messages; Store copies the lines into the message.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnex {
+
+struct MtField {
+  std::string tag;
+  int lineCount = 0;
+  std::vector<std::string> lines;
+};
+
+// A read-only view of one stored field; valid while its message is unchanged.
+struct MtFieldView {
+  std::string_view tag;
+  std::span<const std::string_view> lines;
+
+  int lineCount() const { return static_cast<int>(lines.size()); }
+  // Line `i` counted from 0; empty when the field has no such line.
+  std::string_view line(std::size_t i) const { return i < lines.size() ? lines[i] : ""; }
+};
+
+class MtMessage {
+ public:
+  MtMessage() = default;
+  MtMessage(const MtMessage& other);
+  MtMessage& operator=(const MtMessage& other);
+  MtMessage(MtMessage&&) = default;
+  MtMessage& operator=(MtMessage&&) = default;
+  virtual ~MtMessage() = default;
+
+  // Stores a copy of `field` under its tag, replacing a field stored under that tag.
+  void Store(const MtField& field);
+  // Stores a field whose tag and lines stay valid for this message's lifetime.
+  void StoreUnowned(std::string_view tag, std::span<const std::string_view> lines);
+
+  // True and a copy of the field when `tag` is present; false leaves `out` as it was.
+  bool Lookup(std::string_view tag, MtField* out) const;
+  // The field stored under `tag`, if any.
+  std::optional<MtFieldView> Find(std::string_view tag) const;
+
+  // Iteration over the stored fields, in the order their tags first appeared.
+  std::size_t size() const { return slots_.size(); }
+  MtFieldView field(std::size_t i) const;
+
+  void Clear();
+
+ private:
+  struct Slot {
+    std::string_view tag;
+    std::uint32_t firstLine;
+    std::uint32_t lineCount;
+  };
+  Slot* FindSlot(std::string_view tag);
+  const Slot* FindSlot(std::string_view tag) const;
+  void Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t count);
+
+  std::vector<Slot> slots_;
+  std::vector<std::string_view> lines_;
+  // Backing text of fields stored by copy; strings never move once added.
+  std::vector<std::unique_ptr<std::string>> owned_;
+};
+
+}  // namespace varnex

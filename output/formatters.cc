@@ -1,0 +1,170 @@
+#include "output/formatters.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "convert/account_utils.h"
+#include "util/string_printf.h"
+
+namespace varnex {
+
+std::string FormatIsoDate(std::string_view date) {
+  std::string out;
+  out.append(SafeMid(date, 0, 4)).append("-");
+  out.append(SafeMid(date, 4, 2)).append("-");
+  out.append(SafeMid(date, 6, 2));
+  return out;
+}
+
+std::string FormatIsoDateTime(std::string_view stamp) {
+  std::string out = FormatIsoDate(stamp);
+  out.append("T").append(SafeMid(stamp, 8, 2));
+  out.append(":").append(SafeMid(stamp, 10, 2));
+  out.append(":").append(SafeMid(stamp, 12, 2));
+  std::string_view zone = SafeMidFrom(stamp, 14);
+  if (zone.size() == 5 && (zone[0] == '+' || zone[0] == '-')) {
+    out.append(zone.substr(0, 3)).append(":").append(zone.substr(3, 2));
+  }
+  return out;
+}
+
+std::string FormatInteger(std::int64_t value) {
+  return StringPrintf("%lld", static_cast<long long>(value));
+}
+
+std::string FormatAmount(double value) { return StringPrintf("%1.2f", value); }
+
+std::string FormatAmountComma(double value) {
+  std::string text = FormatAmount(value);
+  for (char& c : text) {
+    if (c == '.') {
+      c = ',';
+    }
+  }
+  return text;
+}
+
+std::string FormatCents(std::int64_t cents) {
+  // Work on the magnitude as unsigned so that the most negative count is formatted too.
+  bool negative = cents < 0;
+  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(cents)
+                                     : static_cast<std::uint64_t>(cents);
+  return StringPrintf("%s%llu.%02llu", negative ? "-" : "",
+                      static_cast<unsigned long long>(magnitude / 100),
+                      static_cast<unsigned long long>(magnitude % 100));
+}
+
+std::string FormatCentsComma(std::int64_t cents) {
+  std::string text = FormatCents(cents);
+  for (char& c : text) {
+    if (c == '.') {
+      c = ',';
+    }
+  }
+  return text;
+}
+
+std::optional<std::int64_t> AmountCents(double value) {
+  if (!std::isfinite(value)) {
+    return std::nullopt;
+  }
+  // Beyond 2^63 cents no printed amount can be counted; reject before formatting.
+  if (std::fabs(value) >= 1e17) {
+    return std::nullopt;
+  }
+  std::string text = FormatAmount(value);
+  bool negative = !text.empty() && text[0] == '-';
+  std::uint64_t cents = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      cents = cents * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+  }
+  if (cents > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+    return std::nullopt;
+  }
+  auto signedCents = static_cast<std::int64_t>(cents);
+  return negative ? -signedCents : signedCents;
+}
+
+void AppendEscapedXml(std::string_view text, std::string* out) {
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out->append("&amp;");
+        break;
+      case '<':
+        out->append("&lt;");
+        break;
+      case '>':
+        out->append("&gt;");
+        break;
+      case '\'':
+        out->append("&apos;");
+        break;
+      case '"':
+        out->append("&quot;");
+        break;
+      default:
+        out->push_back(c);
+    }
+  }
+}
+
+std::string EscapeXml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscapedXml(text, &out);
+  return out;
+}
+
+std::string ConvertCodePage(std::string_view text, CodePage from, CodePage to,
+                            const CodePages& codePages) {
+  return codePages.Recode(text, from, to);
+}
+
+char StripAccent(char cp1250) {
+  switch (static_cast<unsigned char>(cp1250)) {
+    case 0xC1:
+      return 'A';
+    case 0xC9:
+      return 'E';
+    case 0xCD:
+      return 'I';
+    case 0xD3:
+    case 0xD5:
+    case 0xD6:
+      return 'O';
+    case 0xDA:
+    case 0xDB:
+    case 0xDC:
+      return 'U';
+    case 0xE1:
+      return 'a';
+    case 0xE9:
+      return 'e';
+    case 0xED:
+      return 'i';
+    case 0xF3:
+    case 0xF5:
+    case 0xF6:
+      return 'o';
+    case 0xFA:
+    case 0xFB:
+    case 0xFC:
+      return 'u';
+    default:
+      return cp1250;
+  }
+}
+
+std::string StripAccents(std::string_view cp1250) {
+  std::string out(cp1250);
+  for (char& c : out) {
+    c = StripAccent(c);
+  }
+  return out;
+}
+
+}  // namespace varnex

@@ -1,0 +1,50 @@
+// One element of an XML document or one field line of an MT document, and the ordered list
+// of them that a writer builds for the group header or for one payment.
+//
+// A node names its element or tag, its depth (XML nesting; 0 in MT), a format code and its
+// value. The value is captured when the node is built: a view of a record field or of a
+// writer buffer, which stay unchanged until the list has been serialized, or a number. A
+// container node has no value; in XML it encloses the deeper nodes that follow it.
+//
+// Format codes: 's' text, 't' time stamp, 'd' date, 'n' integer, 'b' byte, 'f' amount,
+// 'a' amount with currency attribute (XML) or decimal comma (MT), 'x' the first `byteCount`
+// bytes up to a zero; 0 for no value.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace varnex {
+
+struct OutputNode {
+  enum class Kind : std::uint8_t { kContainer, kText, kDouble, kCents, kInteger };
+
+  std::string_view tag;
+  int depth = 0;
+  char format = '\0';
+  int byteCount = 0;
+  Kind kind = Kind::kContainer;
+  std::string_view text;
+  double number = 0;
+  std::int64_t integer = 0;  // kInteger, kCents
+  bool closed = false;
+
+  bool IsContainer() const { return kind == Kind::kContainer; }
+};
+
+using NodeList = std::vector<OutputNode>;
+
+// Builders; each appends one node to `list`.
+void AppendContainer(NodeList& list, std::string_view tag, int depth);
+void AppendText(NodeList& list, std::string_view tag, int depth, std::string_view text,
+                char format = 's');
+void AppendBytes(NodeList& list, std::string_view tag, int depth, std::string_view bytes,
+                 int byteCount);
+void AppendDouble(NodeList& list, std::string_view tag, int depth, double value, char format);
+void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents,
+                 char format);
+void AppendInteger(NodeList& list, std::string_view tag, int depth, std::int64_t value,
+                   char format);
+
+}  // namespace varnex

@@ -1,0 +1,61 @@
+// The writer framework shared by the pain.001 writer and the HUA and INT writers.
+//
+// A writer describes its document as node lists (output_node.h): the group header part and
+// one part per payment. Each payment is rendered as soon as it is added, and only its text is
+// kept, so memory does not grow with whole records; the group header, which carries the
+// count and sum of the payments, is rendered last and put in front. Text uses LF line ends;
+// the file writer turns them into CR LF.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "convert/payment_records.h"
+#include "output/output_node.h"
+
+namespace varnex {
+
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  void SetFileName(std::string name) { fileName_ = std::move(name); }
+  const std::string& fileName() const { return fileName_; }
+
+ private:
+  std::string fileName_;
+};
+
+class Writer : public OutputFile {
+ public:
+  // Stores a copy of the header record (with NbOfTxs and CtrlSum).
+  void SetGroupHeader(const GroupHeaderRecord& header) { groupHeader_ = header; }
+  // Renders `payment` into the document; the record itself is not kept. Returns InstdAmt.
+  double AddPayment(const PaymentRecord& payment);
+  // Renders the group header and returns the document as its pieces in order: the leading
+  // text with the group header, the payments, the trailing text. Called once, after the
+  // last AddPayment and SetGroupHeader; the views stay valid while the writer lives.
+  std::array<std::string_view, 3> FinishDocument();
+  // The whole document text (FinishDocument joined).
+  std::string BuildDocument();
+
+ protected:
+  // Appends the group-header nodes for groupHeader_ to headerNodes_.
+  virtual void BuildGroupHeader() = 0;
+  // Appends the nodes of one payment to paymentNodes_, filling the writer's buffers.
+  virtual void BuildPayment(const PaymentRecord& payment) = 0;
+  // Appends the text of `nodes` to `out`.
+  virtual void SerializeNodes(NodeList& nodes, std::string* out) = 0;
+  virtual std::string_view LeadingText() const { return ""; }
+  virtual std::string_view TrailingText() const { return ""; }
+
+  GroupHeaderRecord groupHeader_{};
+  NodeList headerNodes_;
+  NodeList paymentNodes_;
+
+ private:
+  std::string headerText_;
+  std::string paymentsText_;
+};
+
+}  // namespace varnex

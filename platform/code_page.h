@@ -1,0 +1,55 @@
+// Code page conversion between CP437, CP852, CP1250 and UTF-8.
+//
+// The tables are built once from the C library's iconv; every later conversion is a table
+// lookup per character, with a pure-ASCII fast path. A character that has no counterpart in
+// the target code page becomes '?', as the Windows default character does; an invalid UTF-8
+// sequence in the source becomes '?' too. Nothing is ever dropped.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnex {
+
+enum class CodePage { k437, k852, k1250, kUtf8 };
+
+class CodePages {
+ public:
+  // Builds the tables. Returns nullopt when the C library lacks one of the code pages.
+  static std::optional<CodePages> Open();
+
+  // Returns `text` converted from `from` to `to`.
+  std::string Recode(std::string_view text, CodePage from, CodePage to) const;
+  // Appends the conversion of `text` to `out`.
+  void AppendRecoded(std::string_view text, CodePage from, CodePage to, std::string* out) const;
+
+  // The byte of single-byte code page `to` for byte `b` of single-byte code page `from`.
+  unsigned char MapByte(unsigned char b, CodePage from, CodePage to) const;
+  // The UTF-8 form of byte `b` of single-byte code page `from`.
+  std::string_view Utf8Of(unsigned char b, CodePage from) const;
+
+ private:
+  static constexpr int kSingleByte = 3;  // 437, 852, 1250
+  static constexpr char32_t kUndefined = 0xFFFFFFFF;
+
+  CodePages() = default;
+  static int Index(CodePage cp) { return static_cast<int>(cp); }
+  unsigned char FromUnicode(char32_t cp, int target) const;
+
+  std::array<std::array<char32_t, 256>, kSingleByte> toUnicode_{};
+  // Sorted (code point, byte) pairs of the upper half, per code page.
+  std::array<std::vector<std::pair<char32_t, unsigned char>>, kSingleByte> fromUnicode_;
+  std::array<std::array<std::array<unsigned char, 256>, kSingleByte>, kSingleByte> byteMap_{};
+  std::array<std::array<std::string, 256>, kSingleByte> utf8_;
+};
+
+// True when every byte is below 0x80.
+bool IsAscii(std::string_view text);
+// True when `text` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+}  // namespace varnex

@@ -1,0 +1,145 @@
+// The operating-system services the converter uses, behind small interfaces.
+//
+// Everything that touches the disk, the clock, the console or the user's terminal goes
+// through these classes, so that tests can run against temporary directories, a fixed time
+// and injected failures, and so that a second platform can slot in its own versions.
+// The POSIX implementations are in posix_platform.h; the test fakes in testing/.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnex {
+
+// Local calendar time with milliseconds, and the local time's offset from UTC at that instant.
+struct LocalTime {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+  int utcOffsetMinutes = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime Now() = 0;
+};
+
+// The console copy of the run log. Receives UTF-8 text.
+class Console {
+ public:
+  virtual ~Console() = default;
+  virtual void Write(std::string_view utf8) = 0;
+  virtual void Flush() {}
+};
+
+// An input file opened and locked for reading; the lock is held until destruction.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // Reads the whole file as raw bytes. Returns false and a reason on failure.
+  virtual bool ReadAll(std::string* out, std::string* reason) = 0;
+};
+
+// A newly created output file. Every step reports failure; the destructor closes silently.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  virtual bool Append(std::string_view bytes, std::string* reason) = 0;
+  // Flushes the written bytes to the device.
+  virtual bool Sync(std::string* reason) = 0;
+  virtual bool Close(std::string* reason) = 0;
+};
+
+// A held lock; released on destruction.
+class Lock {
+ public:
+  virtual ~Lock() = default;
+};
+
+enum class OpenStatus {
+  kOk,
+  kLocked,  // another process holds the lock
+  kGone,    // the path no longer names a file, or names another file than the one opened
+  kFailed,  // any other failure; the reason says which
+};
+
+// Interface for accessing the disk. Abstract so that tests can run against temporary
+// directories and make any single step fail. Paths are the file system's bytes.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens `path` for reading, takes a non-blocking exclusive lock on it and checks that the
+  // path still names the file that was opened.
+  virtual OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
+                                std::string* reason) = 0;
+  // Takes a non-blocking exclusive lock on a directory. Returns null when it cannot; `busy`
+  // tells whether another process holds it (as opposed to the directory being unusable).
+  virtual std::unique_ptr<Lock> TryLockDirectory(const std::string& path, bool* busy) = 0;
+
+  // Creates a new file; fails when the name exists.
+  virtual std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
+                                                        std::string* reason) = 0;
+  // Appends to a file (created when missing) under an exclusive lock; the daily log.
+  virtual bool AppendLocked(const std::string& path, std::string_view bytes) = 0;
+
+  // Creates one directory level. Returns false when it was not created (it may exist).
+  virtual bool MakeDir(const std::string& path) = 0;
+  virtual bool IsDirectory(const std::string& path) = 0;
+  // True when something (file, directory, link) has that name.
+  virtual bool Exists(const std::string& path) = 0;
+  virtual bool Remove(const std::string& path, std::string* reason) = 0;
+  // Renames within one file system; never replaces an existing destination.
+  virtual bool RenameNoReplace(const std::string& from, const std::string& to,
+                               std::string* reason) = 0;
+  // Moves a file, also across file systems (copying under `tempName` in the destination
+  // directory first); never replaces an existing destination.
+  virtual bool MoveNoReplace(const std::string& from, const std::string& to,
+                             const std::string& tempName, std::string* reason) = 0;
+
+  // Names (without directory) of the regular files in `dir` whose extension is `ext`
+  // compared without regard to case, sorted without regard to case. `dir` ends in a
+  // separator or is empty (the current directory).
+  virtual std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) = 0;
+  // Names of all entries of `dir`, unsorted.
+  virtual std::vector<std::string> ListNames(const std::string& dir) = 0;
+
+  // The directory of the running executable, ending in a separator.
+  virtual std::string ExecutableDir() = 0;
+  // Process identity, used to tell a running converter's temporary files from leftovers.
+  virtual long ProcessId() = 0;
+  virtual bool ProcessExists(long pid) = 0;
+};
+
+// Lets the user choose input files in manual selection mode.
+class FilePicker {
+ public:
+  virtual ~FilePicker() = default;
+  // `candidates` are full paths of the HUA and INT files of the input directory, offered as
+  // a convenience. Returns false when the user cancelled or chose nothing; otherwise the
+  // chosen full paths in `chosen`, in the order given.
+  virtual bool Pick(const std::vector<std::string>& candidates,
+                    std::vector<std::string>* chosen) = 0;
+};
+
+// The services one run uses.
+struct Platform {
+  FileSystem& fs;
+  Clock& clock;
+  Console& console;
+  FilePicker& picker;
+};
+
+inline constexpr char kDirSeparator = '/';
+
+// Appends a separator to a non-empty path that does not end in one.
+std::string WithTrailingSeparator(std::string path);
+
+}  // namespace varnex

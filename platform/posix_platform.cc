@@ -1,0 +1,519 @@
+#include "platform/posix_platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace varnex {
+namespace {
+
+// The reason of a failed call, in the language of the run log.
+std::string ErrorText(int err) {
+  switch (err) {
+    case ENOENT:
+      return "nincs ilyen fájl vagy könyvtár";
+    case EACCES:
+    case EPERM:
+      return "hozzáférés megtagadva";
+    case ENOSPC:
+      return "nincs több hely az eszközön";
+    case EDQUOT:
+      return "a lemezkvóta betelt";
+    case EEXIST:
+      return "a fájl már létezik";
+    case ENOTDIR:
+      return "az elérési út egyik tagja nem könyvtár";
+    case EISDIR:
+      return "könyvtár, nem fájl";
+    case EROFS:
+      return "csak olvasható fájlrendszer";
+    case EIO:
+      return "be- és kiviteli hiba";
+    case ENAMETOOLONG:
+      return "túl hosszú fájlnév";
+    default:
+      return std::strerror(err);
+  }
+}
+
+void SetReason(std::string* reason, int err) {
+  if (reason != nullptr) {
+    *reason = ErrorText(err);
+  }
+}
+
+class FdLock : public Lock {
+ public:
+  explicit FdLock(int fd) : fd_(fd) {}
+  ~FdLock() override { ::close(fd_); }
+
+ private:
+  int fd_;
+};
+
+class PosixReadableFile : public ReadableFile {
+ public:
+  explicit PosixReadableFile(int fd) : fd_(fd) {}
+  ~PosixReadableFile() override { ::close(fd_); }
+
+  bool ReadAll(std::string* out, std::string* reason) override {
+    out->clear();
+    struct stat st;
+    if (::fstat(fd_, &st) == 0 && st.st_size > 0) {
+      out->reserve(static_cast<std::size_t>(st.st_size));
+    }
+    char buffer[1 << 16];
+    for (;;) {
+      ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        SetReason(reason, errno);
+        return false;
+      }
+      if (n == 0) {
+        return true;
+      }
+      out->append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes, std::string* reason) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      SetReason(reason, errno);
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+class PosixWritableFile : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
+  ~PosixWritableFile() override {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+
+  bool Append(std::string_view bytes, std::string* reason) override {
+    return WriteAll(fd_, bytes, reason);
+  }
+  bool Sync(std::string* reason) override {
+    if (::fsync(fd_) != 0) {
+      SetReason(reason, errno);
+      return false;
+    }
+    return true;
+  }
+  bool Close(std::string* reason) override {
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+      SetReason(reason, errno);
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string DirectoryOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+int CompareNoCase(const std::string& a, const std::string& b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    int ca = std::tolower(static_cast<unsigned char>(a[i]));
+    int cb = std::tolower(static_cast<unsigned char>(b[i]));
+    if (ca != cb) {
+      return ca - cb;
+    }
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+OpenStatus PosixFileSystem::OpenLocked(const std::string& path,
+                                       std::unique_ptr<ReadableFile>* file,
+                                       std::string* reason) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    SetReason(reason, errno);
+    return errno == ENOENT ? OpenStatus::kGone : OpenStatus::kFailed;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    ::close(fd);
+    SetReason(reason, err);
+    return err == EWOULDBLOCK ? OpenStatus::kLocked : OpenStatus::kFailed;
+  }
+  struct stat opened;
+  struct stat named;
+  if (::fstat(fd, &opened) != 0) {
+    SetReason(reason, errno);
+    ::close(fd);
+    return OpenStatus::kFailed;
+  }
+  if (::stat(path.c_str(), &named) != 0 || named.st_dev != opened.st_dev ||
+      named.st_ino != opened.st_ino) {
+    SetReason(reason, ENOENT);
+    ::close(fd);
+    return OpenStatus::kGone;
+  }
+  if (!S_ISREG(opened.st_mode)) {
+    SetReason(reason, EISDIR);
+    ::close(fd);
+    return OpenStatus::kFailed;
+  }
+  *file = std::make_unique<PosixReadableFile>(fd);
+  return OpenStatus::kOk;
+}
+
+std::unique_ptr<Lock> PosixFileSystem::TryLockDirectory(const std::string& path, bool* busy) {
+  *busy = false;
+  int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    return nullptr;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    *busy = errno == EWOULDBLOCK;
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<FdLock>(fd);
+}
+
+std::unique_ptr<WritableFile> PosixFileSystem::CreateExclusive(const std::string& path,
+                                                               std::string* reason) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    SetReason(reason, errno);
+    return nullptr;
+  }
+  return std::make_unique<PosixWritableFile>(fd);
+}
+
+bool PosixFileSystem::AppendLocked(const std::string& path, std::string_view bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    return false;
+  }
+  // Another writer holds the file only for one message: wait briefly rather than lose it.
+  bool locked = false;
+  for (int attempt = 0; attempt < 200 && !locked; ++attempt) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      locked = true;
+    } else if (errno == EWOULDBLOCK || errno == EINTR) {
+      struct timespec pause = {0, 5 * 1000 * 1000};
+      ::nanosleep(&pause, nullptr);
+    } else {
+      break;
+    }
+  }
+  bool ok = locked && WriteAll(fd, bytes, nullptr);
+  if (::close(fd) != 0) {
+    ok = false;
+  }
+  return ok;
+}
+
+bool PosixFileSystem::MakeDir(const std::string& path) {
+  return ::mkdir(path.c_str(), 0755) == 0;
+}
+
+bool PosixFileSystem::IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PosixFileSystem::Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool PosixFileSystem::Remove(const std::string& path, std::string* reason) {
+  if (::unlink(path.c_str()) != 0) {
+    SetReason(reason, errno);
+    return false;
+  }
+  return true;
+}
+
+bool PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to,
+                                      std::string* reason) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    SetReason(reason, errno);
+    return false;
+  }
+  // File systems without RENAME_NOREPLACE: a hard link fails when the name exists.
+  if (::link(from.c_str(), to.c_str()) != 0) {
+    SetReason(reason, errno);
+    return false;
+  }
+  if (::unlink(from.c_str()) != 0) {
+    SetReason(reason, errno);
+    ::unlink(to.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool PosixFileSystem::MoveNoReplace(const std::string& from, const std::string& to,
+                                    const std::string& tempName, std::string* reason) {
+  std::string renameReason;
+  if (RenameNoReplace(from, to, &renameReason)) {
+    return true;
+  }
+  if (errno != EXDEV) {
+    if (reason != nullptr) {
+      *reason = renameReason;
+    }
+    return false;
+  }
+  if (Exists(to)) {
+    SetReason(reason, EEXIST);
+    return false;
+  }
+  // Across file systems: copy under a temporary name beside the destination, then rename.
+  std::unique_ptr<ReadableFile> source;
+  std::string bytes;
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    SetReason(reason, errno);
+    return false;
+  }
+  PosixReadableFile reader(in);
+  if (!reader.ReadAll(&bytes, reason)) {
+    return false;
+  }
+  std::string temp = DirectoryOf(to) + tempName;
+  std::unique_ptr<WritableFile> out = CreateExclusive(temp, reason);
+  if (out == nullptr) {
+    return false;
+  }
+  if (!out->Append(bytes, reason) || !out->Sync(reason) || !out->Close(reason) ||
+      !RenameNoReplace(temp, to, reason)) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  if (::unlink(from.c_str()) != 0) {
+    SetReason(reason, errno);
+    ::unlink(to.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> PosixFileSystem::ListFiles(const std::string& dir,
+                                                    std::string_view ext) {
+  std::vector<std::string> names;
+  for (const std::string& name : ListNames(dir)) {
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || !EqualsNoCase(std::string_view(name).substr(dot + 1), ext)) {
+      continue;
+    }
+    struct stat st;
+    std::string full = dir + name;
+    if (::stat(full.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+      continue;
+    }
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    int c = CompareNoCase(a, b);
+    return c != 0 ? c < 0 : a < b;
+  });
+  return names;
+}
+
+std::vector<std::string> PosixFileSystem::ListNames(const std::string& dir) {
+  std::vector<std::string> names;
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) {
+    return names;
+  }
+  while (struct dirent* entry = ::readdir(d)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") {
+      names.push_back(std::move(name));
+    }
+  }
+  ::closedir(d);
+  return names;
+}
+
+std::string PosixFileSystem::ExecutableDir() {
+  char buffer[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) {
+    return "";
+  }
+  return DirectoryOf(std::string(buffer, static_cast<std::size_t>(n)));
+}
+
+long PosixFileSystem::ProcessId() { return static_cast<long>(::getpid()); }
+
+bool PosixFileSystem::ProcessExists(long pid) {
+  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+LocalTime SystemClock::Now() {
+  struct timespec ts;
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  if (ts.tv_sec != cachedSecond_) {
+    struct tm local;
+    time_t seconds = ts.tv_sec;
+    ::localtime_r(&seconds, &local);
+    cached_.year = local.tm_year + 1900;
+    cached_.month = local.tm_mon + 1;
+    cached_.day = local.tm_mday;
+    cached_.hour = local.tm_hour;
+    cached_.minute = local.tm_min;
+    cached_.second = local.tm_sec;
+    cached_.utcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
+    cachedSecond_ = ts.tv_sec;
+  }
+  LocalTime now = cached_;
+  now.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
+  return now;
+}
+
+StdoutConsole::StdoutConsole() : terminal_(::isatty(STDOUT_FILENO) == 1) {}
+
+void StdoutConsole::Write(std::string_view utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  if (terminal_) {
+    std::fflush(stdout);
+  }
+}
+
+void StdoutConsole::Flush() { std::fflush(stdout); }
+
+bool StdinIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+std::vector<std::string> SplitAnswer(std::string_view line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  char quote = '\0';
+  for (char c : line) {
+    if (quote != '\0') {
+      if (c == quote) {
+        quote = '\0';
+      } else {
+        word.push_back(c);
+      }
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+      inWord = true;
+    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      if (inWord) {
+        words.push_back(word);
+        word.clear();
+        inWord = false;
+      }
+    } else {
+      word.push_back(c);
+      inWord = true;
+    }
+  }
+  if (inWord) {
+    words.push_back(word);
+  }
+  return words;
+}
+
+bool TerminalFilePicker::Pick(const std::vector<std::string>& candidates,
+                              std::vector<std::string>* chosen) {
+  chosen->clear();
+  std::string line;
+  if (!interactive_) {
+    while (std::getline(in_, line)) {
+      if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+      }
+      if (!line.empty()) {
+        chosen->push_back(line);
+      }
+    }
+    return !chosen->empty();
+  }
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    out_ << "  " << (i + 1) << ". " << candidates[i] << "\n";
+  }
+  out_ << "Feldolgozandó fájlok (sorszámok és/vagy elérési utak; üres válasz: mégse): "
+       << std::flush;
+  if (!std::getline(in_, line)) {
+    return false;
+  }
+  for (std::string word : SplitAnswer(line)) {
+    char* end = nullptr;
+    long number = std::strtol(word.c_str(), &end, 10);
+    if (!word.empty() && end != nullptr && *end == '\0' && number >= 1 &&
+        static_cast<std::size_t>(number) <= candidates.size()) {
+      chosen->push_back(candidates[static_cast<std::size_t>(number - 1)]);
+      continue;
+    }
+    while (!fs_.Exists(word)) {
+      out_ << "Nem létező fájl: " << word << "\nAdja meg újra (üres válasz: kihagyás): "
+           << std::flush;
+      if (!std::getline(in_, word)) {
+        return false;
+      }
+      std::vector<std::string> again = SplitAnswer(word);
+      word = again.empty() ? std::string() : again.front();
+      if (word.empty()) {
+        break;
+      }
+    }
+    if (!word.empty()) {
+      chosen->push_back(word);
+    }
+  }
+  return !chosen->empty();
+}
+
+}  // namespace varnex

@@ -1,0 +1,77 @@
+// The POSIX implementations of the platform interfaces.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <istream>
+#include <ostream>
+
+#include "platform/platform.h"
+
+namespace varnex {
+
+class PosixFileSystem : public FileSystem {
+ public:
+  OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
+                        std::string* reason) override;
+  std::unique_ptr<Lock> TryLockDirectory(const std::string& path, bool* busy) override;
+  std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
+                                                std::string* reason) override;
+  bool AppendLocked(const std::string& path, std::string_view bytes) override;
+  bool MakeDir(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override;
+  bool Exists(const std::string& path) override;
+  bool Remove(const std::string& path, std::string* reason) override;
+  bool RenameNoReplace(const std::string& from, const std::string& to,
+                       std::string* reason) override;
+  bool MoveNoReplace(const std::string& from, const std::string& to,
+                     const std::string& tempName, std::string* reason) override;
+  std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override;
+  std::vector<std::string> ListNames(const std::string& dir) override;
+  std::string ExecutableDir() override;
+  long ProcessId() override;
+  bool ProcessExists(long pid) override;
+};
+
+// Local time from the system clock; the broken-down time is cached per second.
+class SystemClock : public Clock {
+ public:
+  LocalTime Now() override;
+
+ private:
+  std::int64_t cachedSecond_ = -1;
+  LocalTime cached_;
+};
+
+// Standard output, buffered; flushed at every line end when it is a terminal.
+class StdoutConsole : public Console {
+ public:
+  StdoutConsole();
+  void Write(std::string_view utf8) override;
+  void Flush() override;
+
+ private:
+  bool terminal_;
+};
+
+// Manual selection on the terminal, or one path per line from a pipe.
+class TerminalFilePicker : public FilePicker {
+ public:
+  TerminalFilePicker(std::istream& in, std::ostream& out, bool interactive, FileSystem& fs)
+      : in_(in), out_(out), interactive_(interactive), fs_(fs) {}
+  bool Pick(const std::vector<std::string>& candidates, std::vector<std::string>* chosen) override;
+
+ private:
+  std::istream& in_;
+  std::ostream& out_;
+  bool interactive_;
+  FileSystem& fs_;
+};
+
+// True when standard input is a terminal.
+bool StdinIsTerminal();
+
+// Splits an answer line into words; blanks inside double or single quotes are kept.
+std::vector<std::string> SplitAnswer(std::string_view line);
+
+}  // namespace varnex

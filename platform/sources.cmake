@@ -1,0 +1,6 @@
+set(PLATFORM_SOURCES
+  platform/code_page.cc
+  platform/ini_file.cc
+  platform/platform.cc
+  platform/posix_platform.cc)
+set(PLATFORM_TESTS)

@@ -1,0 +1,85 @@
+#include "testing/fake_platform.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace varnex {
+
+void FakeClock::Set(int year, int month, int day, int hour, int minute, int second,
+                    int millisecond, int utcOffsetMinutes) {
+  now_ = LocalTime{year, month, day, hour, minute, second, millisecond, utcOffsetMinutes};
+}
+
+void FakeClock::AdvanceMs(int ms) {
+  now_.millisecond += ms;
+  now_.second += now_.millisecond / 1000;
+  now_.millisecond %= 1000;
+  now_.minute += now_.second / 60;
+  now_.second %= 60;
+}
+
+ScopedTempDir::ScopedTempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/varnex-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    std::abort();
+  }
+  path_ = pattern + "/";
+}
+
+ScopedTempDir::~ScopedTempDir() {
+  std::error_code ec;
+  // Read-only directories made by tests must not stop the clean-up.
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec)) {
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+    }
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+TestLog::TestLog() : log(fs, clock, console) { log.SetDirectory(dir.path()); }
+
+std::string TestLog::Messages() const {
+  // Each message starts with the 21-character prefix "YYYY.MM.DD. HH:MM:SS ".
+  std::string out;
+  std::istringstream in(console.text());
+  std::string line;
+  bool first = true;
+  while (std::getline(in, line)) {
+    if (!first) {
+      out.push_back('\n');
+    }
+    first = false;
+    if (line.size() >= 21 && line[4] == '.' && line[7] == '.' && line[10] == '.' &&
+        line[13] == ':') {
+      line.erase(0, 21);
+    }
+    out.append(line);
+  }
+  if (!console.text().empty() && console.text().back() == '\n') {
+    out.push_back('\n');
+  }
+  return out;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFileBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace varnex

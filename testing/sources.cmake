@@ -1,0 +1,2 @@
+set(TESTING_SOURCES
+  testing/fake_platform.cc)

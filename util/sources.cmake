@@ -1,0 +1,2 @@
+set(UTIL_SOURCES util/string_printf.cc)
+set(UTIL_TESTS)
