@@ -28,6 +28,11 @@ void MtMessage::Clear() {
   owned_.clear();
 }
 
+void MtMessage::Reserve(std::size_t fields, std::size_t lines) {
+  slots_.reserve(fields);
+  lines_.reserve(lines);
+}
+
 MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) {
   for (Slot& slot : slots_) {
     if (slot.tag == tag) {

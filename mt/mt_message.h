@@ -57,6 +57,8 @@ class MtMessage {
   MtFieldView field(std::size_t i) const;
 
   void Clear();
+  // Makes room for `fields` fields of `lines` lines in all.
+  void Reserve(std::size_t fields, std::size_t lines);
 
  private:
   struct Slot {

@@ -59,7 +59,7 @@ std::string TestLog::Messages() const {
     }
     first = false;
     if (line.size() >= 21 && line[4] == '.' && line[7] == '.' && line[10] == '.' &&
-        line[13] == ':') {
+        line[14] == ':') {
       line.erase(0, 21);
     }
     out.append(line);

@@ -1,0 +1,181 @@
+#include "mt/hua_writer.h"
+
+#include <initializer_list>
+
+#include "convert/account_utils.h"
+#include "mt/mt_serializer.h"
+#include "output/formatters.h"
+#include "util/string_printf.h"
+
+namespace varnex {
+namespace {
+
+constexpr std::size_t kAddressLength = 12;
+
+// Appends `text` cut or blank-padded to `width` characters ("%-W.Ws").
+void AppendPadded(std::string_view text, std::size_t width, std::string* out) {
+  text = text.substr(0, width);
+  out->append(text);
+  out->append(width - text.size(), ' ');
+}
+
+// Appends the words joined by single blanks ("%s %s ...").
+void AppendWords(std::initializer_list<std::string_view> words, std::string* out) {
+  bool first = true;
+  for (std::string_view word : words) {
+    if (!first) {
+      out->push_back(' ');
+    }
+    out->append(word);
+    first = false;
+  }
+}
+
+void PointsToCommas(std::string* text) {
+  for (char& c : *text) {
+    if (c == '.') {
+      c = ',';
+    }
+  }
+}
+
+std::string_view OrBlank(std::string_view text) { return text.empty() ? " " : text; }
+
+}  // namespace
+
+std::string FormatMtAddress(std::string_view code) {
+  std::string address(code.substr(0, kAddressLength));
+  address.resize(kAddressLength, ' ');
+  for (char& c : address) {
+    if (c == ' ') {
+      c = 'X';
+    }
+  }
+  return address;
+}
+
+void HuaWriter::BuildGroupHeader() {
+  const GroupHeaderRecord& h = groupHeader_;
+  NodeList& list = headerNodes_;
+  AppendText(list, ":01:", 0, h.MsgId.view());
+  AppendCents(list, ":02:", 0, h.CtrlSum, 'a');
+  AppendInteger(list, ":03:", 0, h.NbOfTxs, 'n');
+  AppendText(list, ":04:", 0, h.BankBic.empty() ? std::string_view(" ") : h.BankBic.view());
+  AppendText(list, ":05:", 0, h.InitgPtyNm.view());
+  AppendText(list, "", 0, h.InitgPtyNm2.view());
+  AppendText(list, "", 0, h.InitgPtyAdr1.view());
+  AppendText(list, "", 0, h.InitgPtyAdr2.view());
+  AppendText(list, ":07:", 0, " ");
+}
+
+void HuaWriter::ComposeLines(const PaymentRecord& p) {
+  bool first = messageCounter_ == 0;
+  ++messageCounter_;
+  blockHeader_.clear();
+  StringAppendF(&blockHeader_, "%s%s%s%06ld%s%sN1}{4:", first ? "{1:F01" : "${1:F01",
+                FormatMtAddress(p.DbtrAgtBankCode.view()).c_str(), "000",
+                static_cast<long>(messageCounter_), "}{2:I100",
+                FormatMtAddress(p.CdtrAgtBic.view()).c_str());
+
+  line32A_.assign(SafeMidFrom(p.ReqdExctnDt.view(), 2));
+  line32A_.append(p.InstdAmtCcy.view());
+  line32A_.append(FormatAmountComma(p.InstdAmt));
+
+  line52D_[0].assign(p.DbtrAcctId.view());
+  if (!p.ChrgsAcctId.empty()) {
+    line52D_[1].assign(p.ChrgsAcctId.view());
+  } else if (p.SrcType.view() == "INT" && autofillChargesAccount_ == 1) {
+    line52D_[1].assign(p.DbtrAcctId.view());
+  } else {
+    line52D_[1].assign(" ");
+  }
+  line52D_[2].clear();
+  AppendPadded(p.ChrgsAcctCcy.empty() ? "HUF" : p.ChrgsAcctCcy.view(), 3, &line52D_[2]);
+  StringAppendF(&line52D_[2], "%1.2f", p.ChrgsAmt);
+  PointsToCommas(&line52D_[2]);
+  line52D_[3].clear();
+  AppendWords({p.Fld52DWord1.empty() ? "000" : p.Fld52DWord1.view(), p.CdtrCtry.view(),
+               p.CdtrAgtCtry.view()},
+              &line52D_[3]);
+
+  account59_.assign(p.CdtrAcctId.view());
+
+  line72_[0].clear();
+  AppendWords({p.Info72W1.view(), p.Info72W2.view(), p.Info72W3.view(), p.Info72W4.view()},
+              &line72_[0]);
+  line72_[1].assign(OrBlank(p.Info72Line2Short.view()));
+  line72_[2].assign(OrBlank(p.LclInstrmPrtry.view()));
+  // "T ..." and "F ..." joined by one blank, each part left out when empty.
+  line72_[3].clear();
+  if (!p.Info72T.empty()) {
+    line72_[3].append("T ").append(p.Info72T.view());
+  }
+  line72_[3].push_back(' ');
+  if (!p.Info72F.empty()) {
+    line72_[3].append("F ").append(p.Info72F.view());
+  }
+  // The country and five one-character flags; a zero flag ends the line there, the blank
+  // in front of it included.
+  line72_[4].clear();
+  AppendPadded(p.DbtrCtry.view(), 2, &line72_[4]);
+  for (char flag : {p.Flag72a, p.Flag72b, p.Flag72c, p.Flag72d, p.Flag72e}) {
+    line72_[4].push_back(' ');
+    if (flag == '\0') {
+      break;
+    }
+    line72_[4].push_back(flag);
+  }
+
+  for (std::string* line : {&blockHeader_, &line32A_, &account59_}) {
+    CutComposedLine(line);
+  }
+  for (std::string& line : line52D_) {
+    CutComposedLine(&line);
+  }
+  for (std::string& line : line72_) {
+    CutComposedLine(&line);
+  }
+}
+
+void HuaWriter::BuildPayment(const PaymentRecord& p) {
+  ComposeLines(p);
+  NodeList& list = paymentNodes_;
+  AppendText(list, "", 0, blockHeader_);
+  AppendText(list, ":20:", 0, p.InstrId.empty() ? std::string_view(" ") : p.InstrId.view());
+  AppendText(list, ":32A:", 0, line32A_);
+  AppendText(list, ":50:", 0, p.DbtrNm.view());
+  AppendText(list, "", 0, p.DbtrNm2.view());
+  AppendText(list, "", 0, p.DbtrAdr1.view());
+  AppendText(list, "", 0, p.DbtrAdr2.view());
+  AppendText(list, ":52D:", 0, line52D_[0]);
+  AppendText(list, "", 0, line52D_[1]);
+  AppendText(list, "", 0, line52D_[2]);
+  AppendText(list, "", 0, line52D_[3]);
+  if (!p.CdtrAgtBic.empty()) {
+    AppendText(list, ":57A:", 0, p.CdtrAgtBic.view());
+  } else {
+    AppendText(list, ":57D:", 0, p.CdtrAgtNm.view());
+    AppendText(list, "", 0, p.CdtrAgtAdr1.view());
+    AppendText(list, "", 0, p.CdtrAgtAdr2.view());
+    AppendText(list, "", 0, p.CdtrAgtAdr3.view());
+  }
+  AppendText(list, ":59:/", 0, account59_);
+  AppendText(list, "", 0, p.CdtrNm.view());
+  AppendText(list, "", 0, p.CdtrNm2.view());
+  AppendText(list, "", 0, p.CdtrAdr1.view());
+  AppendText(list, "", 0, p.CdtrAdr2.view());
+  AppendText(list, ":70:", 0, p.RmtInfUstrd1.view());
+  AppendText(list, "", 0, p.RmtInfUstrd2.view());
+  AppendText(list, "", 0, p.RmtInfUstrd3.view());
+  AppendText(list, "", 0, p.RmtInfUstrd4.view());
+  AppendText(list, ":71A:", 0, p.ChrgBr71A.view());
+  AppendText(list, ":72:", 0, line72_[0]);
+  for (int i = 1; i < 5; ++i) {
+    AppendText(list, "", 0, line72_[i]);
+  }
+  AppendText(list, "", 0, "-}");
+}
+
+void HuaWriter::SerializeNodes(NodeList& nodes, std::string* out) { SerializeMtNodes(nodes, out); }
+
+}  // namespace varnex

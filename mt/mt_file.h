@@ -1,0 +1,75 @@
+// One loaded HUA or INT file: its header section and its messages.
+//
+// Load cuts the file's text by the rules of the format: the header is the text before the
+// first ":07:"; messages run from one start marker ("{1:" in HUA files, ":20:" in INT files)
+// to the next, text before the first marker is skipped. A field starts after CR LF ":" and a
+// value splits into lines at LF. The whole file is read at once, so messages of any length
+// are cut the same way, and the cost grows linearly with the file size.
+//
+// The text is normalised once before it is cut: NUL bytes become blanks, a file without any
+// CR LF has its LFs turned into CR LF, and an INT file is converted from CP437 to CP852 (a
+// per-character mapping that never produces the ASCII characters the cutting looks for).
+// Fields and lines are views into that text, which the MtFile owns and never moves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mt/mt_message.h"
+
+namespace varnex {
+
+class CodePages;
+class RunLog;
+
+enum class MtKind { kHua, kInt, kOther };
+
+// The kind of a file by the last three characters of its path, without regard to case.
+MtKind KindOfPath(std::string_view path);
+
+class MtFile {
+ public:
+  MtFile() = default;
+  MtFile(const MtFile&) = delete;
+  MtFile& operator=(const MtFile&) = delete;
+
+  // Parses `bytes`, the content of `path`, and logs the file name and the message count.
+  void Load(std::string path, std::string bytes, const CodePages& codePages, RunLog& log);
+  // Parses without logging.
+  void Parse(std::string path, std::string bytes, const CodePages& codePages);
+
+  const std::string& fileName() const { return fileName_; }
+  std::string_view headerText() const { return headerText_; }
+  const MtMessage& header() const { return header_; }
+  int MessageCount() const { return static_cast<int>(messages_.size()); }
+  std::string_view messageText(int i) const { return messageTexts_[static_cast<std::size_t>(i)]; }
+  const MtMessage& message(int i) const { return messages_[static_cast<std::size_t>(i)]; }
+
+ private:
+  std::string fileName_;
+  std::string text_;
+  std::string_view headerText_;
+  MtMessage header_;
+  std::vector<std::string_view> messageTexts_;
+  std::vector<MtMessage> messages_;
+};
+
+// Cuts a header or message text into fields, and values into lines.
+class MtFieldTokenizer {
+ public:
+  explicit MtFieldTokenizer(std::string_view text) : text_(text) {}
+
+  // The next field's tag and raw value; false when no further field exists.
+  bool NextField(std::string_view* tag, std::string_view* value);
+  // Takes one line off `rest`, right-trimmed of blanks, tabs, CR and LF; false when `rest`
+  // held nothing.
+  static bool NextLine(std::string_view* rest, std::string_view* line);
+
+ private:
+  std::string_view text_;
+  std::size_t position_ = 0;
+};
+
+}  // namespace varnex

@@ -1,0 +1,93 @@
+#include "mt/mt_serializer.h"
+
+#include <cstdint>
+#include <string_view>
+
+#include "output/formatters.h"
+
+namespace varnex {
+namespace {
+
+std::string_view UpToZero(std::string_view text) {
+  std::size_t zero = text.find('\0');
+  return zero == std::string_view::npos ? text : text.substr(0, zero);
+}
+
+// The node's value before CR and LF are removed; `scratch` holds formatted numbers and
+// dates, text values are returned as views of the node's own text.
+std::string_view FormatMtValue(const OutputNode& node, std::string* scratch) {
+  switch (node.format) {
+    case 's':
+      return UpToZero(node.text);
+    case 'x': {
+      std::size_t count = node.byteCount > 0 ? static_cast<std::size_t>(node.byteCount) : 0;
+      return UpToZero(node.text.substr(0, count));
+    }
+    case 'd':
+      *scratch = FormatIsoDate(UpToZero(node.text));
+      return *scratch;
+    case 't':
+      *scratch = FormatIsoDateTime(UpToZero(node.text));
+      return *scratch;
+    case 'a':
+      if (node.kind == OutputNode::Kind::kCents) {
+        *scratch = FormatCentsComma(node.integer);
+      } else if (node.kind == OutputNode::Kind::kDouble) {
+        *scratch = FormatAmountComma(node.number);
+      } else {
+        return {};
+      }
+      return *scratch;
+    case 'n':
+      *scratch = FormatInteger(node.integer);
+      return *scratch;
+    case 'b':
+      *scratch = FormatInteger(static_cast<std::uint8_t>(node.integer));
+      return *scratch;
+    default:
+      return {};
+  }
+}
+
+bool HasLineContent(std::string_view value) {
+  return value.find_first_not_of("\r\n") != std::string_view::npos;
+}
+
+void AppendLine(std::string_view tag, std::string_view value, std::string* out) {
+  out->append(tag);
+  for (char c : value) {
+    if (c != '\r' && c != '\n') {
+      out->push_back(c);
+    }
+  }
+  out->push_back('\n');
+}
+
+}  // namespace
+
+void CutComposedLine(std::string* line) {
+  if (line->size() > kMaxComposedLineLength) {
+    line->resize(kMaxComposedLineLength);
+  }
+}
+
+void SerializeMtNodes(const NodeList& nodes, std::string* out) {
+  std::string scratch;
+  // The tag of a field whose first line was empty, written once a continuation line is.
+  std::string_view pendingTag;
+  for (const OutputNode& node : nodes) {
+    std::string_view value = FormatMtValue(node, &scratch);
+    bool written = HasLineContent(value);
+    if (!node.tag.empty()) {
+      pendingTag = written ? std::string_view() : node.tag;
+    } else if (written && !pendingTag.empty()) {
+      AppendLine(pendingTag, {}, out);
+      pendingTag = {};
+    }
+    if (written) {
+      AppendLine(node.tag, value, out);
+    }
+  }
+}
+
+}  // namespace varnex

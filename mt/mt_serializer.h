@@ -1,0 +1,31 @@
+// The MT text serializer shared by the HUA and INT writers.
+//
+// A node list describes the lines of an MT document: a node with a tag starts a field
+// (":20:", ":59:/"), the nodes with an empty tag that follow it are that field's
+// continuation lines. Each node's value is formatted by its code, cleared of CR and LF, and
+// written as tag, value and LF; a line whose value is empty is left out.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "output/output_node.h"
+
+namespace varnex {
+
+// The longest line an MT writer composes from several record fields; longer compositions
+// are cut to it.
+inline constexpr std::size_t kMaxComposedLineLength = 140;
+
+// Cuts `line` to kMaxComposedLineLength characters.
+void CutComposedLine(std::string* line);
+
+// Appends the MT text of `nodes` to `out`. Values by format code: 's' the text up to a zero
+// byte; 'a' an amount with two decimals and a decimal comma; 'n' the integer; 'b' the
+// integer as one unsigned byte; 'd' and 't' the ISO date and time stamp; 'x' the first
+// byteCount bytes up to a zero byte; any other code gives no value. A field whose first line
+// is empty keeps its tag, alone on its line, when one of its continuation lines is written;
+// a field without any non-empty line is left out entirely.
+void SerializeMtNodes(const NodeList& nodes, std::string* out);
+
+}  // namespace varnex

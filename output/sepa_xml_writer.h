@@ -1,0 +1,50 @@
+// The writer of the SEPA documents: one pain.001.001.03 customer credit transfer initiation
+// per output file, with one payment information block (holding one credit transfer
+// transaction) per payment record.
+//
+// The element tree and the record field behind each element are laid down in BuildGroupHeader
+// and BuildPayment; optional elements are left out when their source fields are empty. Names
+// and the remittance text are composed into buffers of the writer, which the nodes view until
+// the payment has been serialized.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "output/writer.h"
+#include "output/xml_serializer.h"
+#include "platform/code_page.h"
+
+namespace varnex {
+
+class SepaXmlWriter : public Writer {
+ public:
+  // `codePages` is only read while the writer is built.
+  explicit SepaXmlWriter(const CodePages& codePages);
+
+  // Longest composed name (first line, blank, second line) and remittance text; longer
+  // compositions are cut.
+  static constexpr std::size_t kMaxNameLength = 70;
+  static constexpr std::size_t kMaxRemittanceLength = 140;
+  static constexpr std::size_t kMaxIbanLength = 34;
+  static constexpr std::size_t kMaxBicLength = 11;
+
+ protected:
+  void BuildGroupHeader() override;
+  void BuildPayment(const PaymentRecord& payment) override;
+  void SerializeNodes(NodeList& nodes, std::string* out) override;
+  std::string_view LeadingText() const override;
+  std::string_view TrailingText() const override;
+
+ private:
+  XmlValueCleaner cleaner_;
+  // CP852 texts composed per document (initgPtyName_) or per payment (the others).
+  std::string initgPtyName_;
+  std::string dbtrName_;
+  std::string cdtrName_;
+  std::string rmtText_;
+  std::string dbtrIban_;
+  std::string dbtrBic_;
+};
+
+}  // namespace varnex

@@ -1,0 +1,187 @@
+#include "output/xml_serializer.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "output/formatters.h"
+
+namespace varnex {
+namespace {
+
+constexpr std::string_view kCurrencyAttribute = " Ccy=\"EUR\"";
+
+// The text up to its first zero byte, as a zero-terminated field would read.
+std::string_view UpToZero(std::string_view text) {
+  const void* zero = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size());
+  if (zero == nullptr) {
+    return text;
+  }
+  return text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+}
+
+// XML 1.0 forbids these; CR and LF are dropped before this test.
+bool IsForbiddenControl(unsigned char c) { return c < 0x20 && c != '\t'; }
+
+// The value text of `node`: a view of the node's own text where no formatting is needed,
+// else the formatted text in `*scratch`.
+std::string_view ValueText(const OutputNode& node, std::string* scratch) {
+  using Kind = OutputNode::Kind;
+  switch (node.format) {
+    case 's':
+      return node.kind == Kind::kText ? UpToZero(node.text) : std::string_view();
+    case 'x': {
+      if (node.kind != Kind::kText || node.byteCount <= 0) {
+        return {};
+      }
+      return UpToZero(node.text.substr(0, static_cast<std::size_t>(node.byteCount)));
+    }
+    case 'd':
+      if (node.kind != Kind::kText) {
+        return {};
+      }
+      *scratch = FormatIsoDate(UpToZero(node.text));
+      return *scratch;
+    case 't':
+      if (node.kind != Kind::kText) {
+        return {};
+      }
+      *scratch = FormatIsoDateTime(UpToZero(node.text));
+      return *scratch;
+    case 'a':
+    case 'f':
+      if (node.kind == Kind::kDouble) {
+        *scratch = FormatAmount(node.number);
+      } else if (node.kind == Kind::kCents) {
+        *scratch = FormatCents(node.integer);
+      } else {
+        return {};
+      }
+      return *scratch;
+    case 'n':
+      if (node.kind != Kind::kInteger) {
+        return {};
+      }
+      *scratch = FormatInteger(node.integer);
+      return *scratch;
+    case 'b':
+      // One byte, unsigned: a char field holding 200 is 200, not -56.
+      if (node.kind != Kind::kInteger) {
+        return {};
+      }
+      *scratch = FormatInteger(static_cast<unsigned char>(node.integer & 0xFF));
+      return *scratch;
+    default:
+      return {};
+  }
+}
+
+void AppendIndent(int depth, std::string* out) {
+  if (depth > 0) {
+    out->append(static_cast<std::size_t>(depth), '\t');
+  }
+}
+
+void AppendEndLine(const OutputNode& node, std::string* out) {
+  AppendIndent(node.depth, out);
+  out->append("</").append(node.tag).append(">\n");
+}
+
+}  // namespace
+
+XmlValueCleaner::XmlValueCleaner(const CodePages& codePages) {
+  for (int b = 0; b < 256; ++b) {
+    auto byte = static_cast<unsigned char>(b);
+    Entry& entry = table_[byte];
+    if (byte == '\r' || byte == '\n') {
+      continue;  // line breaks are dropped
+    }
+    if (IsForbiddenControl(byte)) {
+      byte = ' ';
+    }
+    unsigned char cp1250 = codePages.MapByte(byte, CodePage::k852, CodePage::k1250);
+    auto plain = static_cast<unsigned char>(StripAccent(static_cast<char>(cp1250)));
+    unsigned char cp852 = codePages.MapByte(plain, CodePage::k1250, CodePage::k852);
+    char ch = static_cast<char>(cp852);
+    std::string utf8 =
+        codePages.Recode(EscapeXml(std::string_view(&ch, 1)), CodePage::k852, CodePage::kUtf8);
+    std::size_t n = std::min(utf8.size(), entry.bytes.size());
+    assert(n == utf8.size());
+    std::memcpy(entry.bytes.data(), utf8.data(), n);
+    entry.size = static_cast<std::uint8_t>(n);
+  }
+}
+
+void XmlValueCleaner::Append(std::string_view text, std::string* out) const {
+  for (char c : text) {
+    const Entry& e = table_[static_cast<unsigned char>(c)];
+    if (e.size == 1) {
+      out->push_back(e.bytes[0]);
+    } else {
+      out->append(e.bytes.data(), e.size);
+    }
+  }
+}
+
+std::string CleanXmlValue(std::string_view text, const CodePages& codePages) {
+  std::string plain;
+  plain.reserve(text.size());
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      continue;
+    }
+    plain.push_back(IsForbiddenControl(static_cast<unsigned char>(c)) ? ' ' : c);
+  }
+  std::string cp1250 = ConvertCodePage(plain, CodePage::k852, CodePage::k1250, codePages);
+  std::string cp852 =
+      ConvertCodePage(StripAccents(cp1250), CodePage::k1250, CodePage::k852, codePages);
+  return ConvertCodePage(EscapeXml(cp852), CodePage::k852, CodePage::kUtf8, codePages);
+}
+
+std::string FormatValue(const OutputNode& node) {
+  std::string scratch;
+  std::string_view value = ValueText(node, &scratch);
+  return std::string(value);
+}
+
+void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* out) {
+  std::string scratch;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    OutputNode& node = nodes[i];
+    // Close the containers left open since the last node shallower than this one.
+    for (std::size_t k = i; k-- > 0;) {
+      OutputNode& earlier = nodes[k];
+      if (earlier.depth < node.depth) {
+        break;
+      }
+      if (earlier.IsContainer() && !earlier.closed) {
+        AppendEndLine(earlier, out);
+        earlier.closed = true;
+      }
+    }
+    AppendIndent(node.depth, out);
+    out->append("<").append(node.tag);
+    if (node.format == 'a') {
+      out->append(kCurrencyAttribute);
+    }
+    out->append(">");
+    if (node.IsContainer()) {
+      out->append("\n");
+      node.closed = false;
+      continue;
+    }
+    // A leaf is complete on its line, also when its value is empty.
+    cleaner.Append(ValueText(node, &scratch), out);
+    out->append("</").append(node.tag).append(">\n");
+    node.closed = true;
+  }
+  for (std::size_t k = nodes.size(); k-- > 0;) {
+    OutputNode& node = nodes[k];
+    if (node.IsContainer() && !node.closed) {
+      AppendEndLine(node, out);
+      node.closed = true;
+    }
+  }
+}
+
+}  // namespace varnex
