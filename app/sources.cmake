@@ -1,4 +1,12 @@
 set(APP_SOURCES
+  app/application.cc
+  app/conversion_run.cc
+  app/file_driver.cc
+  app/input_discovery.cc
   app/run_log.cc
   app/settings.cc)
-set(APP_TESTS)
+set(APP_TESTS
+  app/application_test.cc
+  app/file_driver_test.cc
+  app/run_log_test.cc
+  app/settings_test.cc)

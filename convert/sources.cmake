@@ -1,3 +1,10 @@
 set(CONVERT_SOURCES
-  convert/account_utils.cc)
-set(CONVERT_TESTS)
+  convert/account_utils.cc
+  convert/converter.cc
+  convert/field_rules.cc
+  convert/generated_id.cc
+  convert/hua_converter.cc
+  convert/int_converter.cc
+  convert/sepa_rules.cc)
+set(CONVERT_TESTS
+  convert/account_utils_test.cc)

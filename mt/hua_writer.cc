@@ -39,7 +39,9 @@ void PointsToCommas(std::string* text) {
   }
 }
 
-std::string_view OrBlank(std::string_view text) { return text.empty() ? " " : text; }
+std::string_view OrBlank(std::string_view text) {
+  return text.empty() ? " " : text;
+}
 
 }  // namespace
 
@@ -170,12 +172,14 @@ void HuaWriter::BuildPayment(const PaymentRecord& p) {
   AppendText(list, "", 0, p.RmtInfUstrd4.view());
   AppendText(list, ":71A:", 0, p.ChrgBr71A.view());
   AppendText(list, ":72:", 0, line72_[0]);
-  for (int i = 1; i < 5; ++i) {
+  for (std::size_t i = 1; i < line72_.size(); ++i) {
     AppendText(list, "", 0, line72_[i]);
   }
   AppendText(list, "", 0, "-}");
 }
 
-void HuaWriter::SerializeNodes(NodeList& nodes, std::string* out) { SerializeMtNodes(nodes, out); }
+void HuaWriter::SerializeNodes(NodeList& nodes, std::string* out) {
+  SerializeMtNodes(nodes, out);
+}
 
 }  // namespace varnex

@@ -17,35 +17,35 @@ std::string_view UpToZero(std::string_view text) {
 // dates, text values are returned as views of the node's own text.
 std::string_view FormatMtValue(const OutputNode& node, std::string* scratch) {
   switch (node.format) {
-    case 's':
-      return UpToZero(node.text);
-    case 'x': {
-      std::size_t count = node.byteCount > 0 ? static_cast<std::size_t>(node.byteCount) : 0;
-      return UpToZero(node.text.substr(0, count));
-    }
-    case 'd':
-      *scratch = FormatIsoDate(UpToZero(node.text));
-      return *scratch;
-    case 't':
-      *scratch = FormatIsoDateTime(UpToZero(node.text));
-      return *scratch;
-    case 'a':
-      if (node.kind == OutputNode::Kind::kCents) {
-        *scratch = FormatCentsComma(node.integer);
-      } else if (node.kind == OutputNode::Kind::kDouble) {
-        *scratch = FormatAmountComma(node.number);
-      } else {
-        return {};
-      }
-      return *scratch;
-    case 'n':
-      *scratch = FormatInteger(node.integer);
-      return *scratch;
-    case 'b':
-      *scratch = FormatInteger(static_cast<std::uint8_t>(node.integer));
-      return *scratch;
-    default:
+  case 's':
+    return UpToZero(node.text);
+  case 'x': {
+    std::size_t count = node.byteCount > 0 ? static_cast<std::size_t>(node.byteCount) : 0;
+    return UpToZero(node.text.substr(0, count));
+  }
+  case 'd':
+    *scratch = FormatIsoDate(UpToZero(node.text));
+    return *scratch;
+  case 't':
+    *scratch = FormatIsoDateTime(UpToZero(node.text));
+    return *scratch;
+  case 'a':
+    if (node.kind == OutputNode::Kind::kCents) {
+      *scratch = FormatCentsComma(node.integer);
+    } else if (node.kind == OutputNode::Kind::kDouble) {
+      *scratch = FormatAmountComma(node.number);
+    } else {
       return {};
+    }
+    return *scratch;
+  case 'n':
+    *scratch = FormatInteger(node.integer);
+    return *scratch;
+  case 'b':
+    *scratch = FormatInteger(static_cast<std::uint8_t>(node.integer));
+    return *scratch;
+  default:
+    return {};
   }
 }
 

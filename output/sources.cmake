@@ -1,5 +1,10 @@
 set(OUTPUT_SOURCES
   output/formatters.cc
   output/output_node.cc
-  output/writer.cc)
-set(OUTPUT_TESTS)
+  output/writer.cc
+  output/xml_serializer.cc
+  output/sepa_xml_writer.cc)
+set(OUTPUT_TESTS
+  output/formatters_test.cc
+  output/xml_serializer_test.cc
+  output/sepa_xml_writer_test.cc)

@@ -21,58 +21,60 @@ std::string_view UpToZero(std::string_view text) {
 }
 
 // XML 1.0 forbids these; CR and LF are dropped before this test.
-bool IsForbiddenControl(unsigned char c) { return c < 0x20 && c != '\t'; }
+bool IsForbiddenControl(unsigned char c) {
+  return c < 0x20 && c != '\t';
+}
 
 // The value text of `node`: a view of the node's own text where no formatting is needed,
 // else the formatted text in `*scratch`.
 std::string_view ValueText(const OutputNode& node, std::string* scratch) {
   using Kind = OutputNode::Kind;
   switch (node.format) {
-    case 's':
-      return node.kind == Kind::kText ? UpToZero(node.text) : std::string_view();
-    case 'x': {
-      if (node.kind != Kind::kText || node.byteCount <= 0) {
-        return {};
-      }
-      return UpToZero(node.text.substr(0, static_cast<std::size_t>(node.byteCount)));
-    }
-    case 'd':
-      if (node.kind != Kind::kText) {
-        return {};
-      }
-      *scratch = FormatIsoDate(UpToZero(node.text));
-      return *scratch;
-    case 't':
-      if (node.kind != Kind::kText) {
-        return {};
-      }
-      *scratch = FormatIsoDateTime(UpToZero(node.text));
-      return *scratch;
-    case 'a':
-    case 'f':
-      if (node.kind == Kind::kDouble) {
-        *scratch = FormatAmount(node.number);
-      } else if (node.kind == Kind::kCents) {
-        *scratch = FormatCents(node.integer);
-      } else {
-        return {};
-      }
-      return *scratch;
-    case 'n':
-      if (node.kind != Kind::kInteger) {
-        return {};
-      }
-      *scratch = FormatInteger(node.integer);
-      return *scratch;
-    case 'b':
-      // One byte, unsigned: a char field holding 200 is 200, not -56.
-      if (node.kind != Kind::kInteger) {
-        return {};
-      }
-      *scratch = FormatInteger(static_cast<unsigned char>(node.integer & 0xFF));
-      return *scratch;
-    default:
+  case 's':
+    return node.kind == Kind::kText ? UpToZero(node.text) : std::string_view();
+  case 'x': {
+    if (node.kind != Kind::kText || node.byteCount <= 0) {
       return {};
+    }
+    return UpToZero(node.text.substr(0, static_cast<std::size_t>(node.byteCount)));
+  }
+  case 'd':
+    if (node.kind != Kind::kText) {
+      return {};
+    }
+    *scratch = FormatIsoDate(UpToZero(node.text));
+    return *scratch;
+  case 't':
+    if (node.kind != Kind::kText) {
+      return {};
+    }
+    *scratch = FormatIsoDateTime(UpToZero(node.text));
+    return *scratch;
+  case 'a':
+  case 'f':
+    if (node.kind == Kind::kDouble) {
+      *scratch = FormatAmount(node.number);
+    } else if (node.kind == Kind::kCents) {
+      *scratch = FormatCents(node.integer);
+    } else {
+      return {};
+    }
+    return *scratch;
+  case 'n':
+    if (node.kind != Kind::kInteger) {
+      return {};
+    }
+    *scratch = FormatInteger(node.integer);
+    return *scratch;
+  case 'b':
+    // One byte, unsigned: a char field holding 200 is 200, not -56.
+    if (node.kind != Kind::kInteger) {
+      return {};
+    }
+    *scratch = FormatInteger(static_cast<unsigned char>(node.integer & 0xFF));
+    return *scratch;
+  default:
+    return {};
   }
 }
 

@@ -84,6 +84,8 @@ class FileSystem {
   // tells whether another process holds it (as opposed to the directory being unusable).
   virtual std::unique_ptr<Lock> TryLockDirectory(const std::string& path, bool* busy) = 0;
 
+  // Reads a whole file without locking it (the settings file).
+  virtual bool ReadFile(const std::string& path, std::string* out, std::string* reason) = 0;
   // Creates a new file; fails when the name exists.
   virtual std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                         std::string* reason) = 0;

@@ -223,6 +223,16 @@ std::unique_ptr<Lock> PosixFileSystem::TryLockDirectory(const std::string& path,
   return std::make_unique<FdLock>(fd);
 }
 
+bool PosixFileSystem::ReadFile(const std::string& path, std::string* out, std::string* reason) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    SetReason(reason, errno);
+    return false;
+  }
+  PosixReadableFile file(fd);
+  return file.ReadAll(out, reason);
+}
+
 std::unique_ptr<WritableFile> PosixFileSystem::CreateExclusive(const std::string& path,
                                                                std::string* reason) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -318,15 +328,8 @@ bool PosixFileSystem::MoveNoReplace(const std::string& from, const std::string& 
     return false;
   }
   // Across file systems: copy under a temporary name beside the destination, then rename.
-  std::unique_ptr<ReadableFile> source;
   std::string bytes;
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) {
-    SetReason(reason, errno);
-    return false;
-  }
-  PosixReadableFile reader(in);
-  if (!reader.ReadAll(&bytes, reason)) {
+  if (!ReadFile(from, &bytes, reason)) {
     return false;
   }
   std::string temp = DirectoryOf(to) + tempName;

@@ -15,6 +15,7 @@ class PosixFileSystem : public FileSystem {
   OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
                         std::string* reason) override;
   std::unique_ptr<Lock> TryLockDirectory(const std::string& path, bool* busy) override;
+  bool ReadFile(const std::string& path, std::string* out, std::string* reason) override;
   std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                 std::string* reason) override;
   bool AppendLocked(const std::string& path, std::string_view bytes) override;

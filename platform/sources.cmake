@@ -3,4 +3,6 @@ set(PLATFORM_SOURCES
   platform/ini_file.cc
   platform/platform.cc
   platform/posix_platform.cc)
-set(PLATFORM_TESTS)
+set(PLATFORM_TESTS
+  platform/code_page_test.cc
+  platform/ini_file_test.cc)

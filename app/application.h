@@ -1,0 +1,87 @@
+// The one run-wide object: settings, the identifier sequence, the run mode and the files to
+// process; start-up, the two run modes and shutdown.
+//
+// Start-up loads varnex.ini from beside the executable and logs the start lines; then the
+// "framework" is opened (the code page tables), whose failure ends the run with exit code 1.
+// The end line is logged when the object is destroyed, whatever happened before.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/run_log.h"
+#include "app/settings.h"
+#include "platform/code_page.h"
+#include "platform/platform.h"
+
+namespace varnex {
+
+enum class RunMode { kInputDirectory, kManualSelection };
+
+// Input directory mode when the argument starts with '-' or '/' followed by a lower-case 'c'.
+RunMode ModeFromArgument(const char* argument);
+
+// The exit codes of a run.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitStartupFailed = 1;
+inline constexpr int kExitFilesLeft = 2;
+
+class Application {
+ public:
+  using CodePageOpener = std::function<std::optional<CodePages>()>;
+
+  // Loads the settings and logs the start lines. `errors` receives the start-up failure.
+  Application(Platform platform, std::ostream& errors,
+              CodePageOpener openCodePages = &CodePages::Open);
+  // Logs the end line.
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // The application object of the process, while one exists.
+  static Application* Instance();
+
+  // Opens the framework, chooses the mode from argv[1] and runs it. Returns the exit code.
+  int Main(int argc, const char* const* argv);
+  // Runs one mode.
+  void Run(RunMode runMode);
+
+  // Appends the INT and then the HUA files of the input directory to the two arrays.
+  void ScanInputDirectory();
+  // Lets the user choose files; appends the HUA and INT files among them. False when the
+  // user did not confirm a choice.
+  bool SelectInputFiles();
+  // Converts every collected file.
+  void ProcessInputFiles();
+
+  RunLog& log() { return log_; }
+
+  Settings settings;
+  std::int32_t sequence = 0;
+  RunMode mode = RunMode::kManualSelection;
+  std::vector<std::string> inputPaths;
+  std::vector<std::string> inputTitles;
+
+ private:
+  Platform platform_;
+  std::ostream& errors_;
+  RunLog log_;
+  std::optional<CodePages> codePages_;
+  // Converts one input file all-or-nothing; false when it was left in place by an error.
+  bool ProcessInputFile(const std::string& path, const std::string& title);
+  // A fresh temporary name (without directory) for this run.
+  std::string NextTempName();
+  // Removes temporary files that converters no longer running left in `dir`.
+  void RemoveLeftoverTemps(const std::string& dir);
+
+  bool anyFileLeft_ = false;
+  std::string lastFileStamp_;
+  long tempCounter_ = 0;
+};
+
+}  // namespace varnex

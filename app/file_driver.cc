@@ -1,0 +1,332 @@
+#include "app/file_driver.h"
+
+#include <algorithm>
+#include <set>
+
+#include "app/application.h"
+#include "mt/mt_file.h"
+#include "platform/platform.h"
+#include "util/string_printf.h"
+
+namespace varnex {
+namespace {
+
+bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeapYear(y) ? 29 : kDays[(m - 1 + 12) % 12];
+}
+
+std::string FormatStamp(const LocalTime& t) {
+  auto u = [](int v) { return static_cast<unsigned>(v); };
+  return StringPrintf("%4.4u%2.2u%2.2u%2.2u%2.2u%2.2u%3.3u", u(t.year), u(t.month), u(t.day),
+                      u(t.hour), u(t.minute), u(t.second), u(t.millisecond));
+}
+
+// Parses a stamp made by FormatStamp.
+LocalTime ParseStamp(const std::string& s) {
+  auto num = [&](std::size_t pos, std::size_t len) {
+    int v = 0;
+    for (std::size_t i = pos; i < pos + len && i < s.size(); ++i) {
+      v = v * 10 + (s[i] - '0');
+    }
+    return v;
+  };
+  LocalTime t;
+  t.year = num(0, 4);
+  t.month = num(4, 2);
+  t.day = num(6, 2);
+  t.hour = num(8, 2);
+  t.minute = num(10, 2);
+  t.second = num(12, 2);
+  t.millisecond = num(14, 3);
+  return t;
+}
+
+LocalTime PlusOneMillisecond(LocalTime t) {
+  if (++t.millisecond < 1000) {
+    return t;
+  }
+  t.millisecond = 0;
+  if (++t.second < 60) {
+    return t;
+  }
+  t.second = 0;
+  if (++t.minute < 60) {
+    return t;
+  }
+  t.minute = 0;
+  if (++t.hour < 24) {
+    return t;
+  }
+  t.hour = 0;
+  if (++t.day <= DaysInMonth(t.year, t.month)) {
+    return t;
+  }
+  t.day = 1;
+  if (++t.month <= 12) {
+    return t;
+  }
+  t.month = 1;
+  ++t.year;
+  return t;
+}
+
+}  // namespace
+
+OutputNames MakeOutputNames(const Settings& settings, const std::string& title,
+                            const std::string& ext, const std::string& fileStamp) {
+  OutputNames names;
+  std::string base = title + "_" + fileStamp;
+  names.sepa = settings.outputPath + base + ".CCT";
+  // Compared case-sensitively, as the extension of the first document is.
+  names.urgent = settings.outputPath + base +
+                 (settings.urgentTrgtExtension == "CCT" ? "_U." : ".") +
+                 settings.urgentTrgtExtension;
+  MtKind kind = KindOfPath(ext);
+  if (kind == MtKind::kHua || (kind == MtKind::kInt && settings.convertIntToHua == 1)) {
+    names.otherKind = WriterKind::kHua;
+    std::string dir = settings.outputPathHua.empty() ? settings.outputPath : settings.outputPathHua;
+    names.other = dir + base + "." + (kind == MtKind::kHua ? ext : std::string("HUA"));
+  } else if (kind == MtKind::kInt) {
+    names.otherKind = WriterKind::kInt;
+    std::string dir = settings.outputPathInt.empty() ? settings.outputPath : settings.outputPathInt;
+    names.other = dir + base + "." + ext;
+  } else {
+    names.otherKind = WriterKind::kSepaXml;
+    names.other = settings.outputPath + base + "." + ext;
+  }
+  names.backup = settings.backupPath + base + "." + ext;
+  return names;
+}
+
+std::string NextFileStamp(const LocalTime& now, const std::string& previous) {
+  std::string stamp = FormatStamp(now);
+  if (!previous.empty() && stamp <= previous) {
+    stamp = FormatStamp(PlusOneMillisecond(ParseStamp(previous)));
+  }
+  return stamp;
+}
+
+long TempFileOwner(std::string_view name) {
+  if (name.size() <= kTempPrefix.size() + kTempSuffix.size() ||
+      name.substr(0, kTempPrefix.size()) != kTempPrefix ||
+      name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) {
+    return -1;
+  }
+  std::string_view rest = name.substr(kTempPrefix.size());
+  long pid = 0;
+  std::size_t i = 0;
+  while (i < rest.size() && rest[i] >= '0' && rest[i] <= '9' && i < 10) {
+    pid = pid * 10 + (rest[i] - '0');
+    ++i;
+  }
+  if (i == 0 || i >= rest.size() || rest[i] != '-') {
+    return -1;
+  }
+  return pid;
+}
+
+}  // namespace varnex
+
+namespace varnex {
+namespace {
+
+// An output written under a temporary name, waiting to be renamed into place.
+struct PendingOutput {
+  std::string temp;
+  std::string final;
+  bool placed = false;
+};
+
+std::string DirectoryOf(const std::string& path) {
+  std::size_t slash = path.rfind(kDirSeparator);
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Writes the document pieces into a new file with CR LF line ends; every step is checked.
+bool WriteDocument(FileSystem& fs, const std::string& path,
+                   const std::array<std::string_view, 3>& pieces, std::string* reason) {
+  std::unique_ptr<WritableFile> file = fs.CreateExclusive(path, reason);
+  if (file == nullptr) {
+    return false;
+  }
+  std::string chunk;
+  constexpr std::size_t kChunk = 1 << 16;
+  chunk.reserve(kChunk + 2);
+  for (std::string_view piece : pieces) {
+    for (char c : piece) {
+      if (c == '\n') {
+        chunk.push_back('\r');
+      }
+      chunk.push_back(c);
+      if (chunk.size() >= kChunk) {
+        if (!file->Append(chunk, reason)) {
+          return false;
+        }
+        chunk.clear();
+      }
+    }
+  }
+  if (!chunk.empty() && !file->Append(chunk, reason)) {
+    return false;
+  }
+  return file->Sync(reason) && file->Close(reason);
+}
+
+}  // namespace
+
+std::string Application::NextTempName() {
+  return StringPrintf("%.*s%ld-%ld%.*s", static_cast<int>(kTempPrefix.size()), kTempPrefix.data(),
+                      platform_.fs.ProcessId(), ++tempCounter_,
+                      static_cast<int>(kTempSuffix.size()), kTempSuffix.data());
+}
+
+void Application::RemoveLeftoverTemps(const std::string& dir) {
+  long self = platform_.fs.ProcessId();
+  for (const std::string& name : platform_.fs.ListNames(dir)) {
+    long owner = TempFileOwner(name);
+    if (owner < 0 || owner == self || platform_.fs.ProcessExists(owner)) {
+      continue;
+    }
+    std::string path = dir + name;
+    std::string reason;
+    if (platform_.fs.Remove(path, &reason)) {
+      log_.Printf("Egy korábbi, megszakadt futás ideiglenes fájlja törölve: %s\n", path.c_str());
+    } else {
+      log_.Printf("Hiba: egy korábbi futás ideiglenes fájlja nem törölhető: %s (%s)\n",
+                  path.c_str(), reason.c_str());
+    }
+  }
+}
+
+void Application::ProcessInputFiles() {
+  if (inputPaths.empty()) {
+    return;
+  }
+  std::set<std::string> dirs = {settings.outputPath, settings.outputPathHua,
+                                settings.outputPathInt, settings.backupPath};
+  for (const std::string& dir : dirs) {
+    if (platform_.fs.IsDirectory(dir)) {
+      RemoveLeftoverTemps(dir);
+    }
+  }
+  for (std::size_t i = 0; i < inputPaths.size(); ++i) {
+    if (!ProcessInputFile(inputPaths[i], inputTitles[i])) {
+      anyFileLeft_ = true;
+    }
+  }
+}
+
+bool Application::ProcessInputFile(const std::string& path, const std::string& title) {
+  FileSystem& fs = platform_.fs;
+  lastFileStamp_ = NextFileStamp(platform_.clock.Now(), lastFileStamp_);
+  std::string ext = path.size() >= 3 ? path.substr(path.size() - 3) : path;
+  OutputNames names = MakeOutputNames(settings, title, ext, lastFileStamp_);
+
+  // The lock is held until the input has been moved away or left in place.
+  std::unique_ptr<ReadableFile> input;
+  std::string reason;
+  switch (fs.OpenLocked(path, &input, &reason)) {
+    case OpenStatus::kOk:
+      break;
+    case OpenStatus::kLocked:
+      log_.Printf("A fájlt egy másik futás dolgozza fel, kihagyva: %s\n", path.c_str());
+      return true;
+    case OpenStatus::kGone:
+      log_.Printf("A fájl már nincs meg, kihagyva: %s\n", path.c_str());
+      return true;
+    case OpenStatus::kFailed:
+      log_.Printf("Hiba: az input fájl nem olvasható: %s (%s)\n", path.c_str(), reason.c_str());
+      return false;
+  }
+  std::string bytes;
+  if (!input->ReadAll(&bytes, &reason)) {
+    log_.Printf("Hiba: az input fájl nem olvasható: %s (%s)\n", path.c_str(), reason.c_str());
+    return false;
+  }
+
+  MtFile file;
+  file.Load(path, std::move(bytes), *codePages_, log_);
+  ConversionContext context{settings, platform_.clock, *codePages_, log_, sequence};
+  std::vector<MessageClass> classes = Classify(file, context);
+  log_.Printf("Input fájl feldolgozása: %s.\n", path.c_str());
+
+  if (!fs.IsDirectory(settings.backupPath)) {
+    log_.Printf("Hiba: a backup könyvtár nem létezik: %s (az input marad: %s)\n",
+                settings.backupPath.c_str(), path.c_str());
+    return false;
+  }
+  if (fs.Exists(names.backup)) {
+    log_.Printf("Hiba: a backup fájl már létezik: %s (az input marad: %s)\n",
+                names.backup.c_str(), path.c_str());
+    return false;
+  }
+
+  std::vector<PendingOutput> outputs;
+  auto discard = [&]() {
+    for (const PendingOutput& output : outputs) {
+      std::string ignored;
+      fs.Remove(output.placed ? output.final : output.temp, &ignored);
+    }
+  };
+  struct Pass {
+    WriterKind kind;
+    bool urgent;
+    const std::string& name;
+  };
+  const Pass passes[] = {{WriterKind::kSepaXml, false, names.sepa},
+                         {WriterKind::kSepaXml, true, names.urgent},
+                         {names.otherKind, false, names.other}};
+  for (const Pass& pass : passes) {
+    PassResult result = Convert(file, classes, context, pass.kind, pass.urgent);
+    if (result.status == PassResult::Status::kInternalError) {
+      log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
+      discard();
+      return false;
+    }
+    if (result.status == PassResult::Status::kAmountTooLarge) {
+      log_.Printf("Hiba: a(z) %ld. üzenet összege nem írható ki pontosan: %s (az input marad)\n",
+                  result.failedMessage, path.c_str());
+      discard();
+      return false;
+    }
+    if (result.writer == nullptr) {
+      continue;
+    }
+    PendingOutput output{DirectoryOf(pass.name) + NextTempName(), pass.name, false};
+    outputs.push_back(output);
+    if (!WriteDocument(fs, output.temp, result.writer->FinishDocument(), &reason)) {
+      log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
+                  reason.c_str());
+      discard();
+      return false;
+    }
+  }
+
+  // Into place, then the input to backup, back to back.
+  for (PendingOutput& output : outputs) {
+    if (!fs.RenameNoReplace(output.temp, output.final, &reason)) {
+      log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", output.final.c_str(),
+                  reason.c_str());
+      discard();
+      return false;
+    }
+    output.placed = true;
+  }
+  std::string backupTemp = NextTempName();
+  if (!fs.MoveNoReplace(path, names.backup, backupTemp, &reason)) {
+    log_.Printf("Hiba: a backup fájl nem hozható létre: %s (%s)\n", names.backup.c_str(),
+                reason.c_str());
+    discard();
+    return false;
+  }
+  for (const PendingOutput& output : outputs) {
+    log_.Printf("Output fájl létrehozva: %s\n", output.final.c_str());
+  }
+  log_.Printf("Backup fájl létrehozva: %s.\n", names.backup.c_str());
+  return true;
+}
+
+}  // namespace varnex

@@ -1,0 +1,46 @@
+// The per-file driver: names, time stamps and the all-or-nothing conversion of one input.
+//
+// Each input file is converted as a whole or not at all. Its outputs are first written under
+// temporary names in their own directories, flushed and closed; only when all of them are
+// written are they renamed into place (never replacing a file) and the input moved to the
+// backup directory, back to back. Any failure removes what the file produced and leaves the
+// input where it was, with a "Hiba: " line. Only a crash between the first rename into place
+// and the backup move can leave one file's outputs beside its input.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/conversion_run.h"
+
+namespace varnex {
+
+struct LocalTime;
+struct Settings;
+
+// The names of everything one input file may produce.
+struct OutputNames {
+  std::string sepa;    // non-urgent SEPA orders
+  std::string urgent;  // urgent SEPA orders
+  std::string other;   // orders that are not SEPA orders
+  WriterKind otherKind = WriterKind::kHua;
+  std::string backup;  // where the input goes
+};
+
+// Names for the input of title `title` and extension `ext` (its last three characters, case
+// kept) at `fileStamp`.
+OutputNames MakeOutputNames(const Settings& settings, const std::string& title,
+                            const std::string& ext, const std::string& fileStamp);
+
+// The 17-digit stamp "%Y%m%d%H%M%S" + "%3.3u" of `now`; when that is not later than
+// `previous`, `previous` plus one millisecond, so that stamps of one run never repeat.
+std::string NextFileStamp(const LocalTime& now, const std::string& previous);
+
+// The prefix and suffix of this program's temporary files: ".varnex-<pid>-<n>.tmp".
+inline constexpr std::string_view kTempPrefix = ".varnex-";
+inline constexpr std::string_view kTempSuffix = ".tmp";
+
+// The process id in a temporary file's name, or -1 when `name` is not one of ours.
+long TempFileOwner(std::string_view name);
+
+}  // namespace varnex

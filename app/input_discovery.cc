@@ -1,0 +1,61 @@
+// Collecting the input files: the scan of the input directory, or the user's choice.
+#include <string>
+#include <string_view>
+
+#include "app/application.h"
+#include "mt/mt_file.h"
+
+namespace varnex {
+namespace {
+
+// The file name without directory and without its last extension.
+std::string TitleOf(std::string_view path) {
+  std::size_t slash = path.rfind(kDirSeparator);
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  std::size_t dot = name.rfind('.');
+  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
+}  // namespace
+
+void Application::ScanInputDirectory() {
+  log_.Printf("Input könyvtár vizsgálata: %s\n", settings.inputPath.c_str());
+  bool found = false;
+  for (std::string_view ext : {"INT", "HUA"}) {
+    for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {
+      std::string path = settings.inputPath + name;
+      log_.Printf("Feldolgozandó fájl: %s.\n", path.c_str());
+      inputPaths.push_back(path);
+      inputTitles.push_back(TitleOf(name));
+      found = true;
+    }
+  }
+  if (!found) {
+    log_.Printf("Nincs feldolgozandó fájl.\n");
+  }
+}
+
+bool Application::SelectInputFiles() {
+  std::vector<std::string> candidates;
+  for (std::string_view ext : {"INT", "HUA"}) {
+    for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {
+      candidates.push_back(settings.inputPath + name);
+    }
+  }
+  std::vector<std::string> chosen;
+  if (!platform_.picker.Pick(candidates, &chosen)) {
+    return false;
+  }
+  for (const std::string& path : chosen) {
+    // Only the last three characters decide, so NOTAHUA qualifies and A.TXT does not.
+    if (KindOfPath(path) != MtKind::kOther) {
+      inputTitles.push_back(TitleOf(path));
+      inputPaths.push_back(path);
+    } else {
+      log_.Printf("A kiválasztott fájl nem HUA vagy INT fájl, kihagyva: %s\n", path.c_str());
+    }
+  }
+  return true;
+}
+
+}  // namespace varnex

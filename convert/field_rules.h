@@ -1,0 +1,117 @@
+// Reading message fields for the payment-record mappings, and the mapping steps that the HUA
+// and INT converters share.
+//
+// Everything here works on views into the message: no text is copied until it lands in a
+// record field, where FixedText::Assign cuts it to the field's capacity. Positions in the
+// comments are counted from 1, as the MT layouts describe them.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "convert/payment_records.h"
+#include "mt/mt_message.h"
+#include "platform/platform.h"
+
+namespace varnex {
+
+struct Settings;
+
+// The lines of one field as a mapping sees them; an absent field has no lines.
+class FieldLines {
+ public:
+  FieldLines() = default;
+  explicit FieldLines(std::span<const std::string_view> lines) : present_(true), lines_(lines) {}
+
+  bool present() const { return present_; }
+  int count() const { return static_cast<int>(lines_.size()); }
+  // True when the field has a line `n` (counted from 1).
+  bool has(int n) const { return n >= 1 && n <= count(); }
+  // Line `n` counted from 1; empty when the field has no such line.
+  std::string_view line(int n) const {
+    return has(n) ? lines_[static_cast<std::size_t>(n - 1)] : std::string_view();
+  }
+  std::span<const std::string_view> lines() const { return lines_; }
+
+ private:
+  bool present_ = false;
+  std::span<const std::string_view> lines_;
+};
+
+// Looks up the fields of one message. With `stopAtTrailer`, every field ends before its first
+// line that contains "-}": the reader leaves a HUA message's block trailer ("-}" and the "$"
+// before the next message) in its last field, and no mapping may read it.
+class FieldReader {
+ public:
+  FieldReader(const MtMessage* message, bool stopAtTrailer)
+      : message_(message), stopAtTrailer_(stopAtTrailer) {}
+
+  // The field stored under `tag` (exact, case-sensitive); absent when there is none or no
+  // message at all.
+  FieldLines Find(std::string_view tag) const;
+
+ private:
+  const MtMessage* message_;
+  bool stopAtTrailer_;
+};
+
+// Word `k` (counted from 1) of `line`: the pieces between single blanks. Empty when the line
+// has fewer pieces; two blanks in a row give an empty word.
+std::string_view Word(std::string_view line, int k);
+
+// `text` without the blanks at both ends.
+std::string_view TrimBlanks(std::string_view text);
+
+// Reads an amount: every "," counts as ".", then the longest leading decimal number is taken:
+// an optional sign, then digits with an optional point and digits after it, or a point and
+// digits. Nothing is skipped in front of it; no exponent, no "inf". No number gives 0; a
+// number too large for a double gives an infinity.
+double ReadAmount(std::string_view text);
+
+// The keyword rule of the urgency and exchange-rate settings. `keywords` is split at ","
+// and read up to the first empty item; each item, trimmed of blanks, matches when it occurs
+// in any line of `field` (an all-blank item matches any line). An absent field or an empty
+// list never matches.
+bool KeywordRuleMatches(const FieldLines& field, std::string_view keywords);
+
+// The urgency rule ([PrioUrgent] SrcField and SrcKeyword) on the fields of `fields`.
+bool UrgencyRuleMatches(const FieldReader& fields, const Settings& settings);
+
+// Name and address lines of a party field (50, 59), from the name line on: with two or three
+// lines from there, the second and third are the address; with four or more, the second is a
+// second name line and the third and fourth are the address.
+struct PartyLines {
+  std::string_view name;
+  std::string_view name2;
+  std::string_view address1;
+  std::string_view address2;
+};
+PartyLines ReadPartyLines(const FieldLines& field, int nameLine);
+
+// The mapping steps both converters share, in the order they apply them.
+
+// Zeroes `out` and writes the parts every record has: SrcType, a new PmtInfId (one value of
+// `sequence`), EndToEndId "NOTPROVIDED", the header's BankBic as DbtrAgtBic, both IdTypes.
+void StartPaymentRecord(PaymentRecord& out, std::string_view srcType,
+                        const GroupHeaderRecord& header, const LocalTime& now,
+                        std::int32_t& sequence);
+// IsUrgent, the service level it selects (target field "Cd" or "Prtry" with its keyword),
+// and the exchange-rate rule.
+void FillPriorityAndExchangeRate(PaymentRecord& out, const FieldReader& fields,
+                                 const Settings& settings);
+// Fields 20, 32A, 50, 70 and 71A.
+void FillCommonFields(PaymentRecord& out, const FieldReader& fields);
+// The debtor account rule: a 24-character domestic number gives its last 16 characters and
+// the bank code in its first 8; a valid IBAN is kept whole and gives the bank code in its
+// characters 5-12; anything else is kept whole and leaves the bank code alone.
+void FillDebtorAccount(PaymentRecord& out, std::string_view account);
+// Lines 1-4 of 57D: the beneficiary bank's name and address.
+void FillBeneficiaryBankLines(PaymentRecord& out, const FieldLines& field57d);
+// The creditor's name and address from `field59`, the name in line `nameLine`.
+void FillCreditorParty(PaymentRecord& out, const FieldLines& field59, int nameLine);
+// Replaces DbtrAgtBic by [General] BankBIC, even an empty one, when it is not a
+// well-formed BIC.
+void ApplyBankBicFallback(PaymentRecord& out, const Settings& settings);
+
+}  // namespace varnex

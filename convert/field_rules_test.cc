@@ -1,0 +1,141 @@
+#include "convert/field_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "convert/record_test_util.h"
+
+namespace varnex {
+namespace {
+
+TEST(ReadAmountTest, LongestLeadingDecimalNumber) {
+  struct Row {
+    std::string_view text;
+    double amount;
+  };
+  const Row rows[] = {
+      {"12500,50", 12500.5}, {"12500.50", 12500.5}, {"1234,00", 1234.0}, {"-3", -3.0},
+      {"+2,1", 2.1},         {".5", 0.5},           {",5", 0.5},         {"-,25", -0.25},
+      {"12,", 12.0},         {"12,x", 12.0},        {"1.2.3", 1.2},      {"1,2,3", 1.2},
+      {"1e5", 1.0},          {"0x1A", 0.0},         {"inf", 0.0},        {"nan", 0.0},
+      {"abc", 0.0},          {"", 0.0},             {"-", 0.0},          {".", 0.0},
+      {" 12", 0.0},  // no blanks skipped
+      {"12 34", 12.0},       {"007,07", 7.07},      {"0,07", 0.07},      {"99999999999,99", 99999999999.99},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ReadAmount(row.text), row.amount) << '"' << row.text << '"';
+  }
+}
+
+TEST(ReadAmountTest, NegativeZeroReadsAsZero) {
+  EXPECT_FALSE(std::signbit(ReadAmount("-0,00")));
+}
+
+TEST(ReadAmountTest, HugeDigitStringsGiveInfinity) {
+  EXPECT_EQ(ReadAmount(std::string(400, '9')), HUGE_VAL);
+  EXPECT_EQ(ReadAmount("-" + std::string(400, '9') + ",5"), -HUGE_VAL);
+  EXPECT_EQ(ReadAmount("0," + std::string(400, '0') + "1"), 0.0);
+  EXPECT_EQ(ReadAmount(std::string(100, '0') + "42,5"), 42.5);
+}
+
+TEST(WordTest, PiecesBetweenSingleBlanks) {
+  struct Row {
+    std::string_view line;
+    int k;
+    std::string_view word;
+  };
+  const Row rows[] = {
+      {"HU N I X", 1, "HU"}, {"HU N I X", 2, "N"}, {"HU N I X", 4, "X"}, {"HU N I X", 5, ""},
+      {"A  B", 2, ""},       {"A  B", 3, "B"},     {"A ", 2, ""},        {"", 1, ""},
+      {" A", 1, ""},         {" A", 2, "A"},       {"ABC", 0, ""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(Word(row.line, row.k), row.word) << '"' << row.line << "\" " << row.k;
+  }
+}
+
+TEST(WordTest, TrimBlanks) {
+  EXPECT_EQ(TrimBlanks("  T AB  "), "T AB");
+  EXPECT_EQ(TrimBlanks("   "), "");
+  EXPECT_EQ(TrimBlanks(""), "");
+  EXPECT_EQ(TrimBlanks("X"), "X");
+}
+
+TEST(FieldReaderTest, StopsBeforeTheBlockTrailer) {
+  MtMessage message = MakeMessage({{"72", {"A", "B", "-}", "$"}},
+                                   {"70", {"X -} Y", "Z"}},
+                                   {"59", {"/IBAN", "NAME"}},
+                                   {"71A", {}}});
+  FieldReader asRead(&message, false);
+  FieldReader mapped(&message, true);
+  EXPECT_EQ(asRead.Find("72").count(), 4);
+  EXPECT_EQ(mapped.Find("72").count(), 2);
+  EXPECT_EQ(mapped.Find("72").line(3), "");
+  EXPECT_TRUE(mapped.Find("70").present());
+  EXPECT_EQ(mapped.Find("70").count(), 0);
+  EXPECT_EQ(mapped.Find("59").count(), 2);
+  EXPECT_TRUE(mapped.Find("71A").present());
+  EXPECT_FALSE(mapped.Find("71a").present());
+  EXPECT_FALSE(FieldReader(nullptr, true).Find("72").present());
+}
+
+TEST(KeywordRuleTest, SplitTrimAndMatch) {
+  MtMessage message = MakeMessage({{"72", {"/BNF/INVOICE 12", "SURGOS EXPRESS"}},
+                                   {"70", {}}});
+  FieldLines info = FieldReader(&message, false).Find("72");
+  FieldLines empty = FieldReader(&message, false).Find("70");
+  FieldLines absent = FieldReader(&message, false).Find("23E");
+  struct Row {
+    std::string_view keywords;
+    const FieldLines* field;
+    bool match;
+  };
+  const Row rows[] = {
+      {"EXPRESS", &info, true},
+      {"URGENT, EXPRESS", &info, true},   // second item, trimmed
+      {"URGENT,EXPRESS ", &info, true},
+      {",EXPRESS", &info, false},         // an empty first item ends the list
+      {"URGENT,,EXPRESS", &info, false},
+      {"URGENT,", &info, false},
+      {"URGENT,   ", &info, true},        // an all-blank item matches any line
+      {"express", &info, false},          // case-sensitive
+      {"INVOICE 12", &info, true},
+      {"", &info, false},
+      {"EXPRESS", &absent, false},
+      {"   ", &empty, false},             // a field without lines matches nothing
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(KeywordRuleMatches(*row.field, row.keywords), row.match) << '"' << row.keywords << '"';
+  }
+}
+
+TEST(PartyLinesTest, NameAndAddressByLineCount) {
+  struct Row {
+    std::vector<std::string> lines;
+    int nameLine;
+    std::string dump;  // name|name2|address1|address2
+  };
+  const Row rows[] = {
+      {{"N"}, 1, "N|||"},
+      {{"N", "A1"}, 1, "N||A1|"},
+      {{"N", "A1", "A2"}, 1, "N||A1|A2"},
+      {{"N", "N2", "A1", "A2"}, 1, "N|N2|A1|A2"},
+      {{"N", "N2", "A1", "A2", "X"}, 1, "N|N2|A1|A2"},
+      {{"/ACC", "N"}, 2, "N|||"},
+      {{"/ACC", "N", "A1", "A2"}, 2, "N||A1|A2"},
+      {{"/ACC", "N", "N2", "A1", "A2"}, 2, "N|N2|A1|A2"},
+      {{"/ACC"}, 2, "|||"},
+      {{}, 1, "|||"},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string_view> views(row.lines.begin(), row.lines.end());
+    PartyLines party = ReadPartyLines(FieldLines(views), row.nameLine);
+    std::string dump = std::string(party.name) + "|" + std::string(party.name2) + "|" +
+                       std::string(party.address1) + "|" + std::string(party.address2);
+    EXPECT_EQ(dump, row.dump) << row.lines.size() << " lines, name in " << row.nameLine;
+  }
+}
+
+}  // namespace
+}  // namespace varnex

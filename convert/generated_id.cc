@@ -1,0 +1,81 @@
+#include "convert/generated_id.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
+namespace varnex {
+
+namespace {
+
+// Collects a short text of digits on the stack.
+class StampWriter {
+ public:
+  void Put(char c) {
+    if (size_ < buffer_.size()) {
+      buffer_[size_++] = c;
+    }
+  }
+
+  // `value` with at least `width` digits, zero-padded on the left and preceded by '-' when
+  // negative: printf's "%W.Wld".
+  void Number(long value, int width) {
+    unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value)
+                                        : static_cast<unsigned long>(value);
+    if (value < 0) {
+      Put('-');
+    }
+    std::array<char, 24> digits;
+    auto result = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude);
+    auto length = static_cast<int>(result.ptr - digits.data());
+    for (int i = length; i < width; ++i) {
+      Put('0');
+    }
+    for (const char* p = digits.data(); p != result.ptr; ++p) {
+      Put(*p);
+    }
+  }
+
+  // "%Y%m%d%H%M%S".
+  void DateTime(const LocalTime& t) {
+    Number(t.year, 4);
+    Number(t.month, 2);
+    Number(t.day, 2);
+    Number(t.hour, 2);
+    Number(t.minute, 2);
+    Number(t.second, 2);
+  }
+
+  std::string_view view() const { return std::string_view(buffer_.data(), size_); }
+
+ private:
+  std::array<char, 48> buffer_{};
+  std::size_t size_ = 0;
+};
+
+}  // namespace
+
+void AssignGeneratedId(const LocalTime& now, std::int32_t& sequence, FixedText<36>& out) {
+  StampWriter id;
+  id.Put('B');
+  id.DateTime(now);
+  id.Number(now.millisecond, 3);
+  id.Number(sequence, 6);
+  ++sequence;
+  out.Assign(id.view());
+}
+
+void AssignCreationTime(const LocalTime& now, FixedText<24>& out) {
+  StampWriter stamp;
+  stamp.DateTime(now);
+  int offset = now.utcOffsetMinutes;
+  stamp.Put(offset < 0 ? '-' : '+');
+  if (offset < 0) {
+    offset = -offset;
+  }
+  stamp.Number(offset / 60, 2);
+  stamp.Number(offset % 60, 2);
+  out.Assign(stamp.view());
+}
+
+}  // namespace varnex

@@ -1,0 +1,121 @@
+#include "convert/hua_converter.h"
+
+#include <algorithm>
+
+#include "app/settings.h"
+#include "convert/account_utils.h"
+#include "convert/field_rules.h"
+#include "convert/sepa_rules.h"
+
+namespace varnex {
+
+namespace {
+
+char FirstChar(std::string_view word) { return word.empty() ? '\0' : word.front(); }
+
+// 52D: the debtor account in line 1, the charges account in line 2, the charges currency and
+// amount in line 3, and country words in line 4.
+void FillDebtorAndCharges(PaymentRecord& out, const FieldLines& field) {
+  if (field.has(1)) {
+    FillDebtorAccount(out, field.line(1));
+  }
+  out.ChrgsAcctId.Assign(field.line(2));
+  if (field.has(3)) {
+    std::string_view line = field.line(3);
+    out.ChrgsAcctCcy.Assign(SafeMid(line, 0, 3));
+    // The amount follows the currency directly, as the HUA writer puts it ("HUF1234,00"),
+    // or after blanks ("HUF 1234,00").
+    std::string_view amount = SafeMidFrom(line, 3);
+    amount.remove_prefix(std::min(amount.find_first_not_of(' '), amount.size()));
+    out.ChrgsAmt = ReadAmount(amount);
+  }
+  if (field.has(4)) {
+    std::string_view head = SafeMid(field.line(4), 0, 12);
+    out.Fld52DWord1.Assign(Word(head, 1));
+    out.CdtrCtry.Assign(Word(head, 2));
+    out.CdtrAgtCtry.Assign(Word(head, 3));
+  }
+}
+
+// 72 line 4 holds "T <text> F <text>", as the HUA writer builds it: the first part runs up to
+// the first "F", the second from that "F" up to the next one. Each part is trimmed and loses
+// its two-character label.
+void SplitTransferLine(PaymentRecord& out, std::string_view line) {
+  std::size_t firstF = line.find('F');
+  std::string_view first = line.substr(0, firstF);
+  std::string_view second;
+  if (firstF != std::string_view::npos) {
+    std::size_t nextF = line.find('F', firstF + 1);
+    second = line.substr(firstF, nextF == std::string_view::npos ? nextF : nextF - firstF);
+  }
+  out.Info72T.Assign(SafeMidFrom(TrimBlanks(first), 2));
+  out.Info72F.Assign(SafeMidFrom(TrimBlanks(second), 2));
+}
+
+// 72, lines 1-5: kept whole, and taken apart into the pieces the HUA writer puts back.
+void FillSenderToReceiverInfo(PaymentRecord& out, const FieldLines& field) {
+  if (field.has(1)) {
+    std::string_view line = field.line(1);
+    out.Info72Line1.Assign(line);
+    out.Info72W1.Assign(Word(line, 1));
+    out.Info72W2.Assign(Word(line, 2));
+    out.Info72W3.Assign(Word(line, 3));
+    out.Info72W4.Assign(Word(line, 4));
+  }
+  if (field.has(2)) {
+    out.Info72Line2.Assign(field.line(2));
+    out.Info72Line2Short.Assign(field.line(2));
+  }
+  if (field.has(3)) {
+    out.Info72Line3.Assign(field.line(3));
+    out.LclInstrmPrtry.Assign(field.line(3));
+  }
+  if (field.has(4)) {
+    out.Info72Line4.Assign(field.line(4));
+    SplitTransferLine(out, field.line(4));
+  }
+  if (field.has(5)) {
+    std::string_view line = field.line(5);
+    out.Info72Line5.Assign(line);
+    out.DbtrCtry.Assign(Word(line, 1));
+    out.Flag72a = FirstChar(Word(line, 2));
+    out.Flag72b = FirstChar(Word(line, 3));
+    out.Flag72c = FirstChar(Word(line, 4));
+    out.Flag72d = FirstChar(Word(line, 5));
+    out.Flag72e = FirstChar(Word(line, 6));
+  }
+}
+
+}  // namespace
+
+void HuaConverter::FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord& header,
+                                     std::int32_t& sequence) {
+  StartPaymentRecord(out, "HUA", header, clock_.Now(), sequence);
+  FieldReader fields(message_, /*stopAtTrailer=*/true);
+  FillPriorityAndExchangeRate(out, fields, settings_);
+  // The bank code of the block header; a domestic account or an IBAN in 52D replaces it.
+  out.DbtrAgtBankCode.Assign(fields.Find("OPGA").line(1));
+  FillCommonFields(out, fields);
+  FillDebtorAndCharges(out, fields.Find("52D"));
+
+  out.CdtrAgtBic.Assign(fields.Find("57A").line(1));
+  FillBeneficiaryBankLines(out, fields.Find("57D"));
+
+  // Line 1 of 59 is the account after a "/"; its first character is dropped whatever it is.
+  FieldLines beneficiary = fields.Find("59");
+  out.CdtrAcctId.Assign(SafeMidFrom(beneficiary.line(1), 1));
+  FillCreditorParty(out, beneficiary, 2);
+
+  FillSenderToReceiverInfo(out, fields.Find("72"));
+  ApplyBankBicFallback(out, settings_);
+}
+
+bool HuaConverter::IsSepa() const {
+  return message_ != nullptr && IsHuaSepa(*message_, settings_.sepaCountries);
+}
+
+bool HuaConverter::IsUrgentMessage() const {
+  return UrgencyRuleMatches(FieldReader(message_, /*stopAtTrailer=*/true), settings_);
+}
+
+}  // namespace varnex

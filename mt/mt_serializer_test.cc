@@ -1,0 +1,117 @@
+#include "mt/mt_serializer.h"
+
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+namespace varnex {
+namespace {
+
+using namespace std::string_view_literals;
+
+std::string Serialize(const NodeList& nodes) {
+  std::string out;
+  SerializeMtNodes(nodes, &out);
+  return out;
+}
+
+TEST(MtSerializerTest, FormatsEachCode) {
+  struct Row {
+    const char* name;
+    OutputNode node;
+    std::string_view expected;
+  };
+  auto node = [](auto append) {
+    NodeList list;
+    append(list);
+    return list.front();
+  };
+  const Row rows[] = {
+      {"text", node([](NodeList& l) { AppendText(l, ":20:", 0, "REF1"); }), ":20:REF1\n"},
+      {"text stops at zero", node([](NodeList& l) { AppendText(l, ":20:", 0, "AB\0CD"sv); }),
+       ":20:AB\n"},
+      {"CR and LF removed", node([](NodeList& l) { AppendText(l, ":70:", 0, "A\r\nB\nC\r"); }),
+       ":70:ABC\n"},
+      {"only a line break", node([](NodeList& l) { AppendText(l, ":70:", 0, "\r\n"); }), ""},
+      {"double amount", node([](NodeList& l) { AppendDouble(l, ":02:", 0, 1234.5, 'a'); }),
+       ":02:1234,50\n"},
+      {"cents amount", node([](NodeList& l) { AppendCents(l, ":02:", 0, -5, 'a'); }),
+       ":02:-0,05\n"},
+      {"zero cents", node([](NodeList& l) { AppendCents(l, ":02:", 0, 0, 'a'); }), ":02:0,00\n"},
+      {"integer", node([](NodeList& l) { AppendInteger(l, ":03:", 0, -3, 'n'); }), ":03:-3\n"},
+      {"byte", node([](NodeList& l) { AppendInteger(l, "", 0, 0x1C8, 'b'); }), "200\n"},
+      {"date", node([](NodeList& l) { AppendText(l, "", 0, "20160315", 'd'); }), "2016-03-15\n"},
+      {"stamp", node([](NodeList& l) { AppendText(l, "", 0, "20160315083005+0100", 't'); }),
+       "2016-03-15T08:30:05+01:00\n"},
+      {"byte count", node([](NodeList& l) { AppendBytes(l, "", 0, "ABCDEF", 3); }), "ABC\n"},
+      {"bytes up to zero", node([](NodeList& l) { AppendBytes(l, "", 0, "AB\0CD"sv, 5); }), "AB\n"},
+      {"plain amount has no MT text",
+       node([](NodeList& l) { AppendDouble(l, ":02:", 0, 1.5, 'f'); }), ""},
+      {"container", node([](NodeList& l) { AppendContainer(l, ":20:", 0); }), ""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.expected, Serialize({row.node})) << row.name;
+  }
+}
+
+TEST(MtSerializerTest, FieldLinesByContent) {
+  struct Row {
+    const char* name;
+    std::string_view first, second, third;
+    std::string_view expected;
+  };
+  const Row rows[] = {
+      {"all lines", "NAME", "STREET", "CITY", ":50:NAME\nSTREET\nCITY\n:71A:SHA\n"},
+      {"empty middle line dropped", "NAME", "", "CITY", ":50:NAME\nCITY\n:71A:SHA\n"},
+      {"empty first line keeps the tag", "", "STREET", "CITY", ":50:\nSTREET\nCITY\n:71A:SHA\n"},
+      {"line break only counts as empty", "\r\n", "", "CITY", ":50:\nCITY\n:71A:SHA\n"},
+      {"all empty leaves the field out", "", "", "", ":71A:SHA\n"},
+  };
+  for (const Row& row : rows) {
+    NodeList nodes;
+    AppendText(nodes, ":50:", 0, row.first);
+    AppendText(nodes, "", 0, row.second);
+    AppendText(nodes, "", 0, row.third);
+    AppendText(nodes, ":71A:", 0, "SHA");
+    EXPECT_EQ(row.expected, Serialize(nodes)) << row.name;
+  }
+}
+
+TEST(MtSerializerTest, EmptyFieldDoesNotLendItsTagToTheNext) {
+  NodeList nodes;
+  AppendText(nodes, ":50:", 0, "");
+  AppendText(nodes, "", 0, "");
+  AppendText(nodes, ":57D:", 0, "");
+  AppendText(nodes, "", 0, "BANK STREET");
+  AppendText(nodes, "", 0, "BANK CITY");
+  EXPECT_EQ(":57D:\nBANK STREET\nBANK CITY\n", Serialize(nodes));
+}
+
+TEST(MtSerializerTest, UntaggedLinesBeforeAnyFieldStandAlone) {
+  NodeList nodes;
+  AppendText(nodes, "", 0, " ");
+  AppendText(nodes, "", 0, "");
+  AppendText(nodes, ":20:", 0, "REF");
+  EXPECT_EQ(" \n:20:REF\n", Serialize(nodes));
+}
+
+TEST(MtSerializerTest, AppendsToExistingText) {
+  NodeList nodes;
+  AppendText(nodes, ":07:", 0, " ");
+  std::string out = "\n";
+  SerializeMtNodes(nodes, &out);
+  EXPECT_EQ("\n:07: \n", out);
+}
+
+TEST(MtSerializerTest, CutsComposedLinesAt140) {
+  std::string longLine(150, 'W');
+  CutComposedLine(&longLine);
+  EXPECT_EQ(std::string(140, 'W'), longLine);
+  std::string shortLine = "ABC";
+  CutComposedLine(&shortLine);
+  EXPECT_EQ("ABC", shortLine);
+}
+
+}  // namespace
+}  // namespace varnex

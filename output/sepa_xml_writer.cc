@@ -1,0 +1,193 @@
+#include "output/sepa_xml_writer.h"
+
+#include "convert/account_utils.h"
+
+namespace varnex {
+namespace {
+
+constexpr std::string_view kDocumentStart =
+    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+    "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.03\""
+    " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
+    " xsi:schemaLocation=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.03"
+    " pain.001.001.03.xsd\">\n"
+    "\t<CstmrCdtTrfInitn>\n";
+constexpr std::string_view kDocumentEnd =
+    "\t</CstmrCdtTrfInitn>\n"
+    "</Document>\n";
+
+// Charge bearer of every payment: following the service level.
+constexpr std::string_view kChargeBearer = "SLEV";
+// Debtor agent identification when no BIC is known.
+constexpr std::string_view kNotProvided = "NOTPROVIDED";
+
+// `*out` = first, one blank, second, cut to kMaxNameLength. Never empty: a name without a second
+// line ends in a blank.
+void ComposeName(std::string_view first, std::string_view second, std::string* out) {
+  out->assign(first);
+  out->push_back(' ');
+  out->append(second);
+  if (out->size() > SepaXmlWriter::kMaxNameLength) {
+    out->resize(SepaXmlWriter::kMaxNameLength);
+  }
+}
+
+void AssignCut(std::string_view value, std::size_t limit, std::string* out) {
+  out->assign(value.substr(0, limit));
+}
+
+// A choice of code and proprietary text: the code wins when both are set.
+template <std::size_t N, std::size_t M>
+void AppendCodeOrProprietary(NodeList& nodes, int depth, const FixedText<N>& code,
+                             const FixedText<M>& proprietary) {
+  if (!code.empty()) {
+    AppendText(nodes, "Cd", depth, code.view());
+  } else {
+    AppendText(nodes, "Prtry", depth, proprietary.view());
+  }
+}
+
+void AppendPostalAddress(NodeList& nodes, int depth, const FixedText<3>& country,
+                         const FixedText<71>& line1, const FixedText<71>& line2) {
+  if (country.empty() && line1.empty() && line2.empty()) {
+    return;
+  }
+  AppendContainer(nodes, "PstlAdr", depth);
+  if (!country.empty()) {
+    AppendText(nodes, "Ctry", depth + 1, country.view());
+  }
+  if (!line1.empty()) {
+    AppendText(nodes, "AdrLine", depth + 1, line1.view());
+  }
+  if (!line2.empty()) {
+    AppendText(nodes, "AdrLine", depth + 1, line2.view());
+  }
+}
+
+}  // namespace
+
+SepaXmlWriter::SepaXmlWriter(const CodePages& codePages) : cleaner_(codePages) {
+  initgPtyName_.reserve(kMaxNameLength);
+  dbtrName_.reserve(kMaxNameLength);
+  cdtrName_.reserve(kMaxNameLength);
+  rmtText_.reserve(kMaxRemittanceLength);
+  dbtrIban_.reserve(kMaxIbanLength);
+  dbtrBic_.reserve(kMaxBicLength);
+}
+
+std::string_view SepaXmlWriter::LeadingText() const {
+  return kDocumentStart;
+}
+
+std::string_view SepaXmlWriter::TrailingText() const {
+  return kDocumentEnd;
+}
+
+void SepaXmlWriter::SerializeNodes(NodeList& nodes, std::string* out) {
+  SerializeXml(nodes, cleaner_, out);
+}
+
+void SepaXmlWriter::BuildGroupHeader() {
+  const GroupHeaderRecord& h = groupHeader_;
+  NodeList& nodes = headerNodes_;
+  nodes.clear();
+  AppendContainer(nodes, "GrpHdr", 2);
+  AppendText(nodes, "MsgId", 3, h.MsgId.view());
+  AppendText(nodes, "CreDtTm", 3, h.CreDtTm.view(), 't');
+  AppendInteger(nodes, "NbOfTxs", 3, h.NbOfTxs, 'n');
+  AppendCents(nodes, "CtrlSum", 3, h.CtrlSum, 'f');
+  AppendContainer(nodes, "InitgPty", 3);
+  ComposeName(h.InitgPtyNm.view(), h.InitgPtyNm2.view(), &initgPtyName_);
+  AppendText(nodes, "Nm", 4, initgPtyName_);
+}
+
+void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
+  NodeList& nodes = paymentNodes_;
+  AppendContainer(nodes, "PmtInf", 2);
+  AppendText(nodes, "PmtInfId", 3, p.PmtInfId.view());
+  AppendText(nodes, "PmtMtd", 3, "TRF");
+  AppendText(nodes, "BtchBookg", 3, "false");
+  // A local instrument alone does not open a payment type.
+  if (!p.SvcLvlCd.empty() || !p.SvcLvlPrtry.empty()) {
+    AppendContainer(nodes, "PmtTpInf", 3);
+    AppendContainer(nodes, "SvcLvl", 4);
+    AppendCodeOrProprietary(nodes, 5, p.SvcLvlCd, p.SvcLvlPrtry);
+    if (!p.LclInstrmCd.empty() || !p.LclInstrmPrtry.empty()) {
+      AppendContainer(nodes, "LclInstrm", 4);
+      AppendCodeOrProprietary(nodes, 5, p.LclInstrmCd, p.LclInstrmPrtry);
+    }
+  }
+  AppendText(nodes, "ReqdExctnDt", 3, p.ReqdExctnDt.view(), 'd');
+
+  AppendContainer(nodes, "Dbtr", 3);
+  ComposeName(p.DbtrNm.view(), p.DbtrNm2.view(), &dbtrName_);
+  AppendText(nodes, "Nm", 4, dbtrName_);
+  AppendPostalAddress(nodes, 4, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2);
+
+  AssignCut(p.DbtrAcctId.view(), kMaxIbanLength, &dbtrIban_);
+  if (!IsValidIban(dbtrIban_)) {
+    AssignCut(MakeHuIban(p.DbtrAgtBankCode.view(), p.DbtrAcctId.view()), kMaxIbanLength,
+              &dbtrIban_);
+  }
+  AppendContainer(nodes, "DbtrAcct", 3);
+  AppendContainer(nodes, "Id", 4);
+  AppendText(nodes, "IBAN", 5, dbtrIban_);
+
+  // The debtor agent is mandatory; without a BIC it is named as not provided.
+  AppendContainer(nodes, "DbtrAgt", 3);
+  AppendContainer(nodes, "FinInstnId", 4);
+  if (!p.DbtrAgtBic.empty()) {
+    AssignCut(p.DbtrAgtBic.view(), kMaxBicLength, &dbtrBic_);
+    AppendText(nodes, "BIC", 5, dbtrBic_);
+  } else {
+    AppendContainer(nodes, "Othr", 5);
+    AppendText(nodes, "Id", 6, kNotProvided);
+  }
+  AppendText(nodes, "ChrgBr", 3, kChargeBearer);
+
+  AppendContainer(nodes, "CdtTrfTxInf", 3);
+  AppendContainer(nodes, "PmtId", 4);
+  if (!p.InstrId.empty()) {
+    AppendText(nodes, "InstrId", 5, p.InstrId.view());
+  }
+  AppendText(nodes, "EndToEndId", 5, p.EndToEndId.view());
+  AppendContainer(nodes, "Amt", 4);
+  AppendDouble(nodes, "InstdAmt", 5, p.InstdAmt, 'a');
+  if (p.HasXchgRate == 1) {
+    AppendContainer(nodes, "XchgRateInf", 4);
+    AppendText(nodes, "RateTp", 5, p.XchgRateTp.view());
+  }
+  AppendText(nodes, "ChrgBr", 4, kChargeBearer);
+  if (!p.CdtrAgtBic.empty()) {
+    AppendContainer(nodes, "CdtrAgt", 4);
+    AppendContainer(nodes, "FinInstnId", 5);
+    AppendText(nodes, "BIC", 6, p.CdtrAgtBic.view());
+  }
+  if (p.CdtrIdType != 0) {
+    AppendContainer(nodes, "Cdtr", 4);
+    ComposeName(p.CdtrNm.view(), p.CdtrNm2.view(), &cdtrName_);
+    AppendText(nodes, "Nm", 5, cdtrName_);
+    AppendPostalAddress(nodes, 5, p.CdtrCtry, p.CdtrAdr1, p.CdtrAdr2);
+  }
+  AppendContainer(nodes, "CdtrAcct", 4);
+  AppendContainer(nodes, "Id", 5);
+  AppendText(nodes, "IBAN", 6, p.CdtrAcctId.view());
+  if (!p.PurpCd.empty() || !p.PurpPrtry.empty()) {
+    AppendContainer(nodes, "Purp", 4);
+    AppendCodeOrProprietary(nodes, 5, p.PurpCd, p.PurpPrtry);
+  }
+
+  rmtText_.assign(p.RmtInfUstrd1.view());
+  rmtText_.append(p.RmtInfUstrd2.view());
+  rmtText_.append(p.RmtInfUstrd3.view());
+  rmtText_.append(p.RmtInfUstrd4.view());
+  if (rmtText_.size() > kMaxRemittanceLength) {
+    rmtText_.resize(kMaxRemittanceLength);
+  }
+  if (!rmtText_.empty()) {
+    AppendContainer(nodes, "RmtInf", 4);
+    AppendText(nodes, "Ustrd", 5, rmtText_);
+  }
+}
+
+}  // namespace varnex

@@ -1,0 +1,417 @@
+#include "output/sepa_xml_writer.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "output/formatters.h"
+#include "testing/xml_check.h"
+
+namespace varnex {
+namespace {
+
+const CodePages& Pages() {
+  static const std::optional<CodePages> pages = CodePages::Open();
+  return *pages;
+}
+
+// Record texts below are CP852: \xB5 Á, \xA1 í, \xFB ű, \x8B ő, \x82 é, \x84 ä, \xA0 á.
+
+GroupHeaderRecord Header(const char* creDtTm) {
+  GroupHeaderRecord h{};
+  h.MsgId.Assign("MSG-2016-0001");
+  h.CreDtTm.Assign(creDtTm);
+  h.InitgPtyNm.Assign("\xB5rv\xA1zt\xFBr\x8B Kft.");
+  return h;
+}
+
+// An urgent order with every optional element the writer knows.
+PaymentRecord UrgentOrder() {
+  PaymentRecord p{};
+  p.SrcType.Assign("HUA");
+  p.PmtInfId.Assign("B20160115083005123000002");
+  p.InstrId.Assign("REF-1");
+  p.EndToEndId.Assign("NOTPROVIDED");
+  p.SvcLvlCd.Assign("URGP");
+  p.SvcLvlPrtry.Assign("EXPRESS");
+  p.LclInstrmPrtry.Assign("INST");
+  p.InstdAmt = 1234.5;
+  p.InstdAmtCcy.Assign("EUR");
+  p.ReqdExctnDt.Assign("20160118");
+  p.DbtrIdType = 2;
+  p.DbtrNm.Assign(
+      "B\x84"
+      "cker 'P\x82k' & T\xA0rsa");
+  p.DbtrNm2.Assign("<Budapest>");
+  p.DbtrCtry.Assign("HU");
+  p.DbtrAdr1.Assign("F\x8B utca 1.");
+  p.DbtrAdr2.Assign("1011 Budapest");
+  p.DbtrAcctId.Assign("HU42117730161111101800000000");
+  p.DbtrAgtBic.Assign("GIBAHUHB");
+  p.DbtrAgtBankCode.Assign("11773016");
+  p.HasXchgRate = 1;
+  p.XchgRateTp.Assign("AGRD");
+  p.CdtrAgtBic.Assign("COBADEFFXXX");
+  p.CdtrIdType = 2;
+  p.CdtrNm.Assign("Tom \"Q\" Smith");
+  p.CdtrCtry.Assign("DE");
+  p.CdtrAdr1.Assign("Hauptstr. 5");
+  p.CdtrAcctId.Assign("DE89370400440532013000");
+  p.PurpCd.Assign("SUPP");
+  p.PurpPrtry.Assign("GOODS");
+  p.RmtInfUstrd1.Assign("Invoice 1/2016 ");
+  p.RmtInfUstrd3.Assign("and 2/2016");
+  p.ChrgBr71A.Assign("SHA");
+  return p;
+}
+
+// A plain order: no BIC, no service level, a domestic debtor account, a control character.
+PaymentRecord PlainOrder() {
+  PaymentRecord p{};
+  p.SrcType.Assign("HUA");
+  p.PmtInfId.Assign("B20160115083005123000003");
+  p.EndToEndId.Assign("NOTPROVIDED");
+  p.LclInstrmPrtry.Assign("INST");
+  p.InstdAmt = 10.05;
+  p.InstdAmtCcy.Assign("HUF");
+  p.ReqdExctnDt.Assign("20160119");
+  p.DbtrIdType = 2;
+  p.DbtrNm.Assign("KFT");
+  p.DbtrAcctId.Assign("2000000230000003");
+  p.DbtrAgtBankCode.Assign("10000001");
+  p.HasXchgRate = 2;
+  p.XchgRateTp.Assign("SPOT");
+  p.CdtrIdType = 2;
+  p.CdtrNm.Assign(
+      "Kov\xA0"
+      "cs\x01Tibor");
+  p.CdtrNm2.Assign("ifj.");
+  p.CdtrAdr2.Assign("Szeged");
+  p.CdtrAcctId.Assign("HU93116000060000000012345676");
+  p.PurpPrtry.Assign("SALARY");
+  return p;
+}
+
+std::string Document(const GroupHeaderRecord& header, std::initializer_list<PaymentRecord> list) {
+  SepaXmlWriter writer(Pages());
+  GroupHeaderRecord h = header;
+  for (const PaymentRecord& p : list) {
+    writer.AddPayment(p);
+    ++h.NbOfTxs;
+    h.CtrlSum += *AmountCents(p.InstdAmt);
+  }
+  writer.SetGroupHeader(h);
+  return writer.BuildDocument();
+}
+
+constexpr std::string_view kStart =
+    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+    "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.03\" "
+    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xsi:schemaLocation=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.03 pain.001.001.03.xsd\">\n"
+    "\t<CstmrCdtTrfInitn>\n";
+
+TEST(SepaXmlWriterTest, TwoPaymentsWholeDocument) {
+  std::string doc = Document(Header("20160115083005+0100"), {UrgentOrder(), PlainOrder()});
+  std::string expected = std::string(kStart) + R"(		<GrpHdr>
+			<MsgId>MSG-2016-0001</MsgId>
+			<CreDtTm>2016-01-15T08:30:05+01:00</CreDtTm>
+			<NbOfTxs>2</NbOfTxs>
+			<CtrlSum>1244.55</CtrlSum>
+			<InitgPty>
+				<Nm>Arvizturo Kft. </Nm>
+			</InitgPty>
+		</GrpHdr>
+		<PmtInf>
+			<PmtInfId>B20160115083005123000002</PmtInfId>
+			<PmtMtd>TRF</PmtMtd>
+			<BtchBookg>false</BtchBookg>
+			<PmtTpInf>
+				<SvcLvl>
+					<Cd>URGP</Cd>
+				</SvcLvl>
+				<LclInstrm>
+					<Prtry>INST</Prtry>
+				</LclInstrm>
+			</PmtTpInf>
+			<ReqdExctnDt>2016-01-18</ReqdExctnDt>
+			<Dbtr>
+				<Nm>Bäcker &apos;Pek&apos; &amp; Tarsa &lt;Budapest&gt;</Nm>
+				<PstlAdr>
+					<Ctry>HU</Ctry>
+					<AdrLine>Fo utca 1.</AdrLine>
+					<AdrLine>1011 Budapest</AdrLine>
+				</PstlAdr>
+			</Dbtr>
+			<DbtrAcct>
+				<Id>
+					<IBAN>HU42117730161111101800000000</IBAN>
+				</Id>
+			</DbtrAcct>
+			<DbtrAgt>
+				<FinInstnId>
+					<BIC>GIBAHUHB</BIC>
+				</FinInstnId>
+			</DbtrAgt>
+			<ChrgBr>SLEV</ChrgBr>
+			<CdtTrfTxInf>
+				<PmtId>
+					<InstrId>REF-1</InstrId>
+					<EndToEndId>NOTPROVIDED</EndToEndId>
+				</PmtId>
+				<Amt>
+					<InstdAmt Ccy="EUR">1234.50</InstdAmt>
+				</Amt>
+				<XchgRateInf>
+					<RateTp>AGRD</RateTp>
+				</XchgRateInf>
+				<ChrgBr>SLEV</ChrgBr>
+				<CdtrAgt>
+					<FinInstnId>
+						<BIC>COBADEFFXXX</BIC>
+					</FinInstnId>
+				</CdtrAgt>
+				<Cdtr>
+					<Nm>Tom &quot;Q&quot; Smith </Nm>
+					<PstlAdr>
+						<Ctry>DE</Ctry>
+						<AdrLine>Hauptstr. 5</AdrLine>
+					</PstlAdr>
+				</Cdtr>
+				<CdtrAcct>
+					<Id>
+						<IBAN>DE89370400440532013000</IBAN>
+					</Id>
+				</CdtrAcct>
+				<Purp>
+					<Cd>SUPP</Cd>
+				</Purp>
+				<RmtInf>
+					<Ustrd>Invoice 1/2016 and 2/2016</Ustrd>
+				</RmtInf>
+			</CdtTrfTxInf>
+		</PmtInf>
+		<PmtInf>
+			<PmtInfId>B20160115083005123000003</PmtInfId>
+			<PmtMtd>TRF</PmtMtd>
+			<BtchBookg>false</BtchBookg>
+			<ReqdExctnDt>2016-01-19</ReqdExctnDt>
+			<Dbtr>
+				<Nm>KFT </Nm>
+			</Dbtr>
+			<DbtrAcct>
+				<Id>
+					<IBAN>HU21100000012000000230000003</IBAN>
+				</Id>
+			</DbtrAcct>
+			<DbtrAgt>
+				<FinInstnId>
+					<Othr>
+						<Id>NOTPROVIDED</Id>
+					</Othr>
+				</FinInstnId>
+			</DbtrAgt>
+			<ChrgBr>SLEV</ChrgBr>
+			<CdtTrfTxInf>
+				<PmtId>
+					<EndToEndId>NOTPROVIDED</EndToEndId>
+				</PmtId>
+				<Amt>
+					<InstdAmt Ccy="EUR">10.05</InstdAmt>
+				</Amt>
+				<ChrgBr>SLEV</ChrgBr>
+				<Cdtr>
+					<Nm>Kovacs Tibor ifj.</Nm>
+					<PstlAdr>
+						<AdrLine>Szeged</AdrLine>
+					</PstlAdr>
+				</Cdtr>
+				<CdtrAcct>
+					<Id>
+						<IBAN>HU93116000060000000012345676</IBAN>
+					</Id>
+				</CdtrAcct>
+				<Purp>
+					<Prtry>SALARY</Prtry>
+				</Purp>
+			</CdtTrfTxInf>
+		</PmtInf>
+	</CstmrCdtTrfInitn>
+</Document>
+)";
+  EXPECT_EQ(expected, doc);
+  std::string error;
+  EXPECT_TRUE(ValidatesAgainstPain001(doc, &error)) << error;
+}
+
+TEST(SepaXmlWriterTest, SummerOffsetAndEmptyOptionalFields) {
+  GroupHeaderRecord h = Header("20160715083005+0200");
+  h.InitgPtyNm2.Assign("Szeged");
+  PaymentRecord p{};
+  p.PmtInfId.Assign("P1");
+  p.EndToEndId.Assign("NOTPROVIDED");
+  p.InstdAmt = 0.5;
+  p.ReqdExctnDt.Assign("20160718");
+  p.DbtrAcctId.Assign("HU42117730161111101800000000");
+  p.DbtrAgtBic.Assign("GIBAHUHB");
+  p.CdtrAcctId.Assign("DE89370400440532013000");
+  std::string doc = Document(h, {p});
+  std::string expected = std::string(kStart) + R"(		<GrpHdr>
+			<MsgId>MSG-2016-0001</MsgId>
+			<CreDtTm>2016-07-15T08:30:05+02:00</CreDtTm>
+			<NbOfTxs>1</NbOfTxs>
+			<CtrlSum>0.50</CtrlSum>
+			<InitgPty>
+				<Nm>Arvizturo Kft. Szeged</Nm>
+			</InitgPty>
+		</GrpHdr>
+		<PmtInf>
+			<PmtInfId>P1</PmtInfId>
+			<PmtMtd>TRF</PmtMtd>
+			<BtchBookg>false</BtchBookg>
+			<ReqdExctnDt>2016-07-18</ReqdExctnDt>
+			<Dbtr>
+				<Nm> </Nm>
+			</Dbtr>
+			<DbtrAcct>
+				<Id>
+					<IBAN>HU42117730161111101800000000</IBAN>
+				</Id>
+			</DbtrAcct>
+			<DbtrAgt>
+				<FinInstnId>
+					<BIC>GIBAHUHB</BIC>
+				</FinInstnId>
+			</DbtrAgt>
+			<ChrgBr>SLEV</ChrgBr>
+			<CdtTrfTxInf>
+				<PmtId>
+					<EndToEndId>NOTPROVIDED</EndToEndId>
+				</PmtId>
+				<Amt>
+					<InstdAmt Ccy="EUR">0.50</InstdAmt>
+				</Amt>
+				<ChrgBr>SLEV</ChrgBr>
+				<CdtrAcct>
+					<Id>
+						<IBAN>DE89370400440532013000</IBAN>
+					</Id>
+				</CdtrAcct>
+			</CdtTrfTxInf>
+		</PmtInf>
+	</CstmrCdtTrfInitn>
+</Document>
+)";
+  EXPECT_EQ(expected, doc);
+  std::string error;
+  EXPECT_TRUE(ValidatesAgainstPain001(doc, &error)) << error;
+}
+
+// Each variation of the urgent order must still give a valid document.
+TEST(SepaXmlWriterTest, VariationsValidate) {
+  struct Case {
+    const char* name;
+    void (*change)(PaymentRecord&);
+    const char* expectedPart;
+  } cases[] = {
+      {"proprietary service level", [](PaymentRecord& p) { p.SvcLvlCd.Assign(""); },
+       "\t\t\t\t<SvcLvl>\n\t\t\t\t\t<Prtry>EXPRESS</Prtry>\n"},
+      {"local instrument code wins", [](PaymentRecord& p) { p.LclInstrmCd.Assign("CORE"); },
+       "\t\t\t\t<LclInstrm>\n\t\t\t\t\t<Cd>CORE</Cd>\n\t\t\t\t</LclInstrm>\n"},
+      {"no local instrument", [](PaymentRecord& p) { p.LclInstrmPrtry.Assign(""); },
+       "\t\t\t\t</SvcLvl>\n\t\t\t</PmtTpInf>\n"},
+      {"no creditor", [](PaymentRecord& p) { p.CdtrIdType = 0; },
+       "\t\t\t\t</CdtrAgt>\n\t\t\t\t<CdtrAcct>\n"},
+      {"no creditor agent, no creditor",
+       [](PaymentRecord& p) {
+         p.CdtrAgtBic.Assign("");
+         p.CdtrIdType = 0;
+       },
+       "\t\t\t\t<ChrgBr>SLEV</ChrgBr>\n\t\t\t\t<CdtrAcct>\n"},
+      {"no exchange rate when the flag is not 1", [](PaymentRecord& p) { p.HasXchgRate = 2; },
+       "\t\t\t\t</Amt>\n\t\t\t\t<ChrgBr>SLEV</ChrgBr>\n"},
+      {"debtor address without country", [](PaymentRecord& p) { p.DbtrCtry.Assign(""); },
+       "\t\t\t\t<PstlAdr>\n\t\t\t\t\t<AdrLine>Fo utca 1.</AdrLine>\n"},
+      {"remittance in the last line only",
+       [](PaymentRecord& p) {
+         p.RmtInfUstrd1.Assign("");
+         p.RmtInfUstrd3.Assign("");
+         p.RmtInfUstrd4.Assign("X");
+       },
+       "<Ustrd>X</Ustrd>"},
+      {"no remittance",
+       [](PaymentRecord& p) {
+         p.RmtInfUstrd1.Assign("");
+         p.RmtInfUstrd3.Assign("");
+       },
+       "\t\t\t\t</Purp>\n\t\t\t</CdtTrfTxInf>\n"},
+      {"tab and line breaks in the remittance",
+       [](PaymentRecord& p) { p.RmtInfUstrd1.Assign("A\tB\r\nC\x7F"); },
+       "<Ustrd>A\tBC\x7F"
+       "and 2/2016</Ustrd>"},
+  };
+  for (const Case& c : cases) {
+    PaymentRecord p = UrgentOrder();
+    c.change(p);
+    std::string doc = Document(Header("20160115083005+0100"), {p});
+    EXPECT_NE(std::string::npos, doc.find(c.expectedPart)) << c.name << "\n" << doc;
+    std::string error;
+    EXPECT_TRUE(ValidatesAgainstPain001(doc, &error)) << c.name << ": " << error;
+  }
+}
+
+TEST(SepaXmlWriterTest, LongCompositionsAreCut) {
+  PaymentRecord p = UrgentOrder();
+  p.DbtrNm.Assign(std::string(60, 'A'));
+  p.DbtrNm2.Assign(std::string(20, 'B'));
+  p.CdtrNm.Assign(std::string(70, 'C'));
+  p.CdtrNm2.Assign("D");
+  p.RmtInfUstrd1.Assign(std::string(140, '1'));
+  p.RmtInfUstrd2.Assign(std::string(140, '2'));
+  p.RmtInfUstrd3.Assign(std::string(140, '3'));
+  p.RmtInfUstrd4.Assign(std::string(140, '4'));
+  std::string doc = Document(Header("20160115083005+0100"), {p});
+  EXPECT_NE(std::string::npos,
+            doc.find("<Nm>" + std::string(60, 'A') + " " + std::string(9, 'B') + "</Nm>"));
+  EXPECT_NE(std::string::npos, doc.find("<Nm>" + std::string(70, 'C') + "</Nm>"));
+  EXPECT_NE(std::string::npos, doc.find("<Ustrd>" + std::string(140, '1') + "</Ustrd>"));
+  std::string error;
+  EXPECT_TRUE(ValidatesAgainstPain001(doc, &error)) << error;
+}
+
+TEST(SepaXmlWriterTest, BuffersAreRefilledPerPayment) {
+  // The second payment has shorter names and no remittance: nothing of the first remains.
+  PaymentRecord second = PlainOrder();
+  std::string doc = Document(Header("20160115083005+0100"), {UrgentOrder(), second, second});
+  std::size_t last = doc.rfind("<PmtInf>");
+  std::string_view tail = std::string_view(doc).substr(last);
+  EXPECT_NE(std::string::npos, tail.find("<Nm>KFT </Nm>"));
+  EXPECT_EQ(std::string::npos, tail.find("Ustrd"));
+  EXPECT_NE(std::string::npos, doc.find("<CtrlSum>1254.60</CtrlSum>"));
+}
+
+// A mandatory element left empty by its record is still a closed element, so the document
+// stays readable, though the schema rejects it.
+TEST(SepaXmlWriterTest, EmptyMandatoryLeavesAreWellFormed) {
+  GroupHeaderRecord h = Header("20160115083005+0100");
+  h.MsgId.Assign("");
+  PaymentRecord p = UrgentOrder();
+  p.XchgRateTp.Assign("");
+  std::string doc = Document(h, {p});
+  EXPECT_NE(std::string::npos, doc.find("\t\t\t<MsgId></MsgId>\n"));
+  EXPECT_NE(std::string::npos, doc.find("\t\t\t\t\t<RateTp></RateTp>\n"));
+  std::string error;
+  EXPECT_TRUE(IsWellFormedXml(doc, &error)) << error;
+  EXPECT_FALSE(ValidatesAgainstPain001(doc, &error));
+}
+
+TEST(SepaXmlWriterTest, WithoutPaymentsOnlyFrameAndHeader) {
+  SepaXmlWriter writer(Pages());
+  writer.SetGroupHeader(Header("20160115083005+0100"));
+  std::string doc = writer.BuildDocument();
+  EXPECT_EQ(0u, doc.find(kStart));
+  EXPECT_NE(std::string::npos, doc.find("\t\t</GrpHdr>\n\t</CstmrCdtTrfInitn>\n</Document>\n"));
+}
+
+}  // namespace
+}  // namespace varnex

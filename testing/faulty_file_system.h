@@ -1,0 +1,80 @@
+// A real file system that can be made to fail any single step of converting an input file,
+// and that reports a chosen directory as the executable's.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "platform/posix_platform.h"
+
+namespace varnex {
+
+class FaultyFileSystem : public FileSystem {
+ public:
+  enum class Step {
+    kOpenInput,
+    kReadInput,
+    kCreateOutput,
+    kWriteOutput,
+    kSyncOutput,
+    kCloseOutput,
+    kRename,
+    kMove,
+    kCount,
+  };
+  static constexpr const char* kReason = "nincs több hely az eszközön";
+
+  explicit FaultyFileSystem(std::string executableDir) : exeDir_(std::move(executableDir)) {}
+
+  // Makes the `nth` (1-based) call of `step` fail; 0 switches failures off.
+  void FailAt(Step step, int nth) {
+    failStep_ = step;
+    failAt_ = nth;
+  }
+  int Calls(Step step) const { return calls_[static_cast<std::size_t>(step)]; }
+
+  OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
+                        std::string* reason) override;
+  std::unique_ptr<Lock> TryLockDirectory(const std::string& path, bool* busy) override {
+    return real_.TryLockDirectory(path, busy);
+  }
+  bool ReadFile(const std::string& path, std::string* out, std::string* reason) override {
+    return real_.ReadFile(path, out, reason);
+  }
+  std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
+                                                std::string* reason) override;
+  bool AppendLocked(const std::string& path, std::string_view bytes) override {
+    return real_.AppendLocked(path, bytes);
+  }
+  bool MakeDir(const std::string& path) override { return real_.MakeDir(path); }
+  bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
+  bool Exists(const std::string& path) override { return real_.Exists(path); }
+  bool Remove(const std::string& path, std::string* reason) override {
+    return real_.Remove(path, reason);
+  }
+  bool RenameNoReplace(const std::string& from, const std::string& to,
+                       std::string* reason) override;
+  bool MoveNoReplace(const std::string& from, const std::string& to, const std::string& tempName,
+                     std::string* reason) override;
+  std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override {
+    return real_.ListFiles(dir, ext);
+  }
+  std::vector<std::string> ListNames(const std::string& dir) override {
+    return real_.ListNames(dir);
+  }
+  std::string ExecutableDir() override { return exeDir_; }
+  long ProcessId() override { return real_.ProcessId(); }
+  bool ProcessExists(long pid) override { return real_.ProcessExists(pid); }
+
+  // Counts a call of `step`; true when it is the one to fail.
+  bool Fails(Step step, std::string* reason);
+
+ private:
+  PosixFileSystem real_;
+  std::string exeDir_;
+  Step failStep_ = Step::kCount;
+  int failAt_ = 0;
+  std::array<int, static_cast<std::size_t>(Step::kCount)> calls_{};
+};
+
+}  // namespace varnex

@@ -1,0 +1,107 @@
+#include "testing/run_harness.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/application.h"
+
+namespace varnex {
+
+RunHarness::RunHarness() : fs(dir_.path()) {
+  for (const char* sub : {"in", "out", "bak", "log"}) {
+    ::mkdir((dir_.path() + sub).c_str(), 0755);
+  }
+  WriteIni(kIni);
+}
+
+void RunHarness::WriteIni(const std::string& text) const {
+  WriteFileBytes(Path("varnex.ini"), text);
+}
+
+void RunHarness::WriteInput(const std::string& name, const std::string& bytes) const {
+  WriteFileBytes(Path("in/" + name), bytes);
+}
+
+int RunHarness::Run(const std::string& argument) {
+  console.Clear();
+  errors.str("");
+  int code;
+  {
+    Application app(Platform{fs, clock, console, picker}, errors);
+    std::vector<const char*> argv = {"varnex"};
+    if (!argument.empty()) {
+      argv.push_back(argument.c_str());
+    }
+    argv.push_back(nullptr);
+    code = app.Main(static_cast<int>(argv.size()) - 1, argv.data());
+  }
+  TestLog strip;
+  strip.console.Write(console.text());
+  log_ = strip.Messages();
+  return code;
+}
+
+std::vector<std::string> RunHarness::Files(const std::string& relative) const {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(Path(relative), ec)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string HuaMessage(bool first, const std::string& ref, const std::string& ccyAmount,
+                       const std::string& bic, const std::string& account,
+                       const std::string& info72) {
+  return std::string(first ? "" : "$") + "{1:F0111773016XXXX000000001}{2:I100" + bic +
+         "XXXXN1}{4:\r\n:20:" + ref + "\r\n:32A:261208" + ccyAmount +
+         "\r\n:50:Minta Kft.\r\nBudapest\r\n:52D:117730161111101800000000\r\n \r\nHUF0,00\r\n"
+         "000 DE DE\r\n:57A:" + bic + "\r\n:59:/" + account +
+         "\r\nMuster GmbH\r\nBerlin\r\n:70:Szamla " + ref + "\r\n:71A:SHA\r\n:72:" + info72 +
+         "\r\n \r\n \r\nT AB F CD\r\nHU\r\n-}\r\n";
+}
+
+std::string HuaFile(const std::vector<std::string>& messages) {
+  std::string text = "\r\n:01:MSG1\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Minta Kft.\r\n"
+                     "Budapest\r\n:07: \r\n";
+  for (const std::string& m : messages) {
+    text += m;
+  }
+  return text;
+}
+
+std::string IntMessage(const std::string& ref, const std::string& ccyAmount,
+                       const std::string& debtorIban, const std::string& bic,
+                       const std::string& account, const std::string& info72) {
+  std::string text = " \r\n:20:" + ref + "\r\n:32A:261208" + ccyAmount +
+                     "\r\n:50:Sample Ltd.\r\n:52A:/D/" + debtorIban + "\r\nABCDHUHB\r\n:57A:" +
+                     bic + "\r\n:59:/" + account + "\r\nReceiver\r\n:70:INV " + ref +
+                     "\r\n:71A:SHA\r\n";
+  if (!info72.empty()) {
+    text += ":72:" + info72 + "\r\n";
+  }
+  return text;
+}
+
+std::string IntFile(const std::vector<std::string>& messages) {
+  std::string text = " \r\n:01:MSG2\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Sample Ltd.\r\n"
+                     ":06: \r\n:07: \r\n";
+  for (const std::string& m : messages) {
+    text += m;
+  }
+  return text;
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos;
+       at = text.find(what, at + what.size())) {
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace varnex

@@ -1,0 +1,82 @@
+// A whole converter run inside the test process: a temporary program directory with
+// varnex.ini and the input, output, backup and log directories, a fixed clock, a captured
+// console and a file system that can fail any single step.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "testing/fake_platform.h"
+#include "testing/faulty_file_system.h"
+
+namespace varnex {
+
+// Answers the manual selection with a fixed list; an empty list cancels.
+class FakePicker : public FilePicker {
+ public:
+  bool Pick(const std::vector<std::string>& candidates,
+            std::vector<std::string>* chosen) override {
+    offered = candidates;
+    *chosen = answer;
+    return !answer.empty();
+  }
+  std::vector<std::string> answer;
+  std::vector<std::string> offered;
+};
+
+class RunHarness {
+  ScopedTempDir dir_;  // first: the file system below is built from its path
+
+ public:
+  // Settings used unless a test writes its own: directories in/, out/, bak/, log/ (all
+  // made), SEPA countries DE FR HU NL, the urgency rule on :72: with keyword URGENT.
+  static constexpr const char* kIni =
+      "[General]\nInputPath=in\nOutputPath=out\nBackupPath=bak\nLogPath=log\n"
+      "BankBIC=ABCDHUHB\nSEPACountries=DE,FR,HU,NL\n"
+      "[PrioUrgent]\nSrcField=72\nSrcKeyword=URGENT\nTrgtField=Cd\nTrgtKeyword=URGP\n"
+      "[PrioNormal]\nTrgtField=Cd\nTrgtKeyword=SEPA\n";
+
+  RunHarness();
+
+  const std::string& root() const { return dir_.path(); }
+  std::string Path(const std::string& relative) const { return root() + relative; }
+  void WriteIni(const std::string& text) const;
+  void WriteInput(const std::string& name, const std::string& bytes) const;
+
+  // Runs the converter with the given first argument ("" for none); returns the exit code.
+  int Run(const std::string& argument = "-c");
+
+  // The log messages of the last run, without time prefixes.
+  std::string Log() const { return log_; }
+  // Names of the files in `relative` (sorted), dot files included.
+  std::vector<std::string> Files(const std::string& relative) const;
+  std::string Read(const std::string& relative) const { return ReadFileBytes(Path(relative)); }
+
+  FaultyFileSystem fs;
+  FakeClock clock;
+  CapturingConsole console;
+  FakePicker picker;
+  std::ostringstream errors;
+
+ private:
+  std::string log_;
+};
+
+// A HUA message (block header, :20:, :32A:, :50:, :52D:, :57A:, :59:, :70:, :71A:, :72:).
+std::string HuaMessage(bool first, const std::string& ref, const std::string& ccyAmount,
+                       const std::string& bic, const std::string& account,
+                       const std::string& info72 = "A B C D");
+// A HUA file: empty line, header, the messages.
+std::string HuaFile(const std::vector<std::string>& messages);
+// An INT message with the debtor account under :52A:.
+std::string IntMessage(const std::string& ref, const std::string& ccyAmount,
+                       const std::string& debtorIban, const std::string& bic,
+                       const std::string& account, const std::string& info72 = "");
+std::string IntFile(const std::vector<std::string>& messages);
+
+// Counts the non-overlapping occurrences of `what` in `text`.
+int Count(const std::string& text, const std::string& what);
+
+}  // namespace varnex
