@@ -9,27 +9,35 @@ namespace {
 
 // Character classes of 7-bit ASCII only: bytes of a code page's upper half are never letters
 // or digits here.
-bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return IsUpper(c) || IsLower(c); }
+bool IsUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+bool IsLower(char c) {
+  return c >= 'a' && c <= 'z';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+  return IsUpper(c) || IsLower(c);
+}
 
 bool MatchesClass(char c, char pattern) {
   switch (pattern) {
-    case 'A':
-      return IsUpper(c);
-    case 'a':
-      return IsLower(c);
-    case '$':
-      return IsLetter(c);
-    case '9':
-      return IsDigit(c);
-    case '#':
-      return IsUpper(c) || IsDigit(c);
-    case '?':
-      return true;
-    default:
-      return c == pattern;
+  case 'A':
+    return IsUpper(c);
+  case 'a':
+    return IsLower(c);
+  case '$':
+    return IsLetter(c);
+  case '9':
+    return IsDigit(c);
+  case '#':
+    return IsUpper(c) || IsDigit(c);
+  case '?':
+    return true;
+  default:
+    return c == pattern;
   }
 }
 
@@ -129,8 +137,8 @@ bool IsValidIban(std::string_view candidate) {
   }
   remainder = Mod97(candidate.substr(0, 2), remainder);
   remainder = Mod97("00", remainder);
-  unsigned expected = static_cast<unsigned>(candidate[2] - '0') * 10 +
-                      static_cast<unsigned>(candidate[3] - '0');
+  unsigned expected =
+      static_cast<unsigned>(candidate[2] - '0') * 10 + static_cast<unsigned>(candidate[3] - '0');
   return 98 - remainder == expected;
 }
 
@@ -152,9 +160,13 @@ std::string MakeHuIban(std::string_view bankCode, std::string_view account) {
   return iban;
 }
 
-bool CheckDomestic8(std::string_view digits) { return CheckWeighted(digits, 8); }
+bool CheckDomestic8(std::string_view digits) {
+  return CheckWeighted(digits, 8);
+}
 
-bool CheckDomestic16(std::string_view digits) { return CheckWeighted(digits, 16); }
+bool CheckDomestic16(std::string_view digits) {
+  return CheckWeighted(digits, 16);
+}
 
 bool IsWellFormedBic(std::string_view field) {
   // The record field holds at most 12 bytes; its text ends at the first blank or zero.

@@ -1,9 +1,9 @@
 #include "convert/account_utils.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "testing/fake_platform.h"
 
@@ -52,9 +52,9 @@ TEST(SafeMidTest, CutsAtBothEnds) {
     std::string_view mid;
   };
   const Row rows[] = {
-      {"abc", 4, 1, ""},     {"abc", 3, 1, ""},   {"abc", 2, 5, "c"}, {"abc", -2, 2, "ab"},
-      {"abc", 1, 0, ""},     {"abc", 1, -1, ""},  {"", 0, 3, ""},     {"HUF1234", 0, 3, "HUF"},
-      {"HUF1234", 3, 100, "1234"},
+      {"abc", 4, 1, ""},    {"abc", 3, 1, ""},        {"abc", 2, 5, "c"},
+      {"abc", -2, 2, "ab"}, {"abc", 1, 0, ""},        {"abc", 1, -1, ""},
+      {"", 0, 3, ""},       {"HUF1234", 0, 3, "HUF"}, {"HUF1234", 3, 100, "1234"},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(SafeMid(row.text, row.start, row.count), row.mid)
@@ -73,21 +73,14 @@ TEST(MatchTemplateTest, CharacterClassesAndLengths) {
     bool match;
   };
   const Row rows[] = {
-      {"AZ", "AA", 0, true},
-      {"Az", "AA", 0, false},
-      {"az", "aa", 0, true},
-      {"aZ", "$$", 0, true},
-      {"09", "99", 0, true},
-      {"A9", "##", 0, true},
-      {"a9", "##", 0, false},
-      {"-x", "??", 0, true},
-      {"X-", "X-", 0, true},
-      {"X+", "X-", 0, false},
-      {"AB", "AAAA", 2, true},   // a value shorter than the template
-      {"ABC", "AA", 0, false},   // longer than the template
-      {"A", "AAAA", 2, false},   // shorter than the minimum
-      {"AB", "AB", 3, false},    // template shorter than the minimum
-      {"\xC1", "$", 0, false},   // upper-half bytes are no letters
+      {"AZ", "AA", 0, true},   {"Az", "AA", 0, false},  {"az", "aa", 0, true},
+      {"aZ", "$$", 0, true},   {"09", "99", 0, true},   {"A9", "##", 0, true},
+      {"a9", "##", 0, false},  {"-x", "??", 0, true},   {"X-", "X-", 0, true},
+      {"X+", "X-", 0, false},  {"AB", "AAAA", 2, true},  // a value shorter than the template
+      {"ABC", "AA", 0, false},                           // longer than the template
+      {"A", "AAAA", 2, false},                           // shorter than the minimum
+      {"AB", "AB", 3, false},                            // template shorter than the minimum
+      {"\xC1", "$", 0, false},                           // upper-half bytes are no letters
       {"\xB9", "?", 0, true},
   };
   for (const Row& row : rows) {
@@ -128,16 +121,16 @@ TEST(IbanTest, EdgeCases) {
   };
   const Row rows[] = {
       {"HU42117730161111101800000000", true},
-      {"HU42117730161111101800000010", false},      // one digit changed
-      {"HU421177301611111018", true},               // 16 account digits, zeros assumed
+      {"HU42117730161111101800000010", false},  // one digit changed
+      {"HU421177301611111018", true},           // 16 account digits, zeros assumed
       {"HU421177301611111019", false},
       {"HU42117730161111101800000000000000", true},  // cut to 28 before the check
-      {"hu42117730161111101800000000", false},      // lower case
+      {"hu42117730161111101800000000", false},       // lower case
       {"DE89370400440532013000", true},
       {"de89370400440532013000", false},
-      {"DE89", false},                              // 4 characters
+      {"DE89", false},                                 // 4 characters
       {"MT84MALT011000012345MTLCAST001S0000", false},  // 35 characters
-      {"DE00370400440532013050", false},            // check digits 00 never pass
+      {"DE00370400440532013050", false},               // check digits 00 never pass
       {"DE8937040044053201300 ", false},
       {"", false},
   };
@@ -206,14 +199,14 @@ TEST(DomesticAccountTest, BlockChecks) {
   // 11773016: 9*1 + 7*1 + 3*7 + 1*7 + 9*3 + 7*0 + 3*1 = 74, so the check digit is 10 - 4;
   // 10032000: the sum is 30, so the check digit is 0.
   const Row rows8[] = {
-      {"11773016", true}, {"11773017", false}, {"10032000", true},  {"00000000", true},
+      {"11773016", true}, {"11773017", false},  {"10032000", true},  {"00000000", true},
       {"1177301", false}, {"117730160", false}, {"1177301O", false}, {"1177 016", false},
   };
   for (const Row& row : rows8) {
     EXPECT_EQ(CheckDomestic8(row.digits), row.valid) << row.digits;
   }
   const Row rows16[] = {
-      {"1111101800000000", true}, {"1111101800000001", false}, {"6667654851100005", true},
+      {"1111101800000000", true},  {"1111101800000001", false}, {"6667654851100005", true},
       {"6667654851100006", false}, {"111110180000000", false},  {"11111018-0000000", false},
   };
   for (const Row& row : rows16) {
@@ -244,10 +237,10 @@ TEST(BicTest, FormAndBlanks) {
     bool valid;
   };
   const Row rows[] = {
-      {"OTPVHUHB", true},       {"OTPVHUHBXXX", true}, {"OTPVHUHB123", true},
-      {"OTPVHUHB ", true},      {"OTPVHUHB XX", true},  // a blank ends the text
-      {"OTPVHUHBX", false},     {"OTP1HUHB", false},    {"OTP", false},
-      {"", false},              {" OTPVHUHB", false},  {std::string_view("OTPVHUHB\0XX", 11), true},
+      {"OTPVHUHB", true},   {"OTPVHUHBXXX", true}, {"OTPVHUHB123", true},
+      {"OTPVHUHB ", true},  {"OTPVHUHB XX", true},  // a blank ends the text
+      {"OTPVHUHBX", false}, {"OTP1HUHB", false},   {"OTP", false},
+      {"", false},          {" OTPVHUHB", false},  {std::string_view("OTPVHUHB\0XX", 11), true},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(IsWellFormedBic(row.field), row.valid) << row.field;

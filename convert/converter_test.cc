@@ -59,11 +59,8 @@ TEST_F(ConverterTest, CreationTimeCarriesTheUtcOffset) {
     std::string_view stamp;
   };
   const Row rows[] = {
-      {120, "20160315090507+0200"},
-      {60, "20160315090507+0100"},
-      {0, "20160315090507+0000"},
-      {-330, "20160315090507-0530"},
-      {-600, "20160315090507-1000"},
+      {120, "20160315090507+0200"},  {60, "20160315090507+0100"},   {0, "20160315090507+0000"},
+      {-330, "20160315090507-0530"}, {-600, "20160315090507-1000"},
   };
   MtMessage header;
   converter.SetFileHeader("", header);
@@ -89,8 +86,7 @@ TEST_F(ConverterTest, GroupHeaderFromFileHeader) {
       {{{"05", {"Name"}}}, generated + "||Name|||"},
       {{{"05", {"Name", "Street 1"}}}, generated + "||Name||Street 1|"},
       {{{"05", {"Name", "Street 1", "City"}}}, generated + "||Name||Street 1|City"},
-      {{{"05", {"Name", "Name 2", "Street 1", "City"}}},
-       generated + "||Name|Name 2|Street 1|City"},
+      {{{"05", {"Name", "Name 2", "Street 1", "City"}}}, generated + "||Name|Name 2|Street 1|City"},
       {{{"05", {"Name", "Name 2", "Street 1", "City", "Country"}}},
        generated + "||Name|Name 2|Street 1|City"},
       {{{"01", {"A-VERY-LONG-FILE-IDENTIFIER-OF-40-CHARS"}}},
@@ -107,11 +103,10 @@ TEST_F(ConverterTest, GroupHeaderFromFileHeader) {
     group.NbOfTxs = 7;  // filled from scratch
     group.CtrlSum = 7;
     converter.FillGroupHeader(group, sequence);
-    std::string dump = std::string(group.MsgId.view()) + "|" + std::string(group.BankBic.view()) +
-                       "|" + std::string(group.InitgPtyNm.view()) + "|" +
-                       std::string(group.InitgPtyNm2.view()) + "|" +
-                       std::string(group.InitgPtyAdr1.view()) + "|" +
-                       std::string(group.InitgPtyAdr2.view());
+    std::string dump =
+        std::string(group.MsgId.view()) + "|" + std::string(group.BankBic.view()) + "|" +
+        std::string(group.InitgPtyNm.view()) + "|" + std::string(group.InitgPtyNm2.view()) + "|" +
+        std::string(group.InitgPtyAdr1.view()) + "|" + std::string(group.InitgPtyAdr2.view());
     EXPECT_EQ(dump, row.dump);
     EXPECT_EQ(group.NbOfTxs, 0);
     EXPECT_EQ(group.CtrlSum, 0);

@@ -14,8 +14,12 @@ namespace varnex {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsDecimalPoint(char c) { return c == '.' || c == ','; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsDecimalPoint(char c) {
+  return c == '.' || c == ',';
+}
 
 // The value of "digits.fraction" (either may be empty, not both), read with the point as
 // decimal separator whatever the locale.

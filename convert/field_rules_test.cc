@@ -1,8 +1,8 @@
 #include "convert/field_rules.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+
+#include <gtest/gtest.h>
 
 #include "convert/record_test_util.h"
 
@@ -15,13 +15,31 @@ TEST(ReadAmountTest, LongestLeadingDecimalNumber) {
     double amount;
   };
   const Row rows[] = {
-      {"12500,50", 12500.5}, {"12500.50", 12500.5}, {"1234,00", 1234.0}, {"-3", -3.0},
-      {"+2,1", 2.1},         {".5", 0.5},           {",5", 0.5},         {"-,25", -0.25},
-      {"12,", 12.0},         {"12,x", 12.0},        {"1.2.3", 1.2},      {"1,2,3", 1.2},
-      {"1e5", 1.0},          {"0x1A", 0.0},         {"inf", 0.0},        {"nan", 0.0},
-      {"abc", 0.0},          {"", 0.0},             {"-", 0.0},          {".", 0.0},
+      {"12500,50", 12500.5},
+      {"12500.50", 12500.5},
+      {"1234,00", 1234.0},
+      {"-3", -3.0},
+      {"+2,1", 2.1},
+      {".5", 0.5},
+      {",5", 0.5},
+      {"-,25", -0.25},
+      {"12,", 12.0},
+      {"12,x", 12.0},
+      {"1.2.3", 1.2},
+      {"1,2,3", 1.2},
+      {"1e5", 1.0},
+      {"0x1A", 0.0},
+      {"inf", 0.0},
+      {"nan", 0.0},
+      {"abc", 0.0},
+      {"", 0.0},
+      {"-", 0.0},
+      {".", 0.0},
       {" 12", 0.0},  // no blanks skipped
-      {"12 34", 12.0},       {"007,07", 7.07},      {"0,07", 0.07},      {"99999999999,99", 99999999999.99},
+      {"12 34", 12.0},
+      {"007,07", 7.07},
+      {"0,07", 0.07},
+      {"99999999999,99", 99999999999.99},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(ReadAmount(row.text), row.amount) << '"' << row.text << '"';
@@ -81,8 +99,7 @@ TEST(FieldReaderTest, StopsBeforeTheBlockTrailer) {
 }
 
 TEST(KeywordRuleTest, SplitTrimAndMatch) {
-  MtMessage message = MakeMessage({{"72", {"/BNF/INVOICE 12", "SURGOS EXPRESS"}},
-                                   {"70", {}}});
+  MtMessage message = MakeMessage({{"72", {"/BNF/INVOICE 12", "SURGOS EXPRESS"}}, {"70", {}}});
   FieldLines info = FieldReader(&message, false).Find("72");
   FieldLines empty = FieldReader(&message, false).Find("70");
   FieldLines absent = FieldReader(&message, false).Find("23E");
@@ -93,20 +110,21 @@ TEST(KeywordRuleTest, SplitTrimAndMatch) {
   };
   const Row rows[] = {
       {"EXPRESS", &info, true},
-      {"URGENT, EXPRESS", &info, true},   // second item, trimmed
+      {"URGENT, EXPRESS", &info, true},  // second item, trimmed
       {"URGENT,EXPRESS ", &info, true},
-      {",EXPRESS", &info, false},         // an empty first item ends the list
+      {",EXPRESS", &info, false},  // an empty first item ends the list
       {"URGENT,,EXPRESS", &info, false},
       {"URGENT,", &info, false},
-      {"URGENT,   ", &info, true},        // an all-blank item matches any line
-      {"express", &info, false},          // case-sensitive
+      {"URGENT,   ", &info, true},  // an all-blank item matches any line
+      {"express", &info, false},    // case-sensitive
       {"INVOICE 12", &info, true},
       {"", &info, false},
       {"EXPRESS", &absent, false},
-      {"   ", &empty, false},             // a field without lines matches nothing
+      {"   ", &empty, false},  // a field without lines matches nothing
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(KeywordRuleMatches(*row.field, row.keywords), row.match) << '"' << row.keywords << '"';
+    EXPECT_EQ(KeywordRuleMatches(*row.field, row.keywords), row.match)
+        << '"' << row.keywords << '"';
   }
 }
 

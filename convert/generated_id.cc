@@ -20,8 +20,8 @@ class StampWriter {
   // `value` with at least `width` digits, zero-padded on the left and preceded by '-' when
   // negative: printf's "%W.Wld".
   void Number(long value, int width) {
-    unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value)
-                                        : static_cast<unsigned long>(value);
+    unsigned long magnitude =
+        value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
     if (value < 0) {
       Put('-');
     }

@@ -11,7 +11,9 @@ namespace varnex {
 
 namespace {
 
-char FirstChar(std::string_view word) { return word.empty() ? '\0' : word.front(); }
+char FirstChar(std::string_view word) {
+  return word.empty() ? '\0' : word.front();
+}
 
 // 52D: the debtor account in line 1, the charges account in line 2, the charges currency and
 // amount in line 3, and country words in line 4.

@@ -56,9 +56,8 @@ bool IsIntSepa(const MtMessage& message, std::string_view sepaCountries) {
   FieldReader fields(&message, false);
   FieldLines beneficiary = fields.Find("59");
   std::string_view line = beneficiary.line(1);
-  return IsSepaDebtorAccount(fields, sepaCountries) && IsEuroOrder(fields) &&
-         beneficiary.has(1) && line.starts_with('/') &&
-         IsSepaIban(SafeMidFrom(line, 1), sepaCountries);
+  return IsSepaDebtorAccount(fields, sepaCountries) && IsEuroOrder(fields) && beneficiary.has(1) &&
+         line.starts_with('/') && IsSepaIban(SafeMidFrom(line, 1), sepaCountries);
 }
 
 }  // namespace varnex

@@ -7,4 +7,10 @@ set(CONVERT_SOURCES
   convert/int_converter.cc
   convert/sepa_rules.cc)
 set(CONVERT_TESTS
-  convert/account_utils_test.cc)
+  convert/account_utils_test.cc
+  convert/converter_test.cc
+  convert/field_rules_test.cc
+  convert/hua_converter_test.cc
+  convert/int_converter_test.cc
+  convert/record_test_util.cc
+  convert/sepa_rules_test.cc)

@@ -1,9 +1,13 @@
 #include "mt/hua_writer.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include <gtest/gtest.h>
+
+#include "mt/mt_file.h"
+#include "platform/code_page.h"
 
 namespace varnex {
 namespace {
@@ -259,6 +263,39 @@ TEST(HuaWriterTest, MessageLines) {
       EXPECT_EQ(std::string::npos, text.find(row.lacks)) << row.name << "\n" << text;
     }
   }
+}
+
+TEST(HuaWriterTest, FieldWithEmptyFirstLineReadsBack) {
+  PaymentRecord payment = SamplePayment();
+  payment.DbtrNm.Assign("");
+  payment.CdtrAcctId.Assign("");
+  HuaWriter writer(0);
+  writer.AddPayment(payment);
+  writer.SetGroupHeader(SampleHeader());
+  std::string file;
+  for (char c : writer.BuildDocument()) {
+    if (c == '\n') {
+      file.push_back('\r');
+    }
+    file.push_back(c);
+  }
+  std::optional<CodePages> pages = CodePages::Open();
+  ASSERT_TRUE(pages.has_value());
+  MtFile read;
+  read.Parse("OUT.HUA", file, *pages);
+  ASSERT_EQ(1, read.MessageCount());
+  const MtMessage& message = read.message(0);
+  std::optional<MtFieldView> ordering = message.Find("50");
+  ASSERT_TRUE(ordering.has_value());
+  ASSERT_EQ(3, ordering->lineCount());
+  EXPECT_EQ("", ordering->line(0));
+  EXPECT_EQ("FO UTCA 1", ordering->line(1));
+  EXPECT_EQ("1011 BUDAPEST", ordering->line(2));
+  std::optional<MtFieldView> beneficiary = message.Find("59");
+  ASSERT_TRUE(beneficiary.has_value());
+  ASSERT_EQ(4, beneficiary->lineCount());
+  EXPECT_EQ("/", beneficiary->line(0));
+  EXPECT_EQ("MUSTER GMBH", beneficiary->line(1));
 }
 
 TEST(HuaWriterTest, MessagesNumberedInOrder) {

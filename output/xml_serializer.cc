@@ -105,24 +105,31 @@ XmlValueCleaner::XmlValueCleaner(const CodePages& codePages) {
     auto plain = static_cast<unsigned char>(StripAccent(static_cast<char>(cp1250)));
     unsigned char cp852 = codePages.MapByte(plain, CodePage::k1250, CodePage::k852);
     char ch = static_cast<char>(cp852);
-    std::string utf8 =
-        codePages.Recode(EscapeXml(std::string_view(&ch, 1)), CodePage::k852, CodePage::kUtf8);
+    std::string utf8;
+    for (char escaped : EscapeXml(std::string_view(&ch, 1))) {
+      utf8.append(codePages.Utf8Of(static_cast<unsigned char>(escaped), CodePage::k852));
+    }
     std::size_t n = std::min(utf8.size(), entry.bytes.size());
     assert(n == utf8.size());
     std::memcpy(entry.bytes.data(), utf8.data(), n);
     entry.size = static_cast<std::uint8_t>(n);
+    unchanged_[static_cast<std::size_t>(b)] = n == 1 && entry.bytes[0] == static_cast<char>(b);
   }
 }
 
 void XmlValueCleaner::Append(std::string_view text, std::string* out) const {
-  for (char c : text) {
-    const Entry& e = table_[static_cast<unsigned char>(c)];
-    if (e.size == 1) {
-      out->push_back(e.bytes[0]);
-    } else {
-      out->append(e.bytes.data(), e.size);
+  // Runs of bytes that stay as they are (plain ASCII text) are copied in one piece.
+  std::size_t runStart = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    if (unchanged_[byte]) {
+      continue;
     }
+    out->append(text.data() + runStart, i - runStart);
+    out->append(Of(byte));
+    runStart = i + 1;
   }
+  out->append(text.data() + runStart, text.size() - runStart);
 }
 
 std::string CleanXmlValue(std::string_view text, const CodePages& codePages) {

@@ -44,6 +44,8 @@ class XmlValueCleaner {
     std::uint8_t size = 0;
   };
   std::array<Entry, 256> table_;
+  // True where a byte is its own cleaned form.
+  std::array<bool, 256> unchanged_{};
 };
 
 // CP852 `text` cleaned step by step, as XmlValueCleaner does per byte: CR and LF removed,

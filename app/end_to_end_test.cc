@@ -1,0 +1,275 @@
+// Whole runs of the converter against temporary directories: names, log lines, the split
+// of the orders over the outputs, and every failure leaving the input whole and in place.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "testing/run_harness.h"
+#include "testing/xml_check.h"
+
+namespace varnex {
+namespace {
+
+const char kDeIban[] = "DE89370400440532013000";
+const char kFrIban[] = "FR1420041010050500013M02606";
+const char kHuIban[] = "HU42117730161111101800000000";
+
+// Three SEPA orders (the second urgent) and two others.
+std::string MixedHuaFile() {
+  return HuaFile({
+      HuaMessage(true, "R1", "EUR100,10", "DEUTDEFF", kDeIban),
+      HuaMessage(false, "R2", "EUR200,20", "BNPAFRPP", kFrIban, "URGENT"),
+      HuaMessage(false, "R3", "HUF300,00", "DEUTDEFF", kDeIban),
+      HuaMessage(false, "R4", "EUR400,40", "DEUTDEFF", kDeIban),
+      HuaMessage(false, "R5", "EUR500,00", "DEUTDEFF", "12345678"),
+  });
+}
+
+std::string Valid(const std::string& xml) {
+  std::string error;
+  return ValidatesAgainstPain001(xml, &error) ? "valid" : error;
+}
+
+TEST(EndToEndTest, OneFileAllOutputs) {
+  RunHarness h;
+  h.WriteInput("ABC.HUA", MixedHuaFile());
+  ASSERT_EQ(0, h.Run("-c"));
+  const std::string stamp = "20161005140307045";
+  std::string in = h.Path("in/ABC.HUA");
+  EXPECT_EQ("A program elindult.\n"
+            "Paraméterek olvasása a(z) " + h.root() + "varnex.ini fájlból.\n"
+            "Mód: fájlok feldolgozása az input könyvtáról.\n"
+            "Input könyvtár vizsgálata: " + h.Path("in/") + "\n"
+            "Feldolgozandó fájl: " + in + ".\n"
+            "Input fájl neve: " + in + "\n"
+            "Üzenetek száma: 5\n"
+            "1. üzenet: SEPA-megbízás!\n"
+            "2. üzenet: SEPA-megbízás!\n"
+            "3. üzenet: NEM SEPA-megbízás!\n"
+            "4. üzenet: SEPA-megbízás!\n"
+            "5. üzenet: NEM SEPA-megbízás!\n"
+            "Input fájl feldolgozása: " + in + ".\n"
+            "Output fájl létrehozva: " + h.Path("out/ABC_" + stamp + ".CCT") + "\n"
+            "Output fájl létrehozva: " + h.Path("out/ABC_" + stamp + ".CCU") + "\n"
+            "Output fájl létrehozva: " + h.Path("out/ABC_" + stamp + ".HUA") + "\n"
+            "Backup fájl létrehozva: " + h.Path("bak/ABC_" + stamp + ".HUA") + ".\n"
+            "A program befejeződött.\n\n",
+            h.Log());
+  EXPECT_EQ((std::vector<std::string>{"ABC_" + stamp + ".CCT", "ABC_" + stamp + ".CCU",
+                                      "ABC_" + stamp + ".HUA"}),
+            h.Files("out"));
+  EXPECT_EQ(std::vector<std::string>{}, h.Files("in"));
+  EXPECT_EQ(MixedHuaFile(), h.Read("bak/ABC_" + stamp + ".HUA"));
+
+  std::string cct = h.Read("out/ABC_" + stamp + ".CCT");
+  std::string ccu = h.Read("out/ABC_" + stamp + ".CCU");
+  std::string hua = h.Read("out/ABC_" + stamp + ".HUA");
+  EXPECT_EQ(2, Count(cct, "<PmtInf>"));
+  EXPECT_NE(std::string::npos, cct.find("<NbOfTxs>2</NbOfTxs>\r\n"));
+  EXPECT_NE(std::string::npos, cct.find("<CtrlSum>500.50</CtrlSum>"));
+  EXPECT_EQ(1, Count(ccu, "<PmtInf>"));
+  EXPECT_NE(std::string::npos, ccu.find("<Cd>URGP</Cd>"));
+  EXPECT_EQ(2, Count(hua, "{1:F01"));
+  EXPECT_NE(std::string::npos, hua.find(":02:800,00\r\n:03:2\r\n"));
+  EXPECT_EQ(Count(cct, "\n"), Count(cct, "\r\n"));
+  EXPECT_EQ("valid", Valid(cct));
+  EXPECT_EQ("valid", Valid(ccu));
+}
+
+TEST(EndToEndTest, EveryOrderLandsInExactlyOneOutput) {
+  RunHarness h;
+  h.WriteInput("A.HUA", HuaFile({HuaMessage(true, "S1", "EUR1,00", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "S2", "EUR2,00", "DEUTDEFF", kDeIban)}));
+  h.WriteInput("B.HUA", HuaFile({HuaMessage(true, "N1", "HUF1,00", "DEUTDEFF", kDeIban)}));
+  h.WriteInput("C.HUA", "");
+  h.WriteInput("D.INT", IntFile({IntMessage("I1", "EUR5,00", kHuIban, "BNPAFRPP", kFrIban),
+                                 IntMessage("I2", "EUR6,00", kHuIban, "BNPAFRPP", kFrIban,
+                                            "URGENT"),
+                                 IntMessage("I3", "USD7,00", kHuIban, "CITIUS33", "123")}));
+  ASSERT_EQ(0, h.Run("-c"));
+  std::vector<std::string> out = h.Files("out");
+  // D: CCT, CCU and INT; A: CCT; B: HUA; C has no messages and no outputs.
+  ASSERT_EQ(5u, out.size());
+  int orders = 0;
+  for (const std::string& name : out) {
+    std::string text = h.Read("out/" + name);
+    if (name.ends_with(".CCT") || name.ends_with(".CCU")) {
+      orders += Count(text, "<PmtInf>");
+      EXPECT_EQ("valid", Valid(text)) << name;
+    } else {
+      orders += Count(text, ":32A:");
+    }
+  }
+  EXPECT_EQ(6, orders);
+  EXPECT_EQ(2, Count(h.Log(), "Output fájl létrehozva: " + h.Path("out/A_")) +
+                   Count(h.Log(), "Output fájl létrehozva: " + h.Path("out/B_")));
+  // The empty file is moved to backup like the others.
+  EXPECT_EQ(4u, h.Files("bak").size());
+  EXPECT_NE(std::string::npos, h.Log().find("Üzenetek száma: 0\n"));
+}
+
+TEST(EndToEndTest, StampsOfFilesInTheSameMillisecondDiffer) {
+  RunHarness h;
+  h.WriteInput("ABC.HUA", HuaFile({HuaMessage(true, "S1", "EUR1,00", "DEUTDEFF", kDeIban)}));
+  h.WriteInput("ABC.INT", IntFile({IntMessage("I1", "EUR5,00", kHuIban, "BNPAFRPP", kFrIban)}));
+  ASSERT_EQ(0, h.Run("-c"));
+  EXPECT_EQ((std::vector<std::string>{"ABC_20161005140307045.CCT", "ABC_20161005140307046.CCT"}),
+            h.Files("out"));
+}
+
+TEST(EndToEndTest, SettingsChangeNames) {
+  RunHarness h;
+  h.WriteIni(std::string(RunHarness::kIni) +
+             "[PrioUrgent]\n[INT2HUA]\nConvertINTToHUA=1\n");
+  // Only the first [PrioUrgent] counts; the second is ignored. TrgtExtension via a new file:
+  h.WriteIni(
+      "[General]\nInputPath=in\nOutputPath=out\nBackupPath=bak\nLogPath=log\n"
+      "SEPACountries=DE,FR,HU\n[PrioUrgent]\nSrcField=72\nSrcKeyword=URGENT\nTrgtField=Cd\n"
+      "TrgtKeyword=URGP\nTrgtExtension=CCT\n[INT2HUA]\nConvertINTToHUA=1\n");
+  h.WriteInput("low.int",
+               IntFile({IntMessage("I1", "EUR5,00", kHuIban, "BNPAFRPP", kFrIban),
+                        IntMessage("I2", "EUR6,00", kHuIban, "BNPAFRPP", kFrIban, "URGENT"),
+                        IntMessage("I3", "USD7,00", kHuIban, "CITIUS33", "123")}));
+  ASSERT_EQ(0, h.Run("-c"));
+  EXPECT_EQ((std::vector<std::string>{"low_20161005140307045.CCT", "low_20161005140307045.HUA",
+                                      "low_20161005140307045_U.CCT"}),
+            h.Files("out"));
+  EXPECT_EQ((std::vector<std::string>{"low_20161005140307045.int"}), h.Files("bak"));
+  // An INT order written as HUA keeps its fields under the HUA layout.
+  std::string hua = h.Read("out/low_20161005140307045.HUA");
+  EXPECT_EQ(0u, hua.find("\r\n:01:MSG2\r\n"));
+  EXPECT_NE(std::string::npos, hua.find(":20:I3\r\n:32A:261208USD7,00\r\n"));
+}
+
+TEST(EndToEndTest, ControlSumIsExact) {
+  RunHarness h;
+  h.WriteInput("S.HUA", HuaFile({HuaMessage(true, "A", "EUR0,1", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "B", "EUR0,2", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "C", "EUR0,3", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "D", "EUR0,005", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "E", "EUR1,125", "DEUTDEFF", kDeIban)}));
+  ASSERT_EQ(0, h.Run("-c"));
+  std::string cct = h.Read("out/S_20161005140307045.CCT");
+  // 0.10 + 0.20 + 0.30 + 0.01 + 1.12: the sum of the amounts as printed.
+  EXPECT_NE(std::string::npos, cct.find("<CtrlSum>1.73</CtrlSum>")) << cct;
+  EXPECT_NE(std::string::npos, cct.find(">0.01</InstdAmt>"));
+  EXPECT_NE(std::string::npos, cct.find(">1.12</InstdAmt>"));
+}
+
+TEST(EndToEndTest, AmountTooLargeLeavesTheFile) {
+  RunHarness h;
+  std::string huge = "EUR" + std::string(400, '9');
+  h.WriteInput("BIG.HUA", HuaFile({HuaMessage(true, "A", "EUR1,00", "DEUTDEFF", kDeIban),
+                                   HuaMessage(false, "B", huge, "DEUTDEFF", kDeIban)}));
+  EXPECT_EQ(2, h.Run("-c"));
+  EXPECT_NE(std::string::npos, h.Log().find("Hiba: a(z) 2. üzenet összege"));
+  EXPECT_EQ(std::vector<std::string>{}, h.Files("out"));
+  EXPECT_EQ(std::vector<std::string>{"BIG.HUA"}, h.Files("in"));
+}
+
+// Every way an output directory or the backup can fail: the input stays whole where it was,
+// nothing of it is left in the output directories, one "Hiba: " line, no success line, and
+// the run ends with exit code 2.
+TEST(EndToEndTest, FailuresLeaveTheInputInPlace) {
+  struct Case {
+    const char* name;
+    const char* ini;  // appended [General] keys
+    std::function<void(RunHarness&)> prepare;
+  } cases[] = {
+      {"missing output directory", "OutputPath=nowhere\n", [](RunHarness&) {}},
+      {"output path through a regular file", "OutputPath=file/out\n",
+       [](RunHarness& h) { WriteFileBytes(h.Path("file"), "x"); }},
+      {"missing backup directory", "BackupPath=nobak\n", [](RunHarness&) {}},
+      {"backup name taken", "",
+       [](RunHarness& h) { WriteFileBytes(h.Path("bak/ABC_20161005140307045.HUA"), "old"); }},
+      {"output name taken", "",
+       [](RunHarness& h) { WriteFileBytes(h.Path("out/ABC_20161005140307045.HUA"), "old"); }},
+      {"full disk at the last output", "",
+       [](RunHarness& h) { h.fs.FailAt(FaultyFileSystem::Step::kWriteOutput, 3); }},
+      {"read-only output directory", "",
+       [](RunHarness& h) { h.fs.FailAt(FaultyFileSystem::Step::kCreateOutput, 1); }},
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    std::string ini = RunHarness::kIni;
+    ini.insert(ini.find("[General]\n") + 10, c.ini);  // the first occurrence of a key counts
+    h.WriteIni(ini);
+    h.WriteInput("ABC.HUA", MixedHuaFile());
+    c.prepare(h);
+    std::vector<std::string> outBefore = h.Files("out");
+    EXPECT_EQ(2, h.Run("-c")) << c.name;
+    EXPECT_EQ(MixedHuaFile(), h.Read("in/ABC.HUA")) << c.name;
+    EXPECT_EQ(outBefore, h.Files("out")) << c.name;
+    EXPECT_EQ(1, Count(h.Log(), "Hiba: ")) << c.name << h.Log();
+    EXPECT_EQ(0, Count(h.Log(), "létrehozva")) << c.name;
+  }
+}
+
+// Each file-system step of converting one input fails in turn.
+TEST(EndToEndTest, FaultAtEveryStep) {
+  using Step = FaultyFileSystem::Step;
+  struct Case {
+    Step step;
+    int nth;
+  } cases[] = {
+      {Step::kOpenInput, 1},   {Step::kReadInput, 1},   {Step::kCreateOutput, 1},
+      {Step::kCreateOutput, 2}, {Step::kCreateOutput, 3}, {Step::kWriteOutput, 1},
+      {Step::kWriteOutput, 2}, {Step::kWriteOutput, 3}, {Step::kSyncOutput, 1},
+      {Step::kSyncOutput, 3},  {Step::kCloseOutput, 1}, {Step::kCloseOutput, 3},
+      {Step::kRename, 1},      {Step::kRename, 2},      {Step::kRename, 3},
+      {Step::kMove, 1},
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    h.WriteInput("ABC.HUA", MixedHuaFile());
+    h.fs.FailAt(c.step, c.nth);
+    EXPECT_EQ(2, h.Run("-c")) << static_cast<int>(c.step) << "/" << c.nth;
+    EXPECT_EQ(MixedHuaFile(), h.Read("in/ABC.HUA"));
+    EXPECT_EQ(std::vector<std::string>{}, h.Files("out")) << static_cast<int>(c.step);
+    EXPECT_EQ(std::vector<std::string>{}, h.Files("bak")) << static_cast<int>(c.step);
+    EXPECT_EQ(1, Count(h.Log(), "Hiba: ")) << h.Log();
+    EXPECT_NE(std::string::npos, h.Log().find(FaultyFileSystem::kReason)) << h.Log();
+    // A second run without the fault converts the file completely.
+    h.fs.FailAt(c.step, 0);
+    h.clock.AdvanceMs(1);
+    EXPECT_EQ(0, h.Run("-c"));
+    EXPECT_EQ(3u, h.Files("out").size());
+    EXPECT_EQ(std::vector<std::string>{}, h.Files("in"));
+  }
+}
+
+TEST(EndToEndTest, LeftoverTemporaryFilesOfDeadRunsAreRemoved) {
+  RunHarness h;
+  // pid 1 is alive (init); a very large pid is not running.
+  WriteFileBytes(h.Path("out/.varnex-999999999-1.tmp"), "partial");
+  WriteFileBytes(h.Path("out/.varnex-1-1.tmp"), "someone else's");
+  WriteFileBytes(h.Path("out/.other-999999999-1.tmp"), "not ours");
+  h.WriteInput("ABC.HUA", MixedHuaFile());
+  ASSERT_EQ(0, h.Run("-c"));
+  std::vector<std::string> out = h.Files("out");
+  EXPECT_EQ(5u, out.size());
+  EXPECT_EQ(".other-999999999-1.tmp", out[0]);
+  EXPECT_EQ(".varnex-1-1.tmp", out[1]);
+  EXPECT_NE(std::string::npos,
+            h.Log().find("törölve: " + h.Path("out/.varnex-999999999-1.tmp") + "\n"));
+}
+
+TEST(EndToEndTest, ManualSelectionConvertsChosenFiles) {
+  RunHarness h;
+  h.WriteInput("ABC.HUA", MixedHuaFile());
+  h.picker.answer = {h.Path("in/ABC.HUA")};
+  ASSERT_EQ(0, h.Run(""));
+  EXPECT_EQ(3u, h.Files("out").size());
+  EXPECT_EQ(std::string::npos, h.Log().find("Feldolgozandó fájl"));
+}
+
+TEST(EndToEndTest, VanishedFileIsSkipped) {
+  RunHarness h;
+  h.picker.answer = {h.Path("in/GONE.HUA")};
+  EXPECT_EQ(0, h.Run(""));
+  EXPECT_NE(std::string::npos, h.Log().find("A fájl már nincs meg, kihagyva: " +
+                                            h.Path("in/GONE.HUA") + "\n"));
+}
+
+}  // namespace
+}  // namespace varnex

@@ -1,0 +1,117 @@
+#include "fuzz/fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "platform/code_page.h"
+
+namespace varnex {
+namespace {
+
+constexpr std::string_view kNoDisk = "no disk in a fuzz run";
+
+void SetReason(std::string* reason) {
+  if (reason != nullptr) {
+    reason->assign(kNoDisk);
+  }
+}
+
+}  // namespace
+
+const CodePages& FuzzCodePages() {
+  static const std::optional<CodePages> tables = CodePages::Open();
+  if (!tables) {
+    std::fputs("the C library lacks CP437, CP852 or CP1250\n", stderr);
+    std::abort();
+  }
+  return *tables;
+}
+
+void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "==varnex fuzz== check failed: %s\n", what);
+    std::abort();
+  }
+}
+
+OpenStatus DiscardingFileSystem::OpenLocked(const std::string&,
+                                            std::unique_ptr<ReadableFile>* file,
+                                            std::string* reason) {
+  file->reset();
+  SetReason(reason);
+  return OpenStatus::kFailed;
+}
+
+std::unique_ptr<Lock> DiscardingFileSystem::TryLockDirectory(const std::string&, bool* busy) {
+  if (busy != nullptr) {
+    *busy = false;
+  }
+  return nullptr;
+}
+
+bool DiscardingFileSystem::ReadFile(const std::string&, std::string* out, std::string* reason) {
+  out->clear();
+  SetReason(reason);
+  return false;
+}
+
+std::unique_ptr<WritableFile> DiscardingFileSystem::CreateExclusive(const std::string&,
+                                                                    std::string* reason) {
+  SetReason(reason);
+  return nullptr;
+}
+
+bool DiscardingFileSystem::AppendLocked(const std::string&, std::string_view) { return true; }
+
+bool DiscardingFileSystem::MakeDir(const std::string&) { return false; }
+
+bool DiscardingFileSystem::IsDirectory(const std::string&) { return false; }
+
+bool DiscardingFileSystem::Exists(const std::string&) { return false; }
+
+bool DiscardingFileSystem::Remove(const std::string&, std::string* reason) {
+  SetReason(reason);
+  return false;
+}
+
+bool DiscardingFileSystem::RenameNoReplace(const std::string&, const std::string&,
+                                           std::string* reason) {
+  SetReason(reason);
+  return false;
+}
+
+bool DiscardingFileSystem::MoveNoReplace(const std::string&, const std::string&,
+                                         const std::string&, std::string* reason) {
+  SetReason(reason);
+  return false;
+}
+
+std::vector<std::string> DiscardingFileSystem::ListFiles(const std::string&, std::string_view) {
+  return {};
+}
+
+std::vector<std::string> DiscardingFileSystem::ListNames(const std::string&) { return {}; }
+
+std::string DiscardingFileSystem::ExecutableDir() { return "/varnex/"; }
+
+long DiscardingFileSystem::ProcessId() { return 1; }
+
+bool DiscardingFileSystem::ProcessExists(long) { return false; }
+
+void DiscardingConsole::Write(std::string_view) {}
+
+LocalTime FixedClock::Now() {
+  LocalTime t;
+  t.year = 2016;
+  t.month = 10;
+  t.day = 5;
+  t.hour = 14;
+  t.minute = 3;
+  t.second = 7;
+  t.millisecond = 45;
+  t.utcOffsetMinutes = 120;
+  return t;
+}
+
+}  // namespace varnex

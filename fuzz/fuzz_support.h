@@ -1,0 +1,60 @@
+// What the fuzz targets share: the code page tables built once per process, the check that
+// turns a broken property into a finding, and platform stand-ins (a file system that stores
+// nothing, a console that drops its text, a clock that always tells the same time). A
+// conversion run in a fuzz target logs as in production but touches no disk.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace varnex {
+
+class CodePages;
+
+// The tables, opened on first use; aborts when the C library lacks a code page.
+const CodePages& FuzzCodePages();
+
+// Ends the run as a finding, naming the broken property, when `ok` is false.
+void Check(bool ok, const char* what);
+
+// Accepts appends (the daily log) and drops their bytes; every other step fails or finds
+// nothing.
+class DiscardingFileSystem : public FileSystem {
+ public:
+  OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
+                        std::string* reason) override;
+  std::unique_ptr<Lock> TryLockDirectory(const std::string& path, bool* busy) override;
+  bool ReadFile(const std::string& path, std::string* out, std::string* reason) override;
+  std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
+                                                std::string* reason) override;
+  bool AppendLocked(const std::string& path, std::string_view bytes) override;
+  bool MakeDir(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override;
+  bool Exists(const std::string& path) override;
+  bool Remove(const std::string& path, std::string* reason) override;
+  bool RenameNoReplace(const std::string& from, const std::string& to,
+                       std::string* reason) override;
+  bool MoveNoReplace(const std::string& from, const std::string& to, const std::string& tempName,
+                     std::string* reason) override;
+  std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override;
+  std::vector<std::string> ListNames(const std::string& dir) override;
+  std::string ExecutableDir() override;
+  long ProcessId() override;
+  bool ProcessExists(long pid) override;
+};
+
+class DiscardingConsole : public Console {
+ public:
+  void Write(std::string_view utf8) override;
+};
+
+class FixedClock : public Clock {
+ public:
+  LocalTime Now() override;
+};
+
+}  // namespace varnex
