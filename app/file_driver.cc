@@ -154,13 +154,17 @@ bool WriteDocument(FileSystem& fs, const std::string& path,
   }
   std::string chunk;
   constexpr std::size_t kChunk = 1 << 16;
-  chunk.reserve(kChunk + 2);
+  chunk.reserve(2 * kChunk + 2);
   for (std::string_view piece : pieces) {
-    for (char c : piece) {
-      if (c == '\n') {
-        chunk.push_back('\r');
+    while (!piece.empty()) {
+      std::size_t lf = piece.find('\n');
+      std::size_t take = lf == std::string_view::npos ? piece.size() : lf;
+      chunk.append(piece.substr(0, take));
+      if (lf != std::string_view::npos) {
+        chunk.append("\r\n");
+        ++take;
       }
-      chunk.push_back(c);
+      piece.remove_prefix(take);
       if (chunk.size() >= kChunk) {
         if (!file->Append(chunk, reason)) {
           return false;

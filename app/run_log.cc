@@ -22,31 +22,40 @@ void RunLog::Printf(const char* format, ...) {
 
 void RunLog::Write(std::string_view text) {
   LocalTime now = clock_.Now();
-  auto u = [](int v) { return static_cast<unsigned>(v); };
-  std::string path = dir_;
-  StringAppendF(&path, "%4.4u%2.2u%2.2u.log", u(now.year), u(now.month), u(now.day));
-  std::string prefix = StringPrintf("%4.4u.%2.2u.%2.2u. %2.2u:%2.2u:%2.2u ", u(now.year),
-                                    u(now.month), u(now.day), u(now.hour), u(now.minute),
-                                    u(now.second));
+  // The file name and the prefix change at most once a second.
+  if (now.year != stampTime_.year || now.month != stampTime_.month || now.day != stampTime_.day ||
+      now.hour != stampTime_.hour || now.minute != stampTime_.minute ||
+      now.second != stampTime_.second || !stampValid_ || dir_ != stampDir_) {
+    auto u = [](int v) { return static_cast<unsigned>(v); };
+    path_ = dir_;
+    StringAppendF(&path_, "%4.4u%2.2u%2.2u.log", u(now.year), u(now.month), u(now.day));
+    prefix_ = StringPrintf("%4.4u.%2.2u.%2.2u. %2.2u:%2.2u:%2.2u ", u(now.year), u(now.month),
+                           u(now.day), u(now.hour), u(now.minute), u(now.second));
+    stampTime_ = now;
+    stampDir_ = dir_;
+    stampValid_ = true;
+  }
 
-  std::string line = prefix;
-  line.append(text);
-  std::string fileBytes;
-  fileBytes.reserve(line.size() + 8);
-  std::string cp1250 =
-      codePages_ != nullptr ? codePages_->Recode(line, CodePage::kUtf8, CodePage::k1250) : line;
-  for (char c : cp1250) {
+  line_.assign(prefix_).append(text);
+  std::string_view fileText = line_;
+  if (codePages_ != nullptr && !IsAscii(text)) {
+    recoded_.clear();
+    codePages_->AppendRecoded(line_, CodePage::kUtf8, CodePage::k1250, &recoded_);
+    fileText = recoded_;
+  }
+  fileBytes_.clear();
+  for (char c : fileText) {
     if (c == '\n') {
-      fileBytes.push_back('\r');
+      fileBytes_.push_back('\r');
     }
-    fileBytes.push_back(c);
+    fileBytes_.push_back(c);
   }
   // The directory is made once it turns out to be missing, one level only.
-  bool written = fs_.AppendLocked(path, fileBytes);
+  bool written = fs_.AppendLocked(path_, fileBytes_);
   if (!written && !dir_.empty() && fs_.MakeDir(dir_)) {
-    written = fs_.AppendLocked(path, fileBytes);
+    written = fs_.AppendLocked(path_, fileBytes_);
   }
-  console_.Write(written ? std::string_view(line) : text);
+  console_.Write(written ? std::string_view(line_) : text);
 }
 
 }  // namespace varnex

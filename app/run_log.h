@@ -10,12 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace varnex {
 
-class Clock;
 class CodePages;
-class Console;
-class FileSystem;
 
 class RunLog {
  public:
@@ -38,8 +37,15 @@ class RunLog {
   Console& console_;
   const CodePages* codePages_ = nullptr;
   std::string dir_;
-  bool dirMade_ = false;
-  std::string lastDir_;
+  // Cached per second of the clock, and buffers reused for every message.
+  LocalTime stampTime_;
+  bool stampValid_ = false;
+  std::string stampDir_;
+  std::string path_;
+  std::string prefix_;
+  std::string line_;
+  std::string recoded_;
+  std::string fileBytes_;
 };
 
 }  // namespace varnex

@@ -233,7 +233,7 @@ TEST_F(HuaConverterTest, CountryWordsOf52DLine4) {
   const Row rows[] = {
       {"ABC HU DE", "ABC|HU|DE"},
       {"ABC HUN DEU", "ABC|HU|DE"},         // short code fields keep their first letters
-      {"ABC  DE", "ABC||"},                 // two blanks give an empty word; "DE" is word 3
+      {"ABC  DE", "ABC||DE"},               // two blanks in a row give an empty word 2
       {"ABCDEFGH IJK LM", "ABCDEFGH|IJ|"},  // only characters 1-12 are split
       {"", "||"},
   };

@@ -84,6 +84,15 @@ void AppendIndent(int depth, std::string* out) {
   }
 }
 
+void AppendStartTag(const OutputNode& node, std::string* out) {
+  AppendIndent(node.depth, out);
+  out->append("<").append(node.tag);
+  if (node.format == 'a') {
+    out->append(kCurrencyAttribute);
+  }
+  out->append(node.IsContainer() ? std::string_view(">\n") : std::string_view(">"));
+}
+
 void AppendEndLine(const OutputNode& node, std::string* out) {
   AppendIndent(node.depth, out);
   out->append("</").append(node.tag).append(">\n");
@@ -168,14 +177,8 @@ void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* 
         earlier.closed = true;
       }
     }
-    AppendIndent(node.depth, out);
-    out->append("<").append(node.tag);
-    if (node.format == 'a') {
-      out->append(kCurrencyAttribute);
-    }
-    out->append(">");
+    AppendStartTag(node, out);
     if (node.IsContainer()) {
-      out->append("\n");
       node.closed = false;
       continue;
     }
