@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "testing/run_harness.h"
@@ -63,9 +65,15 @@ TEST(ApplicationTest, FrameworkFailureExitsWithOne) {
 TEST(ApplicationTest, MissingIniGivesDefaults) {
   RunHarness h;
   ::unlink(h.Path("varnex.ini").c_str());
-  EXPECT_EQ(0, h.Run("-c"));
-  // InputPath empty: the current directory is scanned; nothing else is assumed.
+  // Every directory is empty then, the current one; run inside the temporary directory.
+  std::string cwd = std::filesystem::current_path().string();
+  std::filesystem::current_path(h.root());
+  int code = h.Run("-c");
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(0, code);
   EXPECT_NE(std::string::npos, h.Log().find("Input könyvtár vizsgálata: \n"));
+  // The daily log goes to the current directory, not to the root directory.
+  EXPECT_EQ(0u, h.Read("20161005.log").find("2016.10.05. 14:03:07 A program elindult.\r\n"));
 }
 
 TEST(ApplicationTest, ScanOrderAndFiltering) {

@@ -47,6 +47,10 @@ double ParseUnsignedDecimal(std::string_view digits, std::string_view fraction) 
   return error == std::errc() ? value : 0.0;
 }
 
+bool HoldsTrailer(std::string_view line) {
+  return line.find("-}") != std::string_view::npos;
+}
+
 }  // namespace
 
 FieldLines FieldReader::Find(std::string_view tag) const {
@@ -60,7 +64,7 @@ FieldLines FieldReader::Find(std::string_view tag) const {
   std::span<const std::string_view> lines = field->lines;
   if (stopAtTrailer_) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      if (lines[i].find("-}") != std::string_view::npos) {
+      if (HoldsTrailer(lines[i])) {
         lines = lines.first(i);
         break;
       }
@@ -69,20 +73,19 @@ FieldLines FieldReader::Find(std::string_view tag) const {
   return FieldLines(lines);
 }
 
-std::string_view Word(std::string_view line, int k) {
-  if (k < 1) {
-    return {};
-  }
+void SplitWords(std::string_view line, std::span<std::string_view> words) {
   std::size_t start = 0;
-  for (int i = 1; i < k; ++i) {
-    std::size_t blank = line.find(' ', start);
-    if (blank == std::string_view::npos) {
-      return {};
+  bool more = true;
+  for (std::string_view& word : words) {
+    if (!more) {
+      word = {};
+      continue;
     }
+    std::size_t blank = line.find(' ', start);
+    more = blank != std::string_view::npos;
+    word = line.substr(start, more ? blank - start : std::string_view::npos);
     start = blank + 1;
   }
-  std::size_t end = line.find(' ', start);
-  return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -56,9 +56,9 @@ class FieldReader {
   bool stopAtTrailer_;
 };
 
-// Word `k` (counted from 1) of `line`: the pieces between single blanks. Empty when the line
-// has fewer pieces; two blanks in a row give an empty word.
-std::string_view Word(std::string_view line, int k);
+// Splits `line` at single blanks into words 1, 2, ... stored at index 0, 1, ... of `words`;
+// the words beyond the last piece stay empty, and two blanks in a row give an empty word.
+void SplitWords(std::string_view line, std::span<std::string_view> words);
 
 // `text` without the blanks at both ends.
 std::string_view TrimBlanks(std::string_view text);

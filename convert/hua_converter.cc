@@ -1,6 +1,7 @@
 #include "convert/hua_converter.h"
 
 #include <algorithm>
+#include <array>
 
 #include "app/settings.h"
 #include "convert/account_utils.h"
@@ -32,10 +33,11 @@ void FillDebtorAndCharges(PaymentRecord& out, const FieldLines& field) {
     out.ChrgsAmt = ReadAmount(amount);
   }
   if (field.has(4)) {
-    std::string_view head = SafeMid(field.line(4), 0, 12);
-    out.Fld52DWord1.Assign(Word(head, 1));
-    out.CdtrCtry.Assign(Word(head, 2));
-    out.CdtrAgtCtry.Assign(Word(head, 3));
+    std::array<std::string_view, 3> words;
+    SplitWords(SafeMid(field.line(4), 0, 12), words);
+    out.Fld52DWord1.Assign(words[0]);
+    out.CdtrCtry.Assign(words[1]);
+    out.CdtrAgtCtry.Assign(words[2]);
   }
 }
 
@@ -59,10 +61,12 @@ void FillSenderToReceiverInfo(PaymentRecord& out, const FieldLines& field) {
   if (field.has(1)) {
     std::string_view line = field.line(1);
     out.Info72Line1.Assign(line);
-    out.Info72W1.Assign(Word(line, 1));
-    out.Info72W2.Assign(Word(line, 2));
-    out.Info72W3.Assign(Word(line, 3));
-    out.Info72W4.Assign(Word(line, 4));
+    std::array<std::string_view, 4> words;
+    SplitWords(line, words);
+    out.Info72W1.Assign(words[0]);
+    out.Info72W2.Assign(words[1]);
+    out.Info72W3.Assign(words[2]);
+    out.Info72W4.Assign(words[3]);
   }
   if (field.has(2)) {
     out.Info72Line2.Assign(field.line(2));
@@ -79,12 +83,14 @@ void FillSenderToReceiverInfo(PaymentRecord& out, const FieldLines& field) {
   if (field.has(5)) {
     std::string_view line = field.line(5);
     out.Info72Line5.Assign(line);
-    out.DbtrCtry.Assign(Word(line, 1));
-    out.Flag72a = FirstChar(Word(line, 2));
-    out.Flag72b = FirstChar(Word(line, 3));
-    out.Flag72c = FirstChar(Word(line, 4));
-    out.Flag72d = FirstChar(Word(line, 5));
-    out.Flag72e = FirstChar(Word(line, 6));
+    std::array<std::string_view, 6> words;
+    SplitWords(line, words);
+    out.DbtrCtry.Assign(words[0]);
+    out.Flag72a = FirstChar(words[1]);
+    out.Flag72b = FirstChar(words[2]);
+    out.Flag72c = FirstChar(words[3]);
+    out.Flag72d = FirstChar(words[4]);
+    out.Flag72e = FirstChar(words[5]);
   }
 }
 

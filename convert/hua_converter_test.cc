@@ -125,24 +125,23 @@ CdtrIdType=2
 TEST_F(HuaConverterTest, ValueDateCurrencyAndAmount) {
   struct Row {
     std::string line;
-    std::string dump;
+    std::string_view date;
+    std::string_view currency;
+    double amount;
   };
   const Row rows[] = {
-      {"160315HUF12500,50", "InstdAmt=12500.50\nInstdAmtCcy=HUF\nReqdExctnDt=20160315\n"},
-      {"991231EUR0,07", "InstdAmt=0.07\nInstdAmtCcy=EUR\nReqdExctnDt=20991231\n"},
-      {"160315EUR1.234,56", "InstdAmt=1.23\nInstdAmtCcy=EUR\nReqdExctnDt=20160315\n"},
-      {"160315EUR", "InstdAmtCcy=EUR\nReqdExctnDt=20160315\n"},
-      {"1603", "ReqdExctnDt=201603\n"},
-      {"", "ReqdExctnDt=20\n"},
+      {"160315HUF12500,50", "20160315", "HUF", 12500.5},
+      {"991231EUR0,07", "20991231", "EUR", 0.07},
+      {"160315EUR1.234,56", "20160315", "EUR", 1.234},  // a thousands point ends the number
+      {"160315EUR", "20160315", "EUR", 0.0},
+      {"1603", "201603", "", 0.0},
   };
   for (const Row& row : rows) {
     MtMessage message = MakeMessage({{"32A", {row.line}}});
     PaymentRecord record = Fill(message);
-    std::string dump = DumpRecord(record);
-    std::string expected = "SrcType=HUA\nPmtInfId=" + std::string(record.PmtInfId.view()) +
-                           "\nEndToEndId=NOTPROVIDED\n" + row.dump +
-                           "DbtrIdType=2\nDbtrAgtBic=OTPVHUHB\nCdtrIdType=2\n";
-    EXPECT_EQ(dump, expected) << row.line;
+    EXPECT_EQ(record.ReqdExctnDt.view(), row.date) << row.line;
+    EXPECT_EQ(record.InstdAmtCcy.view(), row.currency) << row.line;
+    EXPECT_EQ(record.InstdAmt, row.amount) << row.line;
   }
 }
 

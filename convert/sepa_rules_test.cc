@@ -131,13 +131,5 @@ TEST(SepaRulesTest, IntOrders) {
   }
 }
 
-TEST(SepaRulesTest, ListedCountry) {
-  EXPECT_TRUE(IsListedCountry("DE", "AT,BE,DE"));
-  EXPECT_TRUE(IsListedCountry("", ""));
-  EXPECT_TRUE(IsListedCountry("TB", "ATBE"));
-  EXPECT_FALSE(IsListedCountry("de", "AT,BE,DE"));
-  EXPECT_FALSE(IsListedCountry("DE", ""));
-}
-
 }  // namespace
 }  // namespace varnex

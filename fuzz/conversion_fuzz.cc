@@ -6,22 +6,22 @@
 // The first input byte chooses the kind: bit 0 clear reads the rest as a HUA file, set as an
 // INT file; for an INT file bit 1 turns on ConvertINTToHUA (with AutofillChargesAccount), so
 // that its other orders go to the HUA writer.
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-#include <libxml/xmlerror.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
+
 #include "app/conversion_run.h"
 #include "app/run_log.h"
 #include "app/settings.h"
-#include "fuzz/fuzz_support.h"
 #include "mt/mt_file.h"
 
 namespace varnex {
@@ -158,9 +158,8 @@ void CheckSepaDocument(const std::string& document, int nbOfTxs) {
                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (doc == nullptr) {
     const xmlError* error = xmlGetLastError();
-    std::fprintf(stderr, "==varnex fuzz== libxml2: %s", error != nullptr && error->message != nullptr
-                                                              ? error->message
-                                                              : "(no message)\n");
+    std::fprintf(stderr, "==varnex fuzz== libxml2: %s\n",
+                 error != nullptr && error->message != nullptr ? error->message : "no message");
   }
   Check(doc != nullptr, "a pain.001 document is not well-formed XML");
   DocumentFacts facts;
@@ -185,14 +184,20 @@ void CheckMtDocument(const std::string& document, int nbOfTxs, WriterKind kind) 
     }
     onDisk.push_back(c);
   }
+  // Every message the writer makes opens with the start marker; a marker inside a value, or a
+  // message without one, would make the file read back with another number of orders.
+  std::string_view marker = kind == WriterKind::kHua ? "{1:" : ":20:";
+  bool markersAgree = CheckFinding(CountMarkers(onDisk, marker) == nbOfTxs, "mt-marker",
+                                   "a HUA or INT output holds a start marker inside a value, or "
+                                   "a message without one");
   MtFile file;
-  file.Parse(kind == WriterKind::kHua ? "OUT.HUA" : "OUT.INT", std::move(onDisk),
-             FuzzCodePages());
+  file.Parse(kind == WriterKind::kHua ? "OUT.HUA" : "OUT.INT", std::move(onDisk), FuzzCodePages());
   std::optional<MtFieldView> count = file.header().Find("03");
-  Check(count.has_value() && count->lineCount() == 1 &&
-            count->line(0) == std::to_string(nbOfTxs),
+  Check(count.has_value() && count->lineCount() == 1 && count->line(0) == std::to_string(nbOfTxs),
         "the :03: line differs from the orders taken");
-  Check(file.MessageCount() == nbOfTxs, "the :03: line differs from the messages read back");
+  if (markersAgree) {
+    Check(file.MessageCount() == nbOfTxs, "the :03: line differs from the messages read back");
+  }
 }
 
 void ConvertAndCheck(std::string_view input, bool isInt, bool intToHua) {

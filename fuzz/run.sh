@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for a fixed number of executions over a copy of its seed corpus.
 #   fuzz/run.sh BUILD_DIR RUNS
-# BUILD_DIR holds the targets (configured with -DVARNEX_FUZZ=ON). The tracked corpora are never
-# written: each target works in its own temporary copy, removed afterwards. A crashing input
+# BUILD_DIR holds the targets (configured with -DVARNEX_FUZZ=ON). Each target starts from its
+# seed corpus plus the inputs of fuzz/regressions/ that once made it fail. The tracked
+# directories are never written: each target works in its own temporary copy, removed
+# afterwards. A crashing input
 # is kept as BUILD_DIR/fuzz-artifacts/<target>-crash-<sha1>. Exits non-zero when any target
 # fails.
 set -uo pipefail
@@ -38,6 +40,10 @@ for entry in "${targets[@]}"; do
   fi
   mkdir -p "$work/$corpus"
   cp "$here/corpus/$corpus/"* "$work/$corpus/"
+  # Inputs that once failed run first with the seeds.
+  if [ -d "$here/regressions/$corpus" ]; then
+    cp "$here/regressions/$corpus/"* "$work/$corpus/"
+  fi
   start=$SECONDS
   # shellcheck disable=SC2086  # $extra holds zero or more options
   if "$binary" -runs="$runs" -rss_limit_mb=2048 -timeout=10 $extra \

@@ -6,8 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
 #include "fuzz/fuzz_support.h"
+
+#include "app/settings.h"
 #include "platform/platform.h"
 
 namespace varnex {
@@ -37,9 +38,9 @@ std::size_t LoadAndWalk(std::string_view bytes) {
   Settings settings;
   settings.Load("/opt/varnex/varnex.ini", std::string(bytes), std::string(kProgramDir));
   std::size_t sum = 0;
-  for (const std::string* dir : {&settings.inputPath, &settings.outputPath, &settings.outputPathHua,
-                                 &settings.outputPathInt, &settings.backupPath, &settings.logPath,
-                                 &settings.tmpPath}) {
+  for (const std::string* dir :
+       {&settings.inputPath, &settings.outputPath, &settings.outputPathHua, &settings.outputPathInt,
+        &settings.backupPath, &settings.logPath, &settings.tmpPath}) {
     CheckDirectory(*dir);
     sum += Touch(*dir);
   }

@@ -32,12 +32,11 @@ std::string_view ValueText(const OutputNode& node, std::string* scratch) {
   switch (node.format) {
   case 's':
     return node.kind == Kind::kText ? UpToZero(node.text) : std::string_view();
-  case 'x': {
+  case 'x':
     if (node.kind != Kind::kText || node.byteCount <= 0) {
       return {};
     }
     return UpToZero(node.text.substr(0, static_cast<std::size_t>(node.byteCount)));
-  }
   case 'd':
     if (node.kind != Kind::kText) {
       return {};
