@@ -146,8 +146,11 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 // Writes the document pieces into a new file with CR LF line ends; every step is checked.
-bool WriteDocument(FileSystem& fs, const std::string& path,
-                   const std::array<std::string_view, 3>& pieces, std::string* reason) {
+bool WriteDocument(FileSystem& fs, const std::string& path, const DocumentText& document,
+                   std::string* reason) {
+  std::vector<std::string_view> pieces = {document.header};
+  pieces.insert(pieces.end(), document.payments.begin(), document.payments.end());
+  pieces.push_back(document.trailer);
   std::unique_ptr<WritableFile> file = fs.CreateExclusive(path, reason);
   if (file == nullptr) {
     return false;

@@ -81,7 +81,7 @@ std::string RenderPayment(const PaymentRecord& payment, std::int32_t autofill = 
   HuaWriter writer(autofill);
   writer.AddPayment(payment);
   writer.SetGroupHeader(SampleHeader());
-  return std::string(writer.FinishDocument()[1]);
+  return writer.FinishDocument().Payments();
 }
 
 TEST(HuaWriterTest, WholeDocument) {
@@ -305,12 +305,12 @@ TEST(HuaWriterTest, MessagesNumberedInOrder) {
     payment.CdtrAgtBic.Assign(bic);
     writer.AddPayment(payment);
   }
-  std::string_view text = writer.FinishDocument()[1];
+  std::string text = writer.FinishDocument().Payments();
   std::string headers;
   for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
     end = text.find('\n', start);
-    std::string_view line = text.substr(start, end - start + 1);
-    if (line.find("{1:F01") != std::string_view::npos) {
+    std::string line = text.substr(start, end - start + 1);
+    if (line.find("{1:F01") != std::string::npos) {
       headers.append(line);
     }
   }
@@ -329,7 +329,7 @@ TEST(HuaWriterTest, HeaderLines) {
   HuaWriter writer(0);
   writer.SetGroupHeader(header);
   EXPECT_EQ(Blanks("\n:02:0,05\n:03:1\n:04:~\n:05:\nCITY\n:07:~\n"),
-            std::string(writer.FinishDocument()[0]));
+            std::string(writer.FinishDocument().header));
 }
 
 TEST(HuaWriterTest, AddressPaddedAndCut) {

@@ -66,7 +66,7 @@ std::string RenderPayment(const PaymentRecord& payment) {
   IntWriter writer;
   writer.AddPayment(payment);
   writer.SetGroupHeader(SampleHeader());
-  return std::string(writer.FinishDocument()[1]);
+  return writer.FinishDocument().Payments();
 }
 
 TEST(IntWriterTest, WholeDocument) {
@@ -200,7 +200,7 @@ TEST(IntWriterTest, HeaderWithoutBankBic) {
   writer.SetGroupHeader(header);
   EXPECT_EQ(Blanks(" \n:01:INT20160315\n:02:1500,00\n:03:2\n:05:KOVACS KFT\nEXPORT\nFO UTCA 1\n"
                    "1011 BUDAPEST\n:06:~\n:07:~\n"),
-            std::string(writer.FinishDocument()[0]));
+            std::string(writer.FinishDocument().header));
 }
 
 }  // namespace

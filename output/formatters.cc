@@ -1,5 +1,6 @@
 #include "output/formatters.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -33,7 +34,16 @@ std::string FormatInteger(std::int64_t value) {
   return StringPrintf("%lld", static_cast<long long>(value));
 }
 
-std::string FormatAmount(double value) { return StringPrintf("%1.2f", value); }
+// "%1.2f": std::to_chars gives the same correctly rounded digits as printf, without its cost.
+std::string FormatAmount(double value) {
+  char buffer[400];
+  std::to_chars_result r =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+  if (r.ec != std::errc()) {
+    return StringPrintf("%1.2f", value);
+  }
+  return std::string(buffer, r.ptr);
+}
 
 std::string FormatAmountComma(double value) {
   std::string text = FormatAmount(value);

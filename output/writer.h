@@ -7,9 +7,9 @@
 // the file writer turns them into CR LF.
 #pragma once
 
-#include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/payment_records.h"
 #include "output/output_node.h"
@@ -26,16 +26,27 @@ class OutputFile {
   std::string fileName_;
 };
 
+// A finished document in pieces, in order; the views stay valid while the writer lives.
+struct DocumentText {
+  std::string_view header;                 // the leading text with the group header
+  std::vector<std::string_view> payments;  // the payment texts, in chunks
+  std::string_view trailer;
+
+  // The payment texts joined.
+  std::string Payments() const;
+  // The whole document.
+  std::string Joined() const;
+};
+
 class Writer : public OutputFile {
  public:
   // Stores a copy of the header record (with NbOfTxs and CtrlSum).
   void SetGroupHeader(const GroupHeaderRecord& header) { groupHeader_ = header; }
   // Renders `payment` into the document; the record itself is not kept. Returns InstdAmt.
   double AddPayment(const PaymentRecord& payment);
-  // Renders the group header and returns the document as its pieces in order: the leading
-  // text with the group header, the payments, the trailing text. Called once, after the
-  // last AddPayment and SetGroupHeader; the views stay valid while the writer lives.
-  std::array<std::string_view, 3> FinishDocument();
+  // Renders the group header and returns the document in pieces. Called once, after the
+  // last AddPayment and SetGroupHeader.
+  DocumentText FinishDocument();
   // The whole document text (FinishDocument joined).
   std::string BuildDocument();
 
@@ -54,8 +65,11 @@ class Writer : public OutputFile {
   NodeList paymentNodes_;
 
  private:
+  // Payment texts are kept in chunks of about kChunkSize bytes, so that a large document
+  // is never copied to grow.
+  static constexpr std::size_t kChunkSize = 1 << 20;
   std::string headerText_;
-  std::string paymentsText_;
+  std::vector<std::string> paymentChunks_;
 };
 
 }  // namespace varnex

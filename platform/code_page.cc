@@ -134,6 +134,11 @@ std::optional<CodePages> CodePages::Open() {
     }
     std::sort(pairs.begin(), pairs.end());
   }
+  for (int i = 0; i < kSingleByte; ++i) {
+    for (char32_t cp = 0; cp < kDirect; ++cp) {
+      pages.fromDirect_[static_cast<std::size_t>(i)][cp] = pages.FromUnicode(cp, i);
+    }
+  }
   for (int from = 0; from < kSingleByte; ++from) {
     for (int b = 0; b < 256; ++b) {
       char32_t cp = pages.toUnicode_[static_cast<std::size_t>(from)][static_cast<std::size_t>(b)];
@@ -186,7 +191,10 @@ void CodePages::AppendRecoded(std::string_view text, CodePage from, CodePage to,
   if (from == CodePage::kUtf8) {
     for (std::size_t i = 0; i < text.size();) {
       char32_t cp = DecodeUtf8(text, &i);
-      out->push_back(cp == kInvalid ? '?' : static_cast<char>(FromUnicode(cp, Index(to))));
+      unsigned char b = cp == kInvalid ? static_cast<unsigned char>('?')
+                        : cp < kDirect ? fromDirect_[static_cast<std::size_t>(Index(to))][cp]
+                                       : FromUnicode(cp, Index(to));
+      out->push_back(static_cast<char>(b));
     }
     return;
   }

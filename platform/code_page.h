@@ -41,6 +41,9 @@ class CodePages {
   unsigned char FromUnicode(char32_t cp, int target) const;
 
   std::array<std::array<char32_t, 256>, kSingleByte> toUnicode_{};
+  // The byte for every code point below kDirect, per code page; '?' where there is none.
+  static constexpr char32_t kDirect = 0x800;
+  std::array<std::array<unsigned char, kDirect>, kSingleByte> fromDirect_{};
   // Sorted (code point, byte) pairs of the upper half, per code page.
   std::array<std::vector<std::pair<char32_t, unsigned char>>, kSingleByte> fromUnicode_;
   std::array<std::array<std::array<unsigned char, 256>, kSingleByte>, kSingleByte> byteMap_{};
