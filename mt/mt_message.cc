@@ -1,6 +1,22 @@
 #include "mt/mt_message.h"
 
 namespace varnex {
+namespace {
+
+// Tags are a few bytes long; comparing them inline beats a library call.
+bool SameTag(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
 
 MtMessage::MtMessage(const MtMessage& other) { *this = other; }
 
@@ -35,7 +51,7 @@ void MtMessage::Reserve(std::size_t fields, std::size_t lines) {
 
 MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) {
   for (Slot& slot : slots_) {
-    if (slot.tag == tag) {
+    if (SameTag(slot.tag, tag)) {
       return &slot;
     }
   }
@@ -44,7 +60,7 @@ MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) {
 
 const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) const {
   for (const Slot& slot : slots_) {
-    if (slot.tag == tag) {
+    if (SameTag(slot.tag, tag)) {
       return &slot;
     }
   }

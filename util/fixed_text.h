@@ -48,6 +48,9 @@ struct FixedText {
   // The text up to the first zero byte.
   std::string_view view() const { return std::string_view(bytes.data(), size()); }
   std::size_t size() const {
+    if (bytes[0] == '\0') {
+      return 0;  // most fields of a record are empty
+    }
     const void* zero = std::memchr(bytes.data(), '\0', N);
     return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes.data()) : N;
   }
