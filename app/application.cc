@@ -43,7 +43,9 @@ Application::~Application() {
   }
 }
 
-Application* Application::Instance() { return instance; }
+Application* Application::Instance() {
+  return instance;
+}
 
 int Application::Main(int argc, const char* const* argv) {
   if (!codePages_) {

@@ -1,8 +1,7 @@
 #include "app/application.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -16,10 +15,10 @@ TEST(ApplicationTest, ModeFromFirstArgument) {
     const char* argument;
     RunMode mode;
   } cases[] = {
-      {"-c", RunMode::kInputDirectory}, {"/c", RunMode::kInputDirectory},
+      {"-c", RunMode::kInputDirectory},  {"/c", RunMode::kInputDirectory},
       {"-cx", RunMode::kInputDirectory}, {"-C", RunMode::kManualSelection},
-      {"c", RunMode::kManualSelection}, {"-", RunMode::kManualSelection},
-      {"", RunMode::kManualSelection}, {nullptr, RunMode::kManualSelection},
+      {"c", RunMode::kManualSelection},  {"-", RunMode::kManualSelection},
+      {"", RunMode::kManualSelection},   {nullptr, RunMode::kManualSelection},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.mode, ModeFromArgument(c.argument)) << (c.argument ? c.argument : "(none)");
@@ -29,18 +28,25 @@ TEST(ApplicationTest, ModeFromFirstArgument) {
 TEST(ApplicationTest, EmptyInputDirectoryRun) {
   RunHarness h;
   EXPECT_EQ(0, h.Run("-c"));
-  EXPECT_EQ("A program elindult.\n"
-            "Paraméterek olvasása a(z) " + h.root() + "varnex.ini fájlból.\n"
-            "Mód: fájlok feldolgozása az input könyvtáról.\n"
-            "Input könyvtár vizsgálata: " + h.root() + "in/\n"
-            "Nincs feldolgozandó fájl.\n"
-            "A program befejeződött.\n\n",
-            h.Log());
+  EXPECT_EQ(
+      "A program elindult.\n"
+      "Paraméterek olvasása a(z) " +
+          h.root() +
+          "varnex.ini fájlból.\n"
+          "Mód: fájlok feldolgozása az input könyvtáról.\n"
+          "Input könyvtár vizsgálata: " +
+          h.root() +
+          "in/\n"
+          "Nincs feldolgozandó fájl.\n"
+          "A program befejeződött.\n\n",
+      h.Log());
   // The daily file holds the same lines in CP1250 with CR LF and the time prefix.
   std::string file = h.Read("log/20161005.log");
   EXPECT_EQ("2016.10.05. 14:03:07 A program elindult.\r\n", file.substr(0, 42));
-  EXPECT_EQ("2016.10.05. 14:03:07 A program befejez\xf5" "d\xf6tt.\r\n\r\n",
-            file.substr(file.size() - 48));
+  EXPECT_EQ(
+      "2016.10.05. 14:03:07 A program befejez\xf5"
+      "d\xf6tt.\r\n\r\n",
+      file.substr(file.size() - 48));
 }
 
 TEST(ApplicationTest, FrameworkFailureExitsWithOne) {
@@ -56,10 +62,13 @@ TEST(ApplicationTest, FrameworkFailureExitsWithOne) {
   EXPECT_EQ("Fatal Error: MFC initialization failed\n", h.errors.str());
   TestLog strip;
   strip.console.Write(h.console.text());
-  EXPECT_EQ("A program elindult.\n"
-            "Paraméterek olvasása a(z) " + h.root() + "varnex.ini fájlból.\n"
-            "A program befejeződött.\n\n",
-            strip.Messages());
+  EXPECT_EQ(
+      "A program elindult.\n"
+      "Paraméterek olvasása a(z) " +
+          h.root() +
+          "varnex.ini fájlból.\n"
+          "A program befejeződött.\n\n",
+      strip.Messages());
 }
 
 TEST(ApplicationTest, MissingIniGivesDefaults) {

@@ -31,9 +31,9 @@ std::vector<MessageClass> Classify(const MtFile& file, ConversionContext& contex
     MessageClass& c = classes[static_cast<std::size_t>(i)];
     c.sepa = converter->IsSepa();
     c.urgent = converter->IsUrgentMessage();
-    context.log.Printf(c.sepa ? "%ld. üzenet: SEPA-megbízás!\n"
-                              : "%ld. üzenet: NEM SEPA-megbízás!\n",
-                       static_cast<long>(i) + 1);
+    context.log.Printf(
+        c.sepa ? "%ld. üzenet: SEPA-megbízás!\n" : "%ld. üzenet: NEM SEPA-megbízás!\n",
+        static_cast<long>(i) + 1);
   }
   return classes;
 }
@@ -42,12 +42,12 @@ namespace {
 
 std::unique_ptr<Writer> MakeWriter(WriterKind kind, const ConversionContext& context) {
   switch (kind) {
-    case WriterKind::kSepaXml:
-      return std::make_unique<SepaXmlWriter>(context.codePages);
-    case WriterKind::kInt:
-      return std::make_unique<IntWriter>();
-    case WriterKind::kHua:
-      return std::make_unique<HuaWriter>(context.settings.autofillChargesAccount);
+  case WriterKind::kSepaXml:
+    return std::make_unique<SepaXmlWriter>(context.codePages);
+  case WriterKind::kInt:
+    return std::make_unique<IntWriter>();
+  case WriterKind::kHua:
+    return std::make_unique<HuaWriter>(context.settings.autofillChargesAccount);
   }
   return nullptr;
 }

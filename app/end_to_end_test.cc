@@ -36,25 +36,44 @@ TEST(EndToEndTest, OneFileAllOutputs) {
   ASSERT_EQ(0, h.Run("-c"));
   const std::string stamp = "20161005140307045";
   std::string in = h.Path("in/ABC.HUA");
-  EXPECT_EQ("A program elindult.\n"
-            "Paraméterek olvasása a(z) " + h.root() + "varnex.ini fájlból.\n"
-            "Mód: fájlok feldolgozása az input könyvtáról.\n"
-            "Input könyvtár vizsgálata: " + h.Path("in/") + "\n"
-            "Feldolgozandó fájl: " + in + ".\n"
-            "Input fájl neve: " + in + "\n"
-            "Üzenetek száma: 5\n"
-            "1. üzenet: SEPA-megbízás!\n"
-            "2. üzenet: SEPA-megbízás!\n"
-            "3. üzenet: NEM SEPA-megbízás!\n"
-            "4. üzenet: SEPA-megbízás!\n"
-            "5. üzenet: NEM SEPA-megbízás!\n"
-            "Input fájl feldolgozása: " + in + ".\n"
-            "Output fájl létrehozva: " + h.Path("out/ABC_" + stamp + ".CCT") + "\n"
-            "Output fájl létrehozva: " + h.Path("out/ABC_" + stamp + ".CCU") + "\n"
-            "Output fájl létrehozva: " + h.Path("out/ABC_" + stamp + ".HUA") + "\n"
-            "Backup fájl létrehozva: " + h.Path("bak/ABC_" + stamp + ".HUA") + ".\n"
-            "A program befejeződött.\n\n",
-            h.Log());
+  EXPECT_EQ(
+      "A program elindult.\n"
+      "Paraméterek olvasása a(z) " +
+          h.root() +
+          "varnex.ini fájlból.\n"
+          "Mód: fájlok feldolgozása az input könyvtáról.\n"
+          "Input könyvtár vizsgálata: " +
+          h.Path("in/") +
+          "\n"
+          "Feldolgozandó fájl: " +
+          in +
+          ".\n"
+          "Input fájl neve: " +
+          in +
+          "\n"
+          "Üzenetek száma: 5\n"
+          "1. üzenet: SEPA-megbízás!\n"
+          "2. üzenet: SEPA-megbízás!\n"
+          "3. üzenet: NEM SEPA-megbízás!\n"
+          "4. üzenet: SEPA-megbízás!\n"
+          "5. üzenet: NEM SEPA-megbízás!\n"
+          "Input fájl feldolgozása: " +
+          in +
+          ".\n"
+          "Output fájl létrehozva: " +
+          h.Path("out/ABC_" + stamp + ".CCT") +
+          "\n"
+          "Output fájl létrehozva: " +
+          h.Path("out/ABC_" + stamp + ".CCU") +
+          "\n"
+          "Output fájl létrehozva: " +
+          h.Path("out/ABC_" + stamp + ".HUA") +
+          "\n"
+          "Backup fájl létrehozva: " +
+          h.Path("bak/ABC_" + stamp + ".HUA") +
+          ".\n"
+          "A program befejeződött.\n\n",
+      h.Log());
   EXPECT_EQ((std::vector<std::string>{"ABC_" + stamp + ".CCT", "ABC_" + stamp + ".CCU",
                                       "ABC_" + stamp + ".HUA"}),
             h.Files("out"));
@@ -82,10 +101,10 @@ TEST(EndToEndTest, EveryOrderLandsInExactlyOneOutput) {
                                  HuaMessage(false, "S2", "EUR2,00", "DEUTDEFF", kDeIban)}));
   h.WriteInput("B.HUA", HuaFile({HuaMessage(true, "N1", "HUF1,00", "DEUTDEFF", kDeIban)}));
   h.WriteInput("C.HUA", "");
-  h.WriteInput("D.INT", IntFile({IntMessage("I1", "EUR5,00", kHuIban, "BNPAFRPP", kFrIban),
-                                 IntMessage("I2", "EUR6,00", kHuIban, "BNPAFRPP", kFrIban,
-                                            "URGENT"),
-                                 IntMessage("I3", "USD7,00", kHuIban, "CITIUS33", "123")}));
+  h.WriteInput("D.INT",
+               IntFile({IntMessage("I1", "EUR5,00", kHuIban, "BNPAFRPP", kFrIban),
+                        IntMessage("I2", "EUR6,00", kHuIban, "BNPAFRPP", kFrIban, "URGENT"),
+                        IntMessage("I3", "USD7,00", kHuIban, "CITIUS33", "123")}));
   ASSERT_EQ(0, h.Run("-c"));
   std::vector<std::string> out = h.Files("out");
   // D: CCT, CCU and INT; A: CCT; B: HUA; C has no messages and no outputs.
@@ -119,8 +138,7 @@ TEST(EndToEndTest, StampsOfFilesInTheSameMillisecondDiffer) {
 
 TEST(EndToEndTest, SettingsChangeNames) {
   RunHarness h;
-  h.WriteIni(std::string(RunHarness::kIni) +
-             "[PrioUrgent]\n[INT2HUA]\nConvertINTToHUA=1\n");
+  h.WriteIni(std::string(RunHarness::kIni) + "[PrioUrgent]\n[INT2HUA]\nConvertINTToHUA=1\n");
   // Only the first [PrioUrgent] counts; the second is ignored. TrgtExtension via a new file:
   h.WriteIni(
       "[General]\nInputPath=in\nOutputPath=out\nBackupPath=bak\nLogPath=log\n"
@@ -212,11 +230,11 @@ TEST(EndToEndTest, FaultAtEveryStep) {
     Step step;
     int nth;
   } cases[] = {
-      {Step::kOpenInput, 1},   {Step::kReadInput, 1},   {Step::kCreateOutput, 1},
+      {Step::kOpenInput, 1},    {Step::kReadInput, 1},    {Step::kCreateOutput, 1},
       {Step::kCreateOutput, 2}, {Step::kCreateOutput, 3}, {Step::kWriteOutput, 1},
-      {Step::kWriteOutput, 2}, {Step::kWriteOutput, 3}, {Step::kSyncOutput, 1},
-      {Step::kSyncOutput, 3},  {Step::kCloseOutput, 1}, {Step::kCloseOutput, 3},
-      {Step::kRename, 1},      {Step::kRename, 2},      {Step::kRename, 3},
+      {Step::kWriteOutput, 2},  {Step::kWriteOutput, 3},  {Step::kSyncOutput, 1},
+      {Step::kSyncOutput, 3},   {Step::kCloseOutput, 1},  {Step::kCloseOutput, 3},
+      {Step::kRename, 1},       {Step::kRename, 2},       {Step::kRename, 3},
       {Step::kMove, 1},
   };
   for (const Case& c : cases) {
@@ -267,8 +285,8 @@ TEST(EndToEndTest, VanishedFileIsSkipped) {
   RunHarness h;
   h.picker.answer = {h.Path("in/GONE.HUA")};
   EXPECT_EQ(0, h.Run(""));
-  EXPECT_NE(std::string::npos, h.Log().find("A fájl már nincs meg, kihagyva: " +
-                                            h.Path("in/GONE.HUA") + "\n"));
+  EXPECT_NE(std::string::npos,
+            h.Log().find("A fájl már nincs meg, kihagyva: " + h.Path("in/GONE.HUA") + "\n"));
 }
 
 }  // namespace

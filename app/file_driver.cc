@@ -11,7 +11,9 @@
 namespace varnex {
 namespace {
 
-bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeapYear(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -212,8 +214,8 @@ void Application::ProcessInputFiles() {
   if (inputPaths.empty()) {
     return;
   }
-  std::set<std::string> dirs = {settings.outputPath, settings.outputPathHua,
-                                settings.outputPathInt, settings.backupPath};
+  std::set<std::string> dirs = {settings.outputPath, settings.outputPathHua, settings.outputPathInt,
+                                settings.backupPath};
   for (const std::string& dir : dirs) {
     if (platform_.fs.IsDirectory(dir)) {
       RemoveLeftoverTemps(dir);
@@ -236,17 +238,17 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   std::unique_ptr<ReadableFile> input;
   std::string reason;
   switch (fs.OpenLocked(path, &input, &reason)) {
-    case OpenStatus::kOk:
-      break;
-    case OpenStatus::kLocked:
-      log_.Printf("A fájlt egy másik futás dolgozza fel, kihagyva: %s\n", path.c_str());
-      return true;
-    case OpenStatus::kGone:
-      log_.Printf("A fájl már nincs meg, kihagyva: %s\n", path.c_str());
-      return true;
-    case OpenStatus::kFailed:
-      log_.Printf("Hiba: az input fájl nem olvasható: %s (%s)\n", path.c_str(), reason.c_str());
-      return false;
+  case OpenStatus::kOk:
+    break;
+  case OpenStatus::kLocked:
+    log_.Printf("A fájlt egy másik futás dolgozza fel, kihagyva: %s\n", path.c_str());
+    return true;
+  case OpenStatus::kGone:
+    log_.Printf("A fájl már nincs meg, kihagyva: %s\n", path.c_str());
+    return true;
+  case OpenStatus::kFailed:
+    log_.Printf("Hiba: az input fájl nem olvasható: %s (%s)\n", path.c_str(), reason.c_str());
+    return false;
   }
   std::string bytes;
   if (!input->ReadAll(&bytes, &reason)) {
@@ -266,8 +268,8 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
   if (fs.Exists(names.backup)) {
-    log_.Printf("Hiba: a backup fájl már létezik: %s (az input marad: %s)\n",
-                names.backup.c_str(), path.c_str());
+    log_.Printf("Hiba: a backup fájl már létezik: %s (az input marad: %s)\n", names.backup.c_str(),
+                path.c_str());
     return false;
   }
 

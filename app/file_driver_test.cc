@@ -57,8 +57,8 @@ TEST(FileDriverTest, FileStampsNeverRepeat) {
   EXPECT_EQ("20160301000000000", NextFileStamp(early, "20160229235959999"));
   EXPECT_EQ("20160229000000000", NextFileStamp(early, "20160228235959999"));
   EXPECT_EQ("20150301000000000", NextFileStamp(early, "20150228235959999"));
-  EXPECT_EQ("20161005140307046", NextFileStamp(LocalTime{2016, 10, 5, 14, 3, 7, 46, 0},
-                                               "20161005140307045"));
+  EXPECT_EQ("20161005140307046",
+            NextFileStamp(LocalTime{2016, 10, 5, 14, 3, 7, 46, 0}, "20161005140307045"));
 }
 
 TEST(FileDriverTest, TempFileNames) {

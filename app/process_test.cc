@@ -1,14 +1,13 @@
 // Runs of the real executable in separate processes: one run at a time, and a run killed
 // at any moment.
 #include <fcntl.h>
+#include <filesystem>
 #include <signal.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <filesystem>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -37,8 +36,7 @@ class ProcessTest : public ::testing::Test {
     pid_t pid = ::fork();
     if (pid == 0) {
       int in = ::open(stdinPath.c_str(), O_RDONLY);
-      int out = ::open((dir_.path() + "console.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                       0644);
+      int out = ::open((dir_.path() + "console.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
       ::dup2(in, 0);
       ::dup2(out, 1);
       ::dup2(out, 2);
@@ -90,8 +88,8 @@ TEST_F(ProcessTest, LockedInputFileIsSkipped) {
   int lockFd = ::open(Path("in/A.HUA").c_str(), O_RDONLY);
   ASSERT_EQ(0, ::flock(lockFd, LOCK_EX | LOCK_NB));
   EXPECT_EQ(0, Wait(Start("", Path("choice.txt"))));
-  EXPECT_NE(std::string::npos, Console().find("A fájlt egy másik futás dolgozza fel, kihagyva: " +
-                                              Path("in/A.HUA")));
+  EXPECT_NE(std::string::npos,
+            Console().find("A fájlt egy másik futás dolgozza fel, kihagyva: " + Path("in/A.HUA")));
   EXPECT_EQ(input, ReadFileBytes(Path("in/A.HUA")));
   EXPECT_EQ(std::vector<std::string>{}, Files("out"));
   ::close(lockFd);
@@ -100,9 +98,8 @@ TEST_F(ProcessTest, LockedInputFileIsSkipped) {
 TEST_F(ProcessTest, KilledRunLeavesNoIncompleteOutput) {
   std::vector<std::string> messages;
   for (int i = 0; i < 4000; ++i) {
-    messages.push_back(HuaMessage(i == 0, "R" + std::to_string(i),
-                                  i % 2 ? "EUR1,00" : "HUF1,00", "DEUTDEFF", kDeIban,
-                                  i % 7 ? "A B C D" : "URGENT"));
+    messages.push_back(HuaMessage(i == 0, "R" + std::to_string(i), i % 2 ? "EUR1,00" : "HUF1,00",
+                                  "DEUTDEFF", kDeIban, i % 7 ? "A B C D" : "URGENT"));
   }
   std::string input = HuaFile(messages);
   for (int delayMs : {1, 5, 15, 40, 80, 150}) {

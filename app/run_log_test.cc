@@ -19,7 +19,8 @@ TEST(RunLogTest, DailyFileInCp1250WithCrLfAndPrefix) {
   EXPECT_EQ(
       "2016.10.05. 14:03:07 A program elindult.\r\n"
       "2016.10.05. 14:03:09 3. \xfczenet: SEPA-megb\xedz\xe1s!\r\n"
-      "2016.10.05. 14:03:09 A program befejez\xf5" "d\xf6tt.\r\n\r\n",
+      "2016.10.05. 14:03:09 A program befejez\xf5"
+      "d\xf6tt.\r\n\r\n",
       ReadFileBytes(t.dir.path() + "20161005.log"));
   // The console copy is UTF-8 with the same prefix.
   EXPECT_EQ("2016.10.05. 14:03:07 A program elindult.\n", t.console.text().substr(0, 41));

@@ -12,12 +12,12 @@ TEST(SettingsTest, PathRule) {
     const char* value;
     const char* want;
   } cases[] = {
-      {"in", "/prog/in/"},                // relative to the program directory
-      {"./in/../out", "/prog/out/"},      // folded
-      {"/data/in/", "/data/in/"},         // no doubled separator
+      {"in", "/prog/in/"},            // relative to the program directory
+      {"./in/../out", "/prog/out/"},  // folded
+      {"/data/in/", "/data/in/"},     // no doubled separator
       {"/data/in", "/data/in/"},
       {"/data//in//", "/data/in/"},
-      {"", ""},                           // empty stays empty
+      {"", ""},  // empty stays empty
       {"..", "/"},
   };
   for (const Case& c : cases) {

@@ -5,17 +5,16 @@
 //
 // The converter binary is expected beside this one. Every run uses a fresh temporary
 // program directory with its own varnex.ini.
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <stdlib.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -109,8 +108,7 @@ Result RunConverter(const std::string& dir) {
   int status = 0;
   struct rusage usage {};
   ::wait4(pid, &status, 0, &usage);
-  result.seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.peakKb = usage.ru_maxrss;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
@@ -127,11 +125,12 @@ void Bench(const char* kind, long orders, const std::string& bytes) {
   WriteFile(dir + "in/BENCH." + kind, bytes);
   Result r = RunConverter(dir);
   double mb = static_cast<double>(bytes.size()) / 1e6;
-  std::printf("%-4s %9ld orders %8.1f MB  %7.3f s  %10.0f orders/s  %7.1f MB/s  "
-              "%6.1f us/order  peak %7.1f MB  exit %d\n",
-              kind, orders, mb, r.seconds, static_cast<double>(orders) / r.seconds,
-              mb / r.seconds, r.seconds * 1e6 / static_cast<double>(orders),
-              static_cast<double>(r.peakKb) / 1024.0, r.exitCode);
+  std::printf(
+      "%-4s %9ld orders %8.1f MB  %7.3f s  %10.0f orders/s  %7.1f MB/s  "
+      "%6.1f us/order  peak %7.1f MB  exit %d\n",
+      kind, orders, mb, r.seconds, static_cast<double>(orders) / r.seconds, mb / r.seconds,
+      r.seconds * 1e6 / static_cast<double>(orders), static_cast<double>(r.peakKb) / 1024.0,
+      r.exitCode);
   std::fflush(stdout);
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);

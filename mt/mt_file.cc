@@ -41,8 +41,8 @@ void Normalise(std::string* text) {
     return;
   }
   std::string out;
-  out.reserve(text->size() + static_cast<std::size_t>(
-                                 std::count(text->begin(), text->end(), '\n')));
+  out.reserve(text->size() +
+              static_cast<std::size_t>(std::count(text->begin(), text->end(), '\n')));
   for (char c : *text) {
     if (c == '\n') {
       out.push_back('\r');
@@ -145,8 +145,7 @@ bool MtFieldTokenizer::NextLine(std::string_view* rest, std::string_view* line) 
   return true;
 }
 
-void MtFile::Load(std::string path, std::string bytes, const CodePages& codePages,
-                  RunLog& log) {
+void MtFile::Load(std::string path, std::string bytes, const CodePages& codePages, RunLog& log) {
   Parse(std::move(path), std::move(bytes), codePages);
   log.Printf("Input fájl neve: %s\n", fileName_.c_str());
   log.Printf("Üzenetek száma: %ld\n", static_cast<long>(messages_.size()));
@@ -186,8 +185,7 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   while (start != std::string_view::npos) {
     std::size_t next = text.find(marker, start + 1);
     std::string_view piece =
-        text.substr(start, next == std::string_view::npos ? std::string_view::npos
-                                                          : next - start);
+        text.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start);
     messageTexts_.push_back(piece);
     scratch.fields.clear();
     scratch.lines.clear();

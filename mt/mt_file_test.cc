@@ -90,16 +90,16 @@ TEST_F(MtFileTest, LineRules) {
     const char* text;
     const char* dump;
   } cases[] = {
-      {":20:\r\n:21:X", "20{} 21{X}"},                     // empty value: no lines
-      {":20:   \r\n:21:X", "20{} 21{X}"},                  // blanks: one empty line
-      {":70:A\r\n\r\nB", "70{A||B}"},                      // empty line in the middle
-      {":70:A\nB\r\nC", "70{A|B|C}"},                      // bare LF between lines
-      {":70:\nA\r\nB", "70{\nA\r\nB}"},                    // value starting with LF: one line
-      {":70:A \t\x0b\r\n", "70{A \t\x0b}"},                // only blank, tab, CR, LF trimmed
-      {"x:20:A:B\r\n:20:C", "20{C}"},                      // the last occurrence wins
-      {":32a:X\r\n:32A:Y", "32a{X} 32A{Y}"},               // tags are case-sensitive
-      {":20:A\r\nB:C\r\n", "20{A|B:C}"},                   // a colon not after CR LF
-      {"::A\r\n:", "{A}"},                                 // empty tag; lone colon ends
+      {":20:\r\n:21:X", "20{} 21{X}"},        // empty value: no lines
+      {":20:   \r\n:21:X", "20{} 21{X}"},     // blanks: one empty line
+      {":70:A\r\n\r\nB", "70{A||B}"},         // empty line in the middle
+      {":70:A\nB\r\nC", "70{A|B|C}"},         // bare LF between lines
+      {":70:\nA\r\nB", "70{\nA\r\nB}"},       // value starting with LF: one line
+      {":70:A \t\x0b\r\n", "70{A \t\x0b}"},   // only blank, tab, CR, LF trimmed
+      {"x:20:A:B\r\n:20:C", "20{C}"},         // the last occurrence wins
+      {":32a:X\r\n:32A:Y", "32a{X} 32A{Y}"},  // tags are case-sensitive
+      {":20:A\r\nB:C\r\n", "20{A|B:C}"},      // a colon not after CR LF
+      {"::A\r\n:", "{A}"},                    // empty tag; lone colon ends
   };
   for (const Case& c : cases) {
     MtFieldTokenizer tokenizer(c.text);
@@ -155,7 +155,7 @@ TEST_F(MtFileTest, NulBytesReadAsBlanks) {
 TEST_F(MtFileTest, OpgaFromBlockHeader) {
   Parse("x.hua", "{1:F01123}{4:\r\n:20:A\r\n{1:X\r\n:21:B\r\n{1:F01ABCDEFGHIJK:20:C");
   ASSERT_EQ(3, file_.MessageCount());
-  EXPECT_EQ("OPGA{123}", Message(0).substr(0, 9));       // shorter prefix, shorter line
+  EXPECT_EQ("OPGA{123}", Message(0).substr(0, 9));        // shorter prefix, shorter line
   EXPECT_EQ(std::string::npos, Message(1).find("OPGA"));  // no ":20:", no OPGA
   EXPECT_EQ("OPGA{ABCDEFGH}", Message(2).substr(0, 14));
   // A real OPGA field replaces the pseudo-field.

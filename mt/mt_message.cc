@@ -18,7 +18,9 @@ bool SameTag(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-MtMessage::MtMessage(const MtMessage& other) { *this = other; }
+MtMessage::MtMessage(const MtMessage& other) {
+  *this = other;
+}
 
 MtMessage& MtMessage::operator=(const MtMessage& other) {
   if (this == &other) {
@@ -116,8 +118,8 @@ std::optional<MtFieldView> MtMessage::Find(std::string_view tag) const {
 
 MtFieldView MtMessage::field(std::size_t i) const {
   const Slot& slot = slots_[i];
-  return MtFieldView{slot.tag, std::span<const std::string_view>(lines_.data() + slot.firstLine,
-                                                                 slot.lineCount)};
+  return MtFieldView{
+      slot.tag, std::span<const std::string_view>(lines_.data() + slot.firstLine, slot.lineCount)};
 }
 
 }  // namespace varnex

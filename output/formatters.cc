@@ -58,8 +58,8 @@ std::string FormatAmountComma(double value) {
 std::string FormatCents(std::int64_t cents) {
   // Work on the magnitude as unsigned so that the most negative count is formatted too.
   bool negative = cents < 0;
-  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(cents)
-                                     : static_cast<std::uint64_t>(cents);
+  std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
   return StringPrintf("%s%llu.%02llu", negative ? "-" : "",
                       static_cast<unsigned long long>(magnitude / 100),
                       static_cast<unsigned long long>(magnitude % 100));
@@ -101,23 +101,23 @@ std::optional<std::int64_t> AmountCents(double value) {
 void AppendEscapedXml(std::string_view text, std::string* out) {
   for (char c : text) {
     switch (c) {
-      case '&':
-        out->append("&amp;");
-        break;
-      case '<':
-        out->append("&lt;");
-        break;
-      case '>':
-        out->append("&gt;");
-        break;
-      case '\'':
-        out->append("&apos;");
-        break;
-      case '"':
-        out->append("&quot;");
-        break;
-      default:
-        out->push_back(c);
+    case '&':
+      out->append("&amp;");
+      break;
+    case '<':
+      out->append("&lt;");
+      break;
+    case '>':
+      out->append("&gt;");
+      break;
+    case '\'':
+      out->append("&apos;");
+      break;
+    case '"':
+      out->append("&quot;");
+      break;
+    default:
+      out->push_back(c);
     }
   }
 }
@@ -136,36 +136,36 @@ std::string ConvertCodePage(std::string_view text, CodePage from, CodePage to,
 
 char StripAccent(char cp1250) {
   switch (static_cast<unsigned char>(cp1250)) {
-    case 0xC1:
-      return 'A';
-    case 0xC9:
-      return 'E';
-    case 0xCD:
-      return 'I';
-    case 0xD3:
-    case 0xD5:
-    case 0xD6:
-      return 'O';
-    case 0xDA:
-    case 0xDB:
-    case 0xDC:
-      return 'U';
-    case 0xE1:
-      return 'a';
-    case 0xE9:
-      return 'e';
-    case 0xED:
-      return 'i';
-    case 0xF3:
-    case 0xF5:
-    case 0xF6:
-      return 'o';
-    case 0xFA:
-    case 0xFB:
-    case 0xFC:
-      return 'u';
-    default:
-      return cp1250;
+  case 0xC1:
+    return 'A';
+  case 0xC9:
+    return 'E';
+  case 0xCD:
+    return 'I';
+  case 0xD3:
+  case 0xD5:
+  case 0xD6:
+    return 'O';
+  case 0xDA:
+  case 0xDB:
+  case 0xDC:
+    return 'U';
+  case 0xE1:
+    return 'a';
+  case 0xE9:
+    return 'e';
+  case 0xED:
+    return 'i';
+  case 0xF3:
+  case 0xF5:
+  case 0xF6:
+    return 'o';
+  case 0xFA:
+  case 0xFB:
+  case 0xFC:
+    return 'u';
+  default:
+    return cp1250;
   }
 }
 

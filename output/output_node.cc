@@ -42,8 +42,7 @@ void AppendDouble(NodeList& list, std::string_view tag, int depth, double value,
   list.push_back(node);
 }
 
-void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents,
-                 char format) {
+void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents, char format) {
   OutputNode node;
   node.tag = tag;
   node.depth = depth;

@@ -42,8 +42,7 @@ void AppendText(NodeList& list, std::string_view tag, int depth, std::string_vie
 void AppendBytes(NodeList& list, std::string_view tag, int depth, std::string_view bytes,
                  int byteCount);
 void AppendDouble(NodeList& list, std::string_view tag, int depth, double value, char format);
-void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents,
-                 char format);
+void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents, char format);
 void AppendInteger(NodeList& list, std::string_view tag, int depth, std::int64_t value,
                    char format);
 

@@ -39,6 +39,8 @@ DocumentText Writer::FinishDocument() {
   return text;
 }
 
-std::string Writer::BuildDocument() { return FinishDocument().Joined(); }
+std::string Writer::BuildDocument() {
+  return FinishDocument().Joined();
+}
 
 }  // namespace varnex

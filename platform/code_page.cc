@@ -1,10 +1,9 @@
 #include "platform/code_page.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iconv.h>
 
 namespace varnex {
 namespace {
@@ -166,8 +165,7 @@ unsigned char CodePages::FromUnicode(char32_t cp, int target) const {
     }
   }
   const auto& pairs = fromUnicode_[static_cast<std::size_t>(target)];
-  auto it = std::lower_bound(pairs.begin(), pairs.end(),
-                             std::pair<char32_t, unsigned char>(cp, 0));
+  auto it = std::lower_bound(pairs.begin(), pairs.end(), std::pair<char32_t, unsigned char>(cp, 0));
   if (it != pairs.end() && it->first == cp) {
     return it->second;
   }
@@ -204,8 +202,8 @@ void CodePages::AppendRecoded(std::string_view text, CodePage from, CodePage to,
     }
     return;
   }
-  const auto& map = byteMap_[static_cast<std::size_t>(Index(from))]
-                            [static_cast<std::size_t>(Index(to))];
+  const auto& map =
+      byteMap_[static_cast<std::size_t>(Index(from))][static_cast<std::size_t>(Index(to))];
   for (char c : text) {
     out->push_back(static_cast<char>(map[static_cast<unsigned char>(c)]));
   }

@@ -13,15 +13,15 @@ TEST(CodePageTest, ConvertsAndReplacesWhatIsMissing) {
     CodePage to;
     const char* want;
   } cases[] = {
-      {"\x82", CodePage::k852, CodePage::kUtf8, "\xc3\xa9"},       // e-acute
-      {"\x8b", CodePage::k852, CodePage::kUtf8, "\xc5\x91"},       // o-double-acute
+      {"\x82", CodePage::k852, CodePage::kUtf8, "\xc3\xa9"},  // e-acute
+      {"\x8b", CodePage::k852, CodePage::kUtf8, "\xc5\x91"},  // o-double-acute
       {"\x8b", CodePage::k852, CodePage::k1250, "\xf5"},
       {"\xf5", CodePage::k1250, CodePage::k852, "\x8b"},
-      {"\x9b", CodePage::k437, CodePage::k852, "?"},               // cent sign: none in 852
+      {"\x9b", CodePage::k437, CodePage::k852, "?"},  // cent sign: none in 852
       {"\xc3\xa9x", CodePage::kUtf8, CodePage::k852, "\x82x"},
-      {"\xe2\x82\xac", CodePage::kUtf8, CodePage::k852, "?"},      // euro sign: none in 852
-      {"\xff\xc3", CodePage::kUtf8, CodePage::k1250, "??"},         // malformed UTF-8
-      {"\x81", CodePage::k1250, CodePage::kUtf8, "?"},             // undefined in 1250
+      {"\xe2\x82\xac", CodePage::kUtf8, CodePage::k852, "?"},  // euro sign: none in 852
+      {"\xff\xc3", CodePage::kUtf8, CodePage::k1250, "??"},    // malformed UTF-8
+      {"\x81", CodePage::k1250, CodePage::kUtf8, "?"},         // undefined in 1250
       {"plain", CodePage::k437, CodePage::k852, "plain"},
   };
   for (const Case& c : cases) {

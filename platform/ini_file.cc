@@ -64,9 +64,8 @@ std::optional<std::string_view> IniFile::Find(std::string_view section,
         return std::nullopt;  // only the first matching section counts
       }
       std::size_t close = line.find(']');
-      std::string_view name =
-          Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos
-                                                              : close - 1));
+      std::string_view name = Trim(
+          line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
       inSection = !sectionSeen && EqualsNoCase(name, section);
       sectionSeen = sectionSeen || inSection;
       continue;

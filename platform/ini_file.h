@@ -25,8 +25,7 @@ class IniFile {
                         std::string_view fallback) const;
   // The number formed by the decimal digits at the start of the value; 0 when it starts
   // with no digit; `fallback` when the section or key is missing.
-  std::int32_t GetInt(std::string_view section, std::string_view key,
-                      std::int32_t fallback) const;
+  std::int32_t GetInt(std::string_view section, std::string_view key, std::int32_t fallback) const;
 
  private:
   std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;

@@ -1,18 +1,17 @@
 #include "platform/posix_platform.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <string>
 
 namespace varnex {
 namespace {
@@ -20,29 +19,29 @@ namespace {
 // The reason of a failed call, in the language of the run log.
 std::string ErrorText(int err) {
   switch (err) {
-    case ENOENT:
-      return "nincs ilyen fájl vagy könyvtár";
-    case EACCES:
-    case EPERM:
-      return "hozzáférés megtagadva";
-    case ENOSPC:
-      return "nincs több hely az eszközön";
-    case EDQUOT:
-      return "a lemezkvóta betelt";
-    case EEXIST:
-      return "a fájl már létezik";
-    case ENOTDIR:
-      return "az elérési út egyik tagja nem könyvtár";
-    case EISDIR:
-      return "könyvtár, nem fájl";
-    case EROFS:
-      return "csak olvasható fájlrendszer";
-    case EIO:
-      return "be- és kiviteli hiba";
-    case ENAMETOOLONG:
-      return "túl hosszú fájlnév";
-    default:
-      return std::strerror(err);
+  case ENOENT:
+    return "nincs ilyen fájl vagy könyvtár";
+  case EACCES:
+  case EPERM:
+    return "hozzáférés megtagadva";
+  case ENOSPC:
+    return "nincs több hely az eszközön";
+  case EDQUOT:
+    return "a lemezkvóta betelt";
+  case EEXIST:
+    return "a fájl már létezik";
+  case ENOTDIR:
+    return "az elérési út egyik tagja nem könyvtár";
+  case EISDIR:
+    return "könyvtár, nem fájl";
+  case EROFS:
+    return "csak olvasható fájlrendszer";
+  case EIO:
+    return "be- és kiviteli hiba";
+  case ENAMETOOLONG:
+    return "túl hosszú fájlnév";
+  default:
+    return std::strerror(err);
   }
 }
 
@@ -173,8 +172,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-OpenStatus PosixFileSystem::OpenLocked(const std::string& path,
-                                       std::unique_ptr<ReadableFile>* file,
+OpenStatus PosixFileSystem::OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
                                        std::string* reason) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -350,8 +348,7 @@ bool PosixFileSystem::MoveNoReplace(const std::string& from, const std::string& 
   return true;
 }
 
-std::vector<std::string> PosixFileSystem::ListFiles(const std::string& dir,
-                                                    std::string_view ext) {
+std::vector<std::string> PosixFileSystem::ListFiles(const std::string& dir, std::string_view ext) {
   std::vector<std::string> names;
   for (const std::string& name : ListNames(dir)) {
     std::size_t dot = name.rfind('.');
@@ -397,7 +394,9 @@ std::string PosixFileSystem::ExecutableDir() {
   return DirectoryOf(std::string(buffer, static_cast<std::size_t>(n)));
 }
 
-long PosixFileSystem::ProcessId() { return static_cast<long>(::getpid()); }
+long PosixFileSystem::ProcessId() {
+  return static_cast<long>(::getpid());
+}
 
 bool PosixFileSystem::ProcessExists(long pid) {
   return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
@@ -433,9 +432,13 @@ void StdoutConsole::Write(std::string_view utf8) {
   }
 }
 
-void StdoutConsole::Flush() { std::fflush(stdout); }
+void StdoutConsole::Flush() {
+  std::fflush(stdout);
+}
 
-bool StdinIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool StdinIsTerminal() {
+  return ::isatty(STDIN_FILENO) == 1;
+}
 
 std::vector<std::string> SplitAnswer(std::string_view line) {
   std::vector<std::string> words;
@@ -501,8 +504,8 @@ bool TerminalFilePicker::Pick(const std::vector<std::string>& candidates,
       continue;
     }
     while (!fs_.Exists(word)) {
-      out_ << "Nem létező fájl: " << word << "\nAdja meg újra (üres válasz: kihagyás): "
-           << std::flush;
+      out_ << "Nem létező fájl: " << word
+           << "\nAdja meg újra (üres válasz: kihagyás): " << std::flush;
       if (!std::getline(in_, word)) {
         return false;
       }

@@ -25,8 +25,8 @@ class PosixFileSystem : public FileSystem {
   bool Remove(const std::string& path, std::string* reason) override;
   bool RenameNoReplace(const std::string& from, const std::string& to,
                        std::string* reason) override;
-  bool MoveNoReplace(const std::string& from, const std::string& to,
-                     const std::string& tempName, std::string* reason) override;
+  bool MoveNoReplace(const std::string& from, const std::string& to, const std::string& tempName,
+                     std::string* reason) override;
   std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override;
   std::vector<std::string> ListNames(const std::string& dir) override;
   std::string ExecutableDir() override;

@@ -1,15 +1,14 @@
 #include "testing/fake_platform.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdlib.h>
 
 namespace varnex {
 
-void FakeClock::Set(int year, int month, int day, int hour, int minute, int second,
-                    int millisecond, int utcOffsetMinutes) {
+void FakeClock::Set(int year, int month, int day, int hour, int minute, int second, int millisecond,
+                    int utcOffsetMinutes) {
   now_ = LocalTime{year, month, day, hour, minute, second, millisecond, utcOffsetMinutes};
 }
 
@@ -45,7 +44,9 @@ ScopedTempDir::~ScopedTempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-TestLog::TestLog() : log(fs, clock, console) { log.SetDirectory(dir.path()); }
+TestLog::TestLog() : log(fs, clock, console) {
+  log.SetDirectory(dir.path());
+}
 
 std::string TestLog::Messages() const {
   // Each message starts with the 21-character prefix "YYYY.MM.DD. HH:MM:SS ".

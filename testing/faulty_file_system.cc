@@ -58,8 +58,7 @@ bool FaultyFileSystem::Fails(Step step, std::string* reason) {
 }
 
 OpenStatus FaultyFileSystem::OpenLocked(const std::string& path,
-                                        std::unique_ptr<ReadableFile>* file,
-                                        std::string* reason) {
+                                        std::unique_ptr<ReadableFile>* file, std::string* reason) {
   if (Fails(Step::kOpenInput, reason)) {
     return OpenStatus::kFailed;
   }

@@ -1,9 +1,8 @@
 #include "testing/run_harness.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "app/application.h"
 
@@ -59,14 +58,15 @@ std::string HuaMessage(bool first, const std::string& ref, const std::string& cc
   return std::string(first ? "" : "$") + "{1:F0111773016XXXX000000001}{2:I100" + bic +
          "XXXXN1}{4:\r\n:20:" + ref + "\r\n:32A:261208" + ccyAmount +
          "\r\n:50:Minta Kft.\r\nBudapest\r\n:52D:117730161111101800000000\r\n \r\nHUF0,00\r\n"
-         "000 DE DE\r\n:57A:" + bic + "\r\n:59:/" + account +
-         "\r\nMuster GmbH\r\nBerlin\r\n:70:Szamla " + ref + "\r\n:71A:SHA\r\n:72:" + info72 +
-         "\r\n \r\n \r\nT AB F CD\r\nHU\r\n-}\r\n";
+         "000 DE DE\r\n:57A:" +
+         bic + "\r\n:59:/" + account + "\r\nMuster GmbH\r\nBerlin\r\n:70:Szamla " + ref +
+         "\r\n:71A:SHA\r\n:72:" + info72 + "\r\n \r\n \r\nT AB F CD\r\nHU\r\n-}\r\n";
 }
 
 std::string HuaFile(const std::vector<std::string>& messages) {
-  std::string text = "\r\n:01:MSG1\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Minta Kft.\r\n"
-                     "Budapest\r\n:07: \r\n";
+  std::string text =
+      "\r\n:01:MSG1\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Minta Kft.\r\n"
+      "Budapest\r\n:07: \r\n";
   for (const std::string& m : messages) {
     text += m;
   }
@@ -77,9 +77,9 @@ std::string IntMessage(const std::string& ref, const std::string& ccyAmount,
                        const std::string& debtorIban, const std::string& bic,
                        const std::string& account, const std::string& info72) {
   std::string text = " \r\n:20:" + ref + "\r\n:32A:261208" + ccyAmount +
-                     "\r\n:50:Sample Ltd.\r\n:52A:/D/" + debtorIban + "\r\nABCDHUHB\r\n:57A:" +
-                     bic + "\r\n:59:/" + account + "\r\nReceiver\r\n:70:INV " + ref +
-                     "\r\n:71A:SHA\r\n";
+                     "\r\n:50:Sample Ltd.\r\n:52A:/D/" + debtorIban +
+                     "\r\nABCDHUHB\r\n:57A:" + bic + "\r\n:59:/" + account +
+                     "\r\nReceiver\r\n:70:INV " + ref + "\r\n:71A:SHA\r\n";
   if (!info72.empty()) {
     text += ":72:" + info72 + "\r\n";
   }
@@ -87,8 +87,9 @@ std::string IntMessage(const std::string& ref, const std::string& ccyAmount,
 }
 
 std::string IntFile(const std::vector<std::string>& messages) {
-  std::string text = " \r\n:01:MSG2\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Sample Ltd.\r\n"
-                     ":06: \r\n:07: \r\n";
+  std::string text =
+      " \r\n:01:MSG2\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Sample Ltd.\r\n"
+      ":06: \r\n:07: \r\n";
   for (const std::string& m : messages) {
     text += m;
   }

@@ -16,8 +16,7 @@ namespace varnex {
 // Answers the manual selection with a fixed list; an empty list cancels.
 class FakePicker : public FilePicker {
  public:
-  bool Pick(const std::vector<std::string>& candidates,
-            std::vector<std::string>* chosen) override {
+  bool Pick(const std::vector<std::string>& candidates, std::vector<std::string>* chosen) override {
     offered = candidates;
     *chosen = answer;
     return !answer.empty();

@@ -11,8 +11,7 @@ namespace varnex {
 std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Appends the formatted text to `out`.
-void StringAppendF(std::string* out, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+void StringAppendF(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 void StringAppendV(std::string* out, const char* format, va_list args)
     __attribute__((format(printf, 2, 0)));
