@@ -145,32 +145,13 @@ void HuaWriter::BuildPayment(const PaymentRecord& p) {
   AppendText(list, "", 0, blockHeader_);
   AppendText(list, ":20:", 0, p.InstrId.empty() ? std::string_view(" ") : p.InstrId.view());
   AppendText(list, ":32A:", 0, line32A_);
-  AppendText(list, ":50:", 0, p.DbtrNm.view());
-  AppendText(list, "", 0, p.DbtrNm2.view());
-  AppendText(list, "", 0, p.DbtrAdr1.view());
-  AppendText(list, "", 0, p.DbtrAdr2.view());
-  AppendText(list, ":52D:", 0, line52D_[0]);
-  AppendText(list, "", 0, line52D_[1]);
-  AppendText(list, "", 0, line52D_[2]);
-  AppendText(list, "", 0, line52D_[3]);
-  if (!p.CdtrAgtBic.empty()) {
-    AppendText(list, ":57A:", 0, p.CdtrAgtBic.view());
-  } else {
-    AppendText(list, ":57D:", 0, p.CdtrAgtNm.view());
-    AppendText(list, "", 0, p.CdtrAgtAdr1.view());
-    AppendText(list, "", 0, p.CdtrAgtAdr2.view());
-    AppendText(list, "", 0, p.CdtrAgtAdr3.view());
-  }
-  AppendText(list, ":59:/", 0, account59_);
-  AppendText(list, "", 0, p.CdtrNm.view());
-  AppendText(list, "", 0, p.CdtrNm2.view());
-  AppendText(list, "", 0, p.CdtrAdr1.view());
-  AppendText(list, "", 0, p.CdtrAdr2.view());
-  AppendText(list, ":70:", 0, p.RmtInfUstrd1.view());
-  AppendText(list, "", 0, p.RmtInfUstrd2.view());
-  AppendText(list, "", 0, p.RmtInfUstrd3.view());
-  AppendText(list, "", 0, p.RmtInfUstrd4.view());
-  AppendText(list, ":71A:", 0, p.ChrgBr71A.view());
+  AppendOrderingCustomer(list, p);
+  AppendMtField(list, ":52D:", {line52D_[0], line52D_[1], line52D_[2], line52D_[3]});
+  AppendBeneficiaryBank(list, p);
+  AppendMtField(
+      list, ":59:/",
+      {account59_, p.CdtrNm.view(), p.CdtrNm2.view(), p.CdtrAdr1.view(), p.CdtrAdr2.view()});
+  AppendRemittanceAndCharges(list, p);
   AppendText(list, ":72:", 0, line72_[0]);
   for (std::size_t i = 1; i < line72_.size(); ++i) {
     AppendText(list, "", 0, line72_[i]);

@@ -36,44 +36,30 @@ void IntWriter::BuildPayment(const PaymentRecord& p) {
   AppendText(list, "", 0, " ");
   AppendText(list, ":20:", 0, p.InstrId.view());
   AppendText(list, ":32A:", 0, line32A_);
-  AppendText(list, ":50:", 0, p.DbtrNm.view());
-  AppendText(list, "", 0, p.DbtrNm2.view());
-  AppendText(list, "", 0, p.DbtrAdr1.view());
-  AppendText(list, "", 0, p.DbtrAdr2.view());
+  AppendOrderingCustomer(list, p);
 
   if (!p.DbtrAgtBic.empty()) {
-    AppendText(list, ":52A:", 0, account52_);
-    AppendText(list, "", 0, p.DbtrAgtIdType == 2 ? p.DbtrAgtBankCode.view() : p.DbtrAgtBic.view());
+    AppendMtField(
+        list, ":52A:",
+        {account52_, p.DbtrAgtIdType == 2 ? p.DbtrAgtBankCode.view() : p.DbtrAgtBic.view()});
   } else {
-    AppendText(list, ":52D:", 0, account52_);
-    AppendText(list, "", 0, p.DbtrAgtNm.view());
-    AppendText(list, "", 0, p.DbtrAgtAdr1.view());
-    AppendText(list, "", 0, p.DbtrAgtAdr2.view());
-    AppendText(list, "", 0, p.DbtrAgtAdr3.view());
+    AppendMtField(list, ":52D:",
+                  {account52_, p.DbtrAgtNm.view(), p.DbtrAgtAdr1.view(), p.DbtrAgtAdr2.view(),
+                   p.DbtrAgtAdr3.view()});
   }
 
   // The correspondent needs an account and either a BIC or a name.
   if (!p.SndrCorrAcct.empty()) {
     if (!p.SndrCorrBic.empty()) {
-      AppendText(list, ":53A:", 0, account53_);
-      AppendText(list, "", 0, p.SndrCorrBic.view());
+      AppendMtField(list, ":53A:", {account53_, p.SndrCorrBic.view()});
     } else if (!p.SndrCorrNm.empty()) {
-      AppendText(list, ":53D:", 0, account53_);
-      AppendText(list, "", 0, p.SndrCorrNm.view());
-      AppendText(list, "", 0, p.SndrCorrAdr1.view());
-      AppendText(list, "", 0, p.SndrCorrAdr2.view());
-      AppendText(list, "", 0, p.SndrCorrAdr3.view());
+      AppendMtField(list, ":53D:",
+                    {account53_, p.SndrCorrNm.view(), p.SndrCorrAdr1.view(), p.SndrCorrAdr2.view(),
+                     p.SndrCorrAdr3.view()});
     }
   }
 
-  if (!p.CdtrAgtBic.empty()) {
-    AppendText(list, ":57A:", 0, p.CdtrAgtBic.view());
-  } else {
-    AppendText(list, ":57D:", 0, p.CdtrAgtNm.view());
-    AppendText(list, "", 0, p.CdtrAgtAdr1.view());
-    AppendText(list, "", 0, p.CdtrAgtAdr2.view());
-    AppendText(list, "", 0, p.CdtrAgtAdr3.view());
-  }
+  AppendBeneficiaryBank(list, p);
 
   // Without an account the name stands on the tag line.
   if (!p.CdtrAcctId.empty()) {
@@ -86,17 +72,10 @@ void IntWriter::BuildPayment(const PaymentRecord& p) {
   AppendText(list, "", 0, p.CdtrAdr1.view());
   AppendText(list, "", 0, p.CdtrAdr2.view());
 
-  AppendText(list, ":70:", 0, p.RmtInfUstrd1.view());
-  AppendText(list, "", 0, p.RmtInfUstrd2.view());
-  AppendText(list, "", 0, p.RmtInfUstrd3.view());
-  AppendText(list, "", 0, p.RmtInfUstrd4.view());
-  AppendText(list, ":71A:", 0, p.ChrgBr71A.view());
-  AppendText(list, ":72:", 0, p.Info72Line1.view());
-  AppendText(list, "", 0, p.Info72Line2.view());
-  AppendText(list, "", 0, p.Info72Line3.view());
-  AppendText(list, "", 0, p.Info72Line4.view());
-  AppendText(list, "", 0, p.Info72Line5.view());
-  AppendText(list, "", 0, p.Info72Line6.view());
+  AppendRemittanceAndCharges(list, p);
+  AppendMtField(list, ":72:",
+                {p.Info72Line1.view(), p.Info72Line2.view(), p.Info72Line3.view(),
+                 p.Info72Line4.view(), p.Info72Line5.view(), p.Info72Line6.view()});
 }
 
 void IntWriter::SerializeNodes(NodeList& nodes, std::string* out) {

@@ -5,19 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/fake_platform.h"
+
 namespace varnex {
 namespace {
-
-// Expected texts spell a blank that ends a line as '~', so that no editor trims it.
-std::string Blanks(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c == '~') {
-      c = ' ';
-    }
-  }
-  return out;
-}
 
 GroupHeaderRecord SampleHeader() {
   GroupHeaderRecord h{};

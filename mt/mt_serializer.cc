@@ -93,4 +93,35 @@ void SerializeMtNodes(const NodeList& nodes, std::string* out) {
   }
 }
 
+void AppendMtField(NodeList& nodes, std::string_view tag,
+                   std::initializer_list<std::string_view> lines) {
+  bool first = true;
+  for (std::string_view line : lines) {
+    AppendText(nodes, first ? tag : std::string_view(), 0, line);
+    first = false;
+  }
+}
+
+void AppendOrderingCustomer(NodeList& nodes, const PaymentRecord& p) {
+  AppendMtField(nodes,
+                ":50:", {p.DbtrNm.view(), p.DbtrNm2.view(), p.DbtrAdr1.view(), p.DbtrAdr2.view()});
+}
+
+void AppendBeneficiaryBank(NodeList& nodes, const PaymentRecord& p) {
+  if (!p.CdtrAgtBic.empty()) {
+    AppendMtField(nodes, ":57A:", {p.CdtrAgtBic.view()});
+  } else {
+    AppendMtField(
+        nodes, ":57D:",
+        {p.CdtrAgtNm.view(), p.CdtrAgtAdr1.view(), p.CdtrAgtAdr2.view(), p.CdtrAgtAdr3.view()});
+  }
+}
+
+void AppendRemittanceAndCharges(NodeList& nodes, const PaymentRecord& p) {
+  AppendMtField(
+      nodes, ":70:",
+      {p.RmtInfUstrd1.view(), p.RmtInfUstrd2.view(), p.RmtInfUstrd3.view(), p.RmtInfUstrd4.view()});
+  AppendMtField(nodes, ":71A:", {p.ChrgBr71A.view()});
+}
+
 }  // namespace varnex

@@ -7,8 +7,11 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
+#include "convert/payment_records.h"
 #include "output/output_node.h"
 
 namespace varnex {
@@ -27,5 +30,16 @@ void CutComposedLine(std::string* line);
 // is empty keeps its tag, alone on its line, when one of its continuation lines is written;
 // a field without any non-empty line is left out entirely.
 void SerializeMtNodes(const NodeList& nodes, std::string* out);
+
+// Appends one field: its tag with the first line, then the continuation lines.
+void AppendMtField(NodeList& nodes, std::string_view tag,
+                   std::initializer_list<std::string_view> lines);
+
+// The fields both writers build alike from a payment: the ordering customer (":50:"), the
+// beneficiary bank (":57A:" with its BIC, else ":57D:" with name and address), and the
+// remittance information with the charges code (":70:", ":71A:").
+void AppendOrderingCustomer(NodeList& nodes, const PaymentRecord& p);
+void AppendBeneficiaryBank(NodeList& nodes, const PaymentRecord& p);
+void AppendRemittanceAndCharges(NodeList& nodes, const PaymentRecord& p);
 
 }  // namespace varnex

@@ -71,6 +71,16 @@ std::string TestLog::Messages() const {
   return out;
 }
 
+std::string Blanks(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '~') {
+      c = ' ';
+    }
+  }
+  return out;
+}
+
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

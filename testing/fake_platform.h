@@ -62,6 +62,10 @@ struct TestLog {
   RunLog log;
 };
 
+// Expected texts spell a blank that ends a line as '~', so that no editor trims it; this
+// turns every '~' back into a blank.
+std::string Blanks(std::string_view text);
+
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 // Writes a whole file, replacing it.
