@@ -170,6 +170,16 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// `line` without leading and trailing white space.
+std::string TrimAnswer(std::string_view line) {
+  std::size_t begin = line.find_first_not_of(" \t\r\n");
+  if (begin == std::string_view::npos) {
+    return std::string();
+  }
+  std::size_t end = line.find_last_not_of(" \t\r\n");
+  return std::string(line.substr(begin, end - begin + 1));
+}
+
 }  // namespace
 
 OpenStatus PosixFileSystem::OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
@@ -506,11 +516,12 @@ bool TerminalFilePicker::Pick(const std::vector<std::string>& candidates,
     while (!fs_.Exists(word)) {
       out_ << "Nem létező fájl: " << word
            << "\nAdja meg újra (üres válasz: kihagyás): " << std::flush;
+      // The answer is one path, blanks included; enclosing quotes may be given.
       if (!std::getline(in_, word)) {
         return false;
       }
       std::vector<std::string> again = SplitAnswer(word);
-      word = again.empty() ? std::string() : again.front();
+      word = again.size() == 1 ? again.front() : TrimAnswer(word);
       if (word.empty()) {
         break;
       }

@@ -5,4 +5,5 @@ set(PLATFORM_SOURCES
   platform/posix_platform.cc)
 set(PLATFORM_TESTS
   platform/code_page_test.cc
-  platform/ini_file_test.cc)
+  platform/ini_file_test.cc
+  platform/posix_platform_test.cc)

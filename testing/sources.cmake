@@ -1,2 +1,5 @@
-set(TESTING_SOURCES testing / fake_platform.cc testing / faulty_file_system.cc testing /
-    run_harness.cc testing / xml_check.cc)
+set(TESTING_SOURCES
+  testing/fake_platform.cc
+  testing/faulty_file_system.cc
+  testing/run_harness.cc
+  testing/xml_check.cc)
