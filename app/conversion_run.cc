@@ -98,6 +98,11 @@ PassResult Convert(const MtFile& file, const std::vector<MessageClass>& classes,
       result.failedMessage = static_cast<long>(i) + 1;
       return result;
     }
+    if (!writer->readsBack()) {
+      result.status = PassResult::Status::kUnreadable;
+      result.failedMessage = static_cast<long>(i) + 1;
+      return result;
+    }
     sum += *cents;
     ++result.nbOfTxs;
   }
@@ -105,6 +110,12 @@ PassResult Convert(const MtFile& file, const std::vector<MessageClass>& classes,
     header.NbOfTxs = result.nbOfTxs;
     header.CtrlSum = sum;
     writer->SetGroupHeader(header);
+    result.document = writer->FinishDocument();
+    if (!writer->readsBack()) {
+      result.status = PassResult::Status::kUnreadable;
+      result.failedMessage = 0;
+      return result;
+    }
     result.writer = std::move(writer);
   }
   return result;

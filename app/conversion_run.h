@@ -40,12 +40,18 @@ struct MessageClass {
 };
 
 struct PassResult {
-  enum class Status { kOk, kInternalError, kAmountTooLarge };
+  enum class Status {
+    kOk,
+    kInternalError,
+    kAmountTooLarge,  // an amount that cannot be counted exactly into the control sum
+    kUnreadable,      // an MT document that would not read back as written
+  };
   Status status = Status::kOk;
-  // The finished document when the pass took at least one message.
+  // The writer holding the finished document, when the pass took at least one message.
   std::unique_ptr<Writer> writer;
+  DocumentText document;
   std::int32_t nbOfTxs = 0;
-  // 1-based number of the message whose amount could not be counted (kAmountTooLarge).
+  // 1-based number of the message that failed the pass; 0 for the file header.
   long failedMessage = 0;
 };
 

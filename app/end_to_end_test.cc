@@ -185,6 +185,43 @@ TEST(EndToEndTest, AmountTooLargeLeavesTheFile) {
   EXPECT_EQ(std::vector<std::string>{"BIG.HUA"}, h.Files("in"));
 }
 
+// Order text that would read back as structure of the HUA or INT output (a line that starts a
+// field, a message marker) fails its file instead of changing the orders for the bank.
+TEST(EndToEndTest, TextThatWouldNotReadBackLeavesTheFile) {
+  struct Case {
+    const char* name;
+    std::string input;
+  } cases[] = {
+      {"BARE.HUA", HuaFile({HuaMessage(true, "R1", "HUF10,00", "DEUTDEFF", "X",
+                                       "A B C D\n:32A:261208HUF9,00")})},
+      {"MARK.INT", IntFile({IntMessage("I1", "USD7,00", kHuIban, "CITIUS33", "123"),
+                            " \r\n:20:I2\r\n:32A:261208USD1,00\r\n:70:X\r\n{1:F01\r\n"})},
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    h.WriteIni(std::string(RunHarness::kIni) + "[INT2HUA]\nConvertINTToHUA=1\n");
+    h.WriteInput(c.name, c.input);
+    EXPECT_EQ(2, h.Run("-c")) << c.name;
+    EXPECT_EQ(std::vector<std::string>{}, h.Files("out")) << c.name;
+    EXPECT_EQ(c.input, h.Read(std::string("in/") + c.name)) << c.name;
+    EXPECT_NE(std::string::npos,
+              h.Log().find("üzenet szövege a kimeneti fájl szerkezetét jelző részt tartalmaz"))
+        << h.Log();
+  }
+}
+
+// An INT order without reference keeps its ":20:" line, so that the INT output still starts
+// a message for it.
+TEST(EndToEndTest, IntOrderWithoutReferenceStaysAnOrder) {
+  RunHarness h;
+  h.WriteInput("R.INT", IntFile({IntMessage("I1", "USD7,00", kHuIban, "CITIUS33", "123"),
+                                 IntMessage("", "USD8,00", kHuIban, "CITIUS33", "456")}));
+  ASSERT_EQ(0, h.Run("-c"));
+  std::string out = h.Read("out/R_20161005140307045.INT");
+  EXPECT_EQ(2, Count(out, ":20:"));
+  EXPECT_NE(std::string::npos, out.find(" \r\n:20: \r\n:32A:261208USD8,00\r\n"));
+}
+
 // Every way an output directory or the backup can fail: the input stays whole where it was,
 // nothing of it is left in the output directories, one "Hiba: " line, no success line, and
 // the run ends with exit code 2.

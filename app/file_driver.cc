@@ -301,12 +301,27 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
       discard();
       return false;
     }
+    if (result.status == PassResult::Status::kUnreadable) {
+      if (result.failedMessage > 0) {
+        log_.Printf(
+            "Hiba: a(z) %ld. üzenet szövege a kimeneti fájl szerkezetét jelző részt tartalmaz, "
+            "változatlanul nem írható ki: %s (az input marad)\n",
+            result.failedMessage, path.c_str());
+      } else {
+        log_.Printf(
+            "Hiba: a fájl fejléce a kimeneti fájl szerkezetét jelző részt tartalmaz, "
+            "változatlanul nem írható ki: %s (az input marad)\n",
+            path.c_str());
+      }
+      discard();
+      return false;
+    }
     if (result.writer == nullptr) {
       continue;
     }
     PendingOutput output{DirectoryOf(pass.name) + NextTempName(), pass.name, false};
     outputs.push_back(output);
-    if (!WriteDocument(fs, output.temp, result.writer->FinishDocument(), &reason)) {
+    if (!WriteDocument(fs, output.temp, result.document, &reason)) {
       log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
                   reason.c_str());
       discard();

@@ -160,7 +160,14 @@ void HuaWriter::BuildPayment(const PaymentRecord& p) {
 }
 
 void HuaWriter::SerializeNodes(NodeList& nodes, std::string* out) {
-  SerializeMtNodes(nodes, out);
+  std::size_t start = out->size();
+  bool readsBack = SerializeMtNodes(nodes, out);
+  std::string_view text = std::string_view(*out).substr(start);
+  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, true)
+                                                    : MtMessageReadsBack(text, true));
+  if (!readsBack) {
+    MarkNotReadingBack();
+  }
 }
 
 }  // namespace varnex

@@ -34,7 +34,9 @@ void IntWriter::BuildPayment(const PaymentRecord& p) {
 
   NodeList& list = paymentNodes_;
   AppendText(list, "", 0, " ");
-  AppendText(list, ":20:", 0, p.InstrId.view());
+  // The reference line starts the message when the file is read: it is written, with a
+  // single blank, also for an order without reference.
+  AppendText(list, ":20:", 0, p.InstrId.empty() ? std::string_view(" ") : p.InstrId.view());
   AppendText(list, ":32A:", 0, line32A_);
   AppendOrderingCustomer(list, p);
 
@@ -79,7 +81,14 @@ void IntWriter::BuildPayment(const PaymentRecord& p) {
 }
 
 void IntWriter::SerializeNodes(NodeList& nodes, std::string* out) {
-  SerializeMtNodes(nodes, out);
+  std::size_t start = out->size();
+  bool readsBack = SerializeMtNodes(nodes, out);
+  std::string_view text = std::string_view(*out).substr(start);
+  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, false)
+                                                    : MtMessageReadsBack(text, false));
+  if (!readsBack) {
+    MarkNotReadingBack();
+  }
 }
 
 }  // namespace varnex

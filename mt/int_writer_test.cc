@@ -111,6 +111,7 @@ ACME INC
 :72:/ACC/URGENT
 //CALL
 ~
+:20:~
 :32A:160316CHF500,00
 :50:KOVACS KFT
 :52D:/D/1177301611111018
@@ -136,8 +137,8 @@ TEST(IntWriterTest, MessageLines) {
     std::string_view lacks;
   };
   const Row rows[] = {
-      {"empty reference left out", [](PaymentRecord& p) { p.InstrId.Assign(""); },
-       " \n:32A:160315USD1000,00\n", ":20:"},
+      {"empty reference kept as a blank", [](PaymentRecord& p) { p.InstrId.Assign(""); },
+       " \n:20: \n:32A:160315USD1000,00\n", ""},
       {"BIC as second line", [](PaymentRecord& p) { p.DbtrAgtIdType = 1; },
        "\n:52A:/D/1177301611111018\nOTPVHUHB\n:53A:", ""},
       {"no debtor BIC",

@@ -74,7 +74,8 @@ void CutComposedLine(std::string* line) {
   }
 }
 
-void SerializeMtNodes(const NodeList& nodes, std::string* out) {
+bool SerializeMtNodes(const NodeList& nodes, std::string* out) {
+  bool readsBack = true;
   std::string scratch;
   // The tag of a field whose first line was empty, written once a continuation line is.
   std::string_view pendingTag;
@@ -88,9 +89,52 @@ void SerializeMtNodes(const NodeList& nodes, std::string* out) {
       pendingTag = {};
     }
     if (written) {
+      if (node.tag.empty() && value.find_first_not_of("\r\n") == value.find(':')) {
+        readsBack = false;
+      }
       AppendLine(node.tag, value, out);
     }
   }
+  return readsBack;
+}
+
+namespace {
+
+// Occurrences of `marker` in `text`, overlapping ones included (":20:20:" holds two).
+int CountMarkers(std::string_view text, std::string_view marker) {
+  int n = 0;
+  for (std::size_t at = text.find(marker); at != std::string_view::npos;
+       at = text.find(marker, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+// True when the first occurrence of `tag` in `text` starts a line.
+bool FirstAtLineStart(std::string_view text, std::string_view tag) {
+  std::size_t at = text.find(tag);
+  return at != std::string_view::npos && (at == 0 || text[at - 1] == '\n');
+}
+
+}  // namespace
+
+bool MtHeaderReadsBack(std::string_view header, bool hua) {
+  std::size_t end = header.find(":07:");
+  return end != std::string_view::npos && (end == 0 || header[end - 1] == '\n') &&
+         header.substr(end) == ":07: \n" && CountMarkers(header, hua ? "{1:" : ":20:") == 0;
+}
+
+bool MtMessageReadsBack(std::string_view message, bool hua) {
+  if (CountMarkers(message, hua ? "{1:" : ":20:") != 1 || !FirstAtLineStart(message, ":20:")) {
+    return false;
+  }
+  if (hua) {
+    // The trailer is the last line; the converter reads no field beyond a line with "-}".
+    std::size_t trailer = message.find("-}");
+    return trailer != std::string_view::npos && message.substr(trailer) == "-}\n" && trailer > 0 &&
+           message[trailer - 1] == '\n';
+  }
+  return true;
 }
 
 void AppendMtField(NodeList& nodes, std::string_view tag,

@@ -28,8 +28,22 @@ void CutComposedLine(std::string* line);
 // integer as one unsigned byte; 'd' and 't' the ISO date and time stamp; 'x' the first
 // byteCount bytes up to a zero byte; any other code gives no value. A field whose first line
 // is empty keeps its tag, alone on its line, when one of its continuation lines is written;
-// a field without any non-empty line is left out entirely.
-void SerializeMtNodes(const NodeList& nodes, std::string* out);
+// a field without any non-empty line is left out entirely. Returns false when a
+// continuation line starts with ':', which would read back as a field of its own.
+bool SerializeMtNodes(const NodeList& nodes, std::string* out);
+
+// Whether text written by an MT writer reads back as it was written. An order's values are
+// free text and may hold what the format uses as structure: a message start marker ("{1:"
+// in HUA files, ":20:" in INT files, anywhere in a line), the header end ":07:", the HUA
+// block trailer "-}" or the reference tag. Such a document would be cut differently by its
+// reader, merging, splitting or changing orders, so it must not be written.
+//
+// `header`: the header section as written, ending in its ":07:" line; it may hold neither
+// the message start marker nor ":07:" before that line.
+bool MtHeaderReadsBack(std::string_view header, bool hua);
+// `message`: one message as written. It holds the message start marker exactly once, its
+// first ":20:" starts the reference line, and (HUA) "-}" stands only in its last line.
+bool MtMessageReadsBack(std::string_view message, bool hua);
 
 // Appends one field: its tag with the first line, then the continuation lines.
 void AppendMtField(NodeList& nodes, std::string_view tag,

@@ -115,3 +115,48 @@ TEST(MtSerializerTest, CutsComposedLinesAt140) {
 
 }  // namespace
 }  // namespace varnex
+
+namespace varnex {
+namespace {
+
+TEST(MtReadBackTest, MessagesAndHeaders) {
+  struct Row {
+    const char* text;
+    bool hua;
+    bool header;
+    bool readsBack;
+  } rows[] = {
+      {"{1:F01X}{4:\n:20: \n:70:A\n-}\n", true, false, true},
+      {"${1:F01X}{4:\n:20:R\n:70:A {1:B\n-}\n", true, false, false},  // second marker
+      {"{1:F01X}{4:\n:20:R\n:70:A\nB-}C\n-}\n", true, false, false},  // trailer inside
+      {"{1:F01:20:}{4:\n:20:R\n-}\n", true, false, false},            // ":20:" before its line
+      {" \n:20:R\n:70:A\n", false, false, true},
+      {" \n:20:20:R\n", false, false, false},  // overlapping reference markers
+      {" \n:20:R\n:70:PAY :20: X\n", false, false, false},
+      {" \n:32A:X\n", false, false, false},  // no reference line at all
+      {"\n:01:M\n:05:A\n:07: \n", true, true, true},
+      {"\n:01:M\n:05:A {1:\n:07: \n", true, true, false},
+      {" \n:01:M:07:\n:06: \n:07: \n", false, true, false},  // header ends early
+      {" \n:01:M\n:05::20:\n:06: \n:07: \n", false, true, false},
+  };
+  for (const Row& row : rows) {
+    bool got =
+        row.header ? MtHeaderReadsBack(row.text, row.hua) : MtMessageReadsBack(row.text, row.hua);
+    EXPECT_EQ(row.readsBack, got) << row.text;
+  }
+}
+
+TEST(MtReadBackTest, ContinuationStartingWithColonIsReported) {
+  NodeList nodes;
+  AppendText(nodes, ":70:", 0, "A");
+  AppendText(nodes, "", 0, ":32A:261208HUF99999,00");
+  std::string out;
+  EXPECT_FALSE(SerializeMtNodes(nodes, &out));
+  NodeList fine;
+  AppendText(fine, ":70:", 0, "A");
+  AppendText(fine, "", 0, " :32A: is text here");
+  EXPECT_TRUE(SerializeMtNodes(fine, &out));
+}
+
+}  // namespace
+}  // namespace varnex

@@ -50,6 +50,10 @@ class Writer : public OutputFile {
   // The whole document text (FinishDocument joined).
   std::string BuildDocument();
 
+  // False once a part was rendered that would not read back as written (MT writers); the
+  // document must then not be written.
+  bool readsBack() const { return readsBack_; }
+
  protected:
   // Appends the group-header nodes for groupHeader_ to headerNodes_.
   virtual void BuildGroupHeader() = 0;
@@ -59,6 +63,8 @@ class Writer : public OutputFile {
   virtual void SerializeNodes(NodeList& nodes, std::string* out) = 0;
   virtual std::string_view LeadingText() const { return ""; }
   virtual std::string_view TrailingText() const { return ""; }
+
+  void MarkNotReadingBack() { readsBack_ = false; }
 
   GroupHeaderRecord groupHeader_{};
   NodeList headerNodes_;
@@ -70,6 +76,7 @@ class Writer : public OutputFile {
   static constexpr std::size_t kChunkSize = 1 << 20;
   std::string headerText_;
   std::vector<std::string> paymentChunks_;
+  bool readsBack_ = true;
 };
 
 }  // namespace varnex
