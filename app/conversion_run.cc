@@ -1,6 +1,8 @@
 #include "app/conversion_run.h"
 
+#include <charconv>
 #include <limits>
+#include <string>
 
 #include "app/run_log.h"
 #include "app/settings.h"
@@ -24,6 +26,7 @@ std::vector<MessageClass> Classify(const MtFile& file, ConversionContext& contex
   GroupHeaderRecord header{};
   converter->FillGroupHeader(header, context.sequence);
   std::vector<MessageClass> classes(static_cast<std::size_t>(file.MessageCount()));
+  std::string line;
   for (int i = 0; i < file.MessageCount(); ++i) {
     converter->SetMessage(file.messageText(i), file.message(i));
     // The record of the message is not needed here; its identifier is still consumed.
@@ -31,9 +34,13 @@ std::vector<MessageClass> Classify(const MtFile& file, ConversionContext& contex
     MessageClass& c = classes[static_cast<std::size_t>(i)];
     c.sepa = converter->IsSepa();
     c.urgent = converter->IsUrgentMessage();
-    context.log.Printf(
-        c.sepa ? "%ld. üzenet: SEPA-megbízás!\n" : "%ld. üzenet: NEM SEPA-megbízás!\n",
-        static_cast<long>(i) + 1);
+    // "%ld. üzenet: SEPA-megbízás!\n" or "%ld. üzenet: NEM SEPA-megbízás!\n", put together
+    // without printf: this line is logged once per message.
+    char number[24];
+    std::to_chars_result r = std::to_chars(number, number + sizeof number, i + 1L);
+    line.assign(number, r.ptr);
+    line.append(c.sepa ? ". üzenet: SEPA-megbízás!\n" : ". üzenet: NEM SEPA-megbízás!\n");
+    context.log.Write(line);
   }
   return classes;
 }

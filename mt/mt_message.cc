@@ -1,22 +1,22 @@
 #include "mt/mt_message.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace varnex {
 namespace {
 
-// Tags are a few bytes long; comparing them inline beats a library call.
-bool SameTag(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i]) {
-      return false;
-    }
-  }
-  return true;
-}
+constexpr std::size_t kKeyBytes = 7;
 
 }  // namespace
+
+std::uint64_t MtMessage::TagKey(std::string_view tag) {
+  std::uint64_t key = std::min<std::size_t>(tag.size(), 255);
+  for (std::size_t i = 0; i < tag.size() && i < kKeyBytes; ++i) {
+    key |= static_cast<std::uint64_t>(static_cast<unsigned char>(tag[i])) << (8 * (i + 1));
+  }
+  return key;
+}
 
 MtMessage::MtMessage(const MtMessage& other) {
   *this = other;
@@ -52,17 +52,13 @@ void MtMessage::Reserve(std::size_t fields, std::size_t lines) {
 }
 
 MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) {
-  for (Slot& slot : slots_) {
-    if (SameTag(slot.tag, tag)) {
-      return &slot;
-    }
-  }
-  return nullptr;
+  return const_cast<Slot*>(std::as_const(*this).FindSlot(tag));
 }
 
 const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) const {
+  std::uint64_t key = TagKey(tag);
   for (const Slot& slot : slots_) {
-    if (SameTag(slot.tag, tag)) {
+    if (slot.key == key && (tag.size() <= kKeyBytes || slot.tag == tag)) {
       return &slot;
     }
   }
@@ -75,7 +71,7 @@ void MtMessage::Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t
     slot->lineCount = count;
     return;
   }
-  slots_.push_back(Slot{tag, firstLine, count});
+  slots_.push_back(Slot{tag, TagKey(tag), firstLine, count});
 }
 
 void MtMessage::Store(const MtField& field) {

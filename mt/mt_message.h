@@ -63,9 +63,13 @@ class MtMessage {
  private:
   struct Slot {
     std::string_view tag;
+    std::uint64_t key;  // TagKey(tag)
     std::uint32_t firstLine;
     std::uint32_t lineCount;
   };
+  // The first seven bytes of a tag and its length in one number: tags are short, so equal
+  // keys almost always mean equal tags and a lookup compares one word per field.
+  static std::uint64_t TagKey(std::string_view tag);
   Slot* FindSlot(std::string_view tag);
   const Slot* FindSlot(std::string_view tag) const;
   void Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t count);
