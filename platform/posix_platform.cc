@@ -184,7 +184,8 @@ std::string TrimAnswer(std::string_view line) {
 
 OpenStatus PosixFileSystem::OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
                                        std::string* reason) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO under an input name cannot stall the run in open().
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     SetReason(reason, errno);
     return errno == ENOENT ? OpenStatus::kGone : OpenStatus::kFailed;
@@ -209,7 +210,15 @@ OpenStatus PosixFileSystem::OpenLocked(const std::string& path, std::unique_ptr<
     return OpenStatus::kGone;
   }
   if (!S_ISREG(opened.st_mode)) {
-    SetReason(reason, EISDIR);
+    if (reason != nullptr) {
+      *reason = S_ISDIR(opened.st_mode) ? ErrorText(EISDIR) : "nem közönséges fájl";
+    }
+    ::close(fd);
+    return OpenStatus::kFailed;
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    SetReason(reason, errno);
     ::close(fd);
     return OpenStatus::kFailed;
   }

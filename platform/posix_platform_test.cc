@@ -58,6 +58,20 @@ TEST_F(PosixPlatformTest, OpenLockedTellsLockedAndGoneApart) {
   EXPECT_EQ("x", bytes);
 }
 
+// Only regular files are read: a directory or a FIFO under an input name fails at once
+// instead of blocking the run.
+TEST_F(PosixPlatformTest, OpenLockedRefusesWhatIsNotARegularFile) {
+  ASSERT_EQ(0, ::mkdir(Path("dir.HUA").c_str(), 0755));
+  ASSERT_EQ(0, ::mkfifo(Path("fifo.HUA").c_str(), 0644));
+  std::unique_ptr<ReadableFile> file;
+  std::string reason;
+  EXPECT_EQ(OpenStatus::kFailed, fs_.OpenLocked(Path("dir.HUA"), &file, &reason));
+  EXPECT_EQ("könyvtár, nem fájl", reason);
+  EXPECT_EQ(OpenStatus::kFailed, fs_.OpenLocked(Path("fifo.HUA"), &file, &reason));
+  EXPECT_EQ("nem közönséges fájl", reason);
+  EXPECT_EQ(nullptr, file);
+}
+
 TEST_F(PosixPlatformTest, CreateExclusiveRefusesExistingName) {
   WriteFileBytes(Path("out"), "old");
   std::string reason;
