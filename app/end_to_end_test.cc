@@ -293,6 +293,30 @@ TEST(EndToEndTest, FaultAtEveryStep) {
   }
 }
 
+// Memory running out while one file is converted: that file stays whole in place with nothing
+// of it left behind, and the next file is still converted.
+TEST(EndToEndTest, OutOfMemoryLeavesOnlyThatFile) {
+  RunHarness h;
+  h.WriteInput("A.HUA", MixedHuaFile());
+  h.WriteInput("B.HUA", MixedHuaFile());
+  h.fs.RunOutOfMemoryAt(FaultyFileSystem::Step::kWriteOutput, 2);
+  EXPECT_EQ(2, h.Run("-c"));
+  std::vector<std::string> left = h.Files("in");
+  ASSERT_EQ(1u, left.size());
+  EXPECT_EQ(MixedHuaFile(), h.Read("in/" + left[0]));
+  EXPECT_EQ(1u, h.Files("bak").size());
+  std::vector<std::string> out = h.Files("out");
+  EXPECT_EQ(3u, out.size());
+  for (const std::string& name : out) {
+    EXPECT_FALSE(name.ends_with(".tmp")) << name;
+  }
+  EXPECT_EQ(1, Count(h.Log(), "Hiba: "));
+  EXPECT_NE(std::string::npos,
+            h.Log().find("Hiba: nincs elég memória a fájl feldolgozásához, az input marad: " +
+                         h.Path("in/" + left[0]) + "\n"))
+      << h.Log();
+}
+
 TEST(EndToEndTest, LeftoverTemporaryFilesOfDeadRunsAreRemoved) {
   RunHarness h;
   // pid 1 is alive (init); a very large pid is not running.

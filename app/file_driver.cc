@@ -1,6 +1,7 @@
 #include "app/file_driver.h"
 
 #include <algorithm>
+#include <new>
 #include <set>
 
 #include "app/application.h"
@@ -142,6 +143,31 @@ struct PendingOutput {
   bool placed = false;
 };
 
+// The outputs of one input file. Unless kept, they are removed when the file is left, on
+// every return and on an exception alike.
+class PendingOutputs {
+ public:
+  explicit PendingOutputs(FileSystem& fs) : fs_(fs) {}
+  PendingOutputs(const PendingOutputs&) = delete;
+  PendingOutputs& operator=(const PendingOutputs&) = delete;
+  ~PendingOutputs() {
+    if (kept_) {
+      return;
+    }
+    for (const PendingOutput& output : list) {
+      std::string ignored;
+      fs_.Remove(output.placed ? output.final : output.temp, &ignored);
+    }
+  }
+  void Keep() { kept_ = true; }
+
+  std::vector<PendingOutput> list;
+
+ private:
+  FileSystem& fs_;
+  bool kept_ = false;
+};
+
 std::string DirectoryOf(const std::string& path) {
   std::size_t slash = path.rfind(kDirSeparator);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -222,7 +248,15 @@ void Application::ProcessInputFiles() {
     }
   }
   for (std::size_t i = 0; i < inputPaths.size(); ++i) {
-    if (!ProcessInputFile(inputPaths[i], inputTitles[i])) {
+    bool converted = false;
+    try {
+      converted = ProcessInputFile(inputPaths[i], inputTitles[i]);
+    } catch (const std::bad_alloc&) {
+      // What the file produced is already removed; the run goes on with the next file.
+      log_.Printf("Hiba: nincs elég memória a fájl feldolgozásához, az input marad: %s\n",
+                  inputPaths[i].c_str());
+    }
+    if (!converted) {
       anyFileLeft_ = true;
     }
   }
@@ -273,13 +307,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
 
-  std::vector<PendingOutput> outputs;
-  auto discard = [&]() {
-    for (const PendingOutput& output : outputs) {
-      std::string ignored;
-      fs.Remove(output.placed ? output.final : output.temp, &ignored);
-    }
-  };
+  PendingOutputs outputs(fs);
   struct Pass {
     WriterKind kind;
     bool urgent;
@@ -292,13 +320,11 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     PassResult result = Convert(file, classes, context, pass.kind, pass.urgent);
     if (result.status == PassResult::Status::kInternalError) {
       log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
-      discard();
       return false;
     }
     if (result.status == PassResult::Status::kAmountTooLarge) {
       log_.Printf("Hiba: a(z) %ld. üzenet összege nem írható ki pontosan: %s (az input marad)\n",
                   result.failedMessage, path.c_str());
-      discard();
       return false;
     }
     if (result.status == PassResult::Status::kUnreadable) {
@@ -313,28 +339,25 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
             "változatlanul nem írható ki: %s (az input marad)\n",
             path.c_str());
       }
-      discard();
       return false;
     }
     if (result.writer == nullptr) {
       continue;
     }
     PendingOutput output{DirectoryOf(pass.name) + NextTempName(), pass.name, false};
-    outputs.push_back(output);
+    outputs.list.push_back(output);
     if (!WriteDocument(fs, output.temp, result.document, &reason)) {
       log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
                   reason.c_str());
-      discard();
       return false;
     }
   }
 
   // Into place, then the input to backup, back to back.
-  for (PendingOutput& output : outputs) {
+  for (PendingOutput& output : outputs.list) {
     if (!fs.RenameNoReplace(output.temp, output.final, &reason)) {
       log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", output.final.c_str(),
                   reason.c_str());
-      discard();
       return false;
     }
     output.placed = true;
@@ -343,10 +366,10 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   if (!fs.MoveNoReplace(path, names.backup, backupTemp, &reason)) {
     log_.Printf("Hiba: a backup fájl nem hozható létre: %s (%s)\n", names.backup.c_str(),
                 reason.c_str());
-    discard();
     return false;
   }
-  for (const PendingOutput& output : outputs) {
+  outputs.Keep();
+  for (const PendingOutput& output : outputs.list) {
     log_.Printf("Output fájl létrehozva: %s\n", output.final.c_str());
   }
   log_.Printf("Backup fájl létrehozva: %s.\n", names.backup.c_str());

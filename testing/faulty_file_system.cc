@@ -1,5 +1,7 @@
 #include "testing/faulty_file_system.h"
 
+#include <new>
+
 namespace varnex {
 namespace {
 
@@ -49,6 +51,9 @@ class FaultyWritable : public WritableFile {
 bool FaultyFileSystem::Fails(Step step, std::string* reason) {
   int n = ++calls_[static_cast<std::size_t>(step)];
   if (step == failStep_ && n == failAt_) {
+    if (outOfMemory_) {
+      throw std::bad_alloc();
+    }
     if (reason != nullptr) {
       *reason = kReason;
     }

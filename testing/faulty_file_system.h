@@ -30,6 +30,12 @@ class FaultyFileSystem : public FileSystem {
   void FailAt(Step step, int nth) {
     failStep_ = step;
     failAt_ = nth;
+    outOfMemory_ = false;
+  }
+  // Makes the `nth` call of `step` throw std::bad_alloc, as an exhausted memory would.
+  void RunOutOfMemoryAt(Step step, int nth) {
+    FailAt(step, nth);
+    outOfMemory_ = true;
   }
   int Calls(Step step) const { return calls_[static_cast<std::size_t>(step)]; }
 
@@ -74,6 +80,7 @@ class FaultyFileSystem : public FileSystem {
   std::string exeDir_;
   Step failStep_ = Step::kCount;
   int failAt_ = 0;
+  bool outOfMemory_ = false;
   std::array<int, static_cast<std::size_t>(Step::kCount)> calls_{};
 };
 
