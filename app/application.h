@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/file_commit.h"
 #include "app/run_log.h"
 #include "app/settings.h"
 #include "platform/code_page.h"
@@ -74,14 +75,10 @@ class Application {
   std::optional<CodePages> codePages_;
   // Converts one input file all-or-nothing; false when it was left in place by an error.
   bool ProcessInputFile(const std::string& path, const std::string& title);
-  // A fresh temporary name (without directory) for this run.
-  std::string NextTempName();
-  // Removes temporary files that converters no longer running left in `dir`.
-  void RemoveLeftoverTemps(const std::string& dir);
 
   bool anyFileLeft_ = false;
   std::string lastFileStamp_;
-  long tempCounter_ = 0;
+  TempNames tempNames_{platform_.fs};
 };
 
 }  // namespace varnex

@@ -1,25 +1,18 @@
 #include "app/file_driver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <set>
 
 #include "app/application.h"
+#include "app/file_commit.h"
 #include "mt/mt_file.h"
 #include "platform/platform.h"
 #include "util/string_printf.h"
 
 namespace varnex {
 namespace {
-
-bool IsLeapYear(int y) {
-  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int DaysInMonth(int y, int m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeapYear(y) ? 29 : kDays[(m - 1 + 12) % 12];
-}
 
 std::string FormatStamp(const LocalTime& t) {
   auto u = [](int v) { return static_cast<unsigned>(v); };
@@ -47,33 +40,24 @@ LocalTime ParseStamp(const std::string& s) {
   return t;
 }
 
-LocalTime PlusOneMillisecond(LocalTime t) {
-  if (++t.millisecond < 1000) {
-    return t;
-  }
-  t.millisecond = 0;
-  if (++t.second < 60) {
-    return t;
-  }
-  t.second = 0;
-  if (++t.minute < 60) {
-    return t;
-  }
-  t.minute = 0;
-  if (++t.hour < 24) {
-    return t;
-  }
-  t.hour = 0;
-  if (++t.day <= DaysInMonth(t.year, t.month)) {
-    return t;
-  }
-  t.day = 1;
-  if (++t.month <= 12) {
-    return t;
-  }
-  t.month = 1;
-  ++t.year;
-  return t;
+LocalTime PlusOneMillisecond(const LocalTime& t) {
+  using namespace std::chrono;
+  sys_days date =
+      year{t.year} / month{static_cast<unsigned>(t.month)} / day{static_cast<unsigned>(t.day)};
+  sys_time<milliseconds> next = date + hours{t.hour} + minutes{t.minute} + seconds{t.second} +
+                                milliseconds{t.millisecond + 1};
+  sys_days nextDate = floor<days>(next);
+  year_month_day ymd{nextDate};
+  hh_mm_ss<milliseconds> time{next - nextDate};
+  LocalTime r = t;
+  r.year = static_cast<int>(ymd.year());
+  r.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+  r.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+  r.hour = static_cast<int>(time.hours().count());
+  r.minute = static_cast<int>(time.minutes().count());
+  r.second = static_cast<int>(time.seconds().count());
+  r.millisecond = static_cast<int>(time.subseconds().count());
+  return r;
 }
 
 }  // namespace
@@ -112,74 +96,18 @@ std::string NextFileStamp(const LocalTime& now, const std::string& previous) {
   return stamp;
 }
 
-long TempFileOwner(std::string_view name) {
-  if (name.size() <= kTempPrefix.size() + kTempSuffix.size() ||
-      name.substr(0, kTempPrefix.size()) != kTempPrefix ||
-      name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) {
-    return -1;
-  }
-  std::string_view rest = name.substr(kTempPrefix.size());
-  long pid = 0;
-  std::size_t i = 0;
-  while (i < rest.size() && rest[i] >= '0' && rest[i] <= '9' && i < 10) {
-    pid = pid * 10 + (rest[i] - '0');
-    ++i;
-  }
-  if (i == 0 || i >= rest.size() || rest[i] != '-') {
-    return -1;
-  }
-  return pid;
-}
-
 }  // namespace varnex
 
 namespace varnex {
 namespace {
 
-// An output written under a temporary name, waiting to be renamed into place.
-struct PendingOutput {
-  std::string temp;
-  std::string final;
-  bool placed = false;
-};
-
-// The outputs of one input file. Unless kept, they are removed when the file is left, on
-// every return and on an exception alike.
-class PendingOutputs {
- public:
-  explicit PendingOutputs(FileSystem& fs) : fs_(fs) {}
-  PendingOutputs(const PendingOutputs&) = delete;
-  PendingOutputs& operator=(const PendingOutputs&) = delete;
-  ~PendingOutputs() {
-    if (kept_) {
-      return;
-    }
-    for (const PendingOutput& output : list) {
-      std::string ignored;
-      fs_.Remove(output.placed ? output.final : output.temp, &ignored);
-    }
-  }
-  void Keep() { kept_ = true; }
-
-  std::vector<PendingOutput> list;
-
- private:
-  FileSystem& fs_;
-  bool kept_ = false;
-};
-
-std::string DirectoryOf(const std::string& path) {
-  std::size_t slash = path.rfind(kDirSeparator);
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // Writes the document pieces into a new file with CR LF line ends; every step is checked.
-bool WriteDocument(FileSystem& fs, const std::string& path, const DocumentText& document,
+bool WriteDocument(FileCommit& commit, const std::string& path, const DocumentText& document,
                    std::string* reason) {
   std::vector<std::string_view> pieces = {document.header};
   pieces.insert(pieces.end(), document.payments.begin(), document.payments.end());
   pieces.push_back(document.trailer);
-  std::unique_ptr<WritableFile> file = fs.CreateExclusive(path, reason);
+  std::unique_ptr<WritableFile> file = commit.CreateOutput(path, reason);
   if (file == nullptr) {
     return false;
   }
@@ -212,30 +140,6 @@ bool WriteDocument(FileSystem& fs, const std::string& path, const DocumentText& 
 
 }  // namespace
 
-std::string Application::NextTempName() {
-  return StringPrintf("%.*s%ld-%ld%.*s", static_cast<int>(kTempPrefix.size()), kTempPrefix.data(),
-                      platform_.fs.ProcessId(), ++tempCounter_,
-                      static_cast<int>(kTempSuffix.size()), kTempSuffix.data());
-}
-
-void Application::RemoveLeftoverTemps(const std::string& dir) {
-  long self = platform_.fs.ProcessId();
-  for (const std::string& name : platform_.fs.ListNames(dir)) {
-    long owner = TempFileOwner(name);
-    if (owner < 0 || owner == self || platform_.fs.ProcessExists(owner)) {
-      continue;
-    }
-    std::string path = dir + name;
-    std::string reason;
-    if (platform_.fs.Remove(path, &reason)) {
-      log_.Printf("Egy korábbi, megszakadt futás ideiglenes fájlja törölve: %s\n", path.c_str());
-    } else {
-      log_.Printf("Hiba: egy korábbi futás ideiglenes fájlja nem törölhető: %s (%s)\n",
-                  path.c_str(), reason.c_str());
-    }
-  }
-}
-
 void Application::ProcessInputFiles() {
   if (inputPaths.empty()) {
     return;
@@ -244,7 +148,7 @@ void Application::ProcessInputFiles() {
                                 settings.backupPath};
   for (const std::string& dir : dirs) {
     if (platform_.fs.IsDirectory(dir)) {
-      RemoveLeftoverTemps(dir);
+      RemoveLeftoverTemps(platform_.fs, log_, dir);
     }
   }
   for (std::size_t i = 0; i < inputPaths.size(); ++i) {
@@ -307,7 +211,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
 
-  PendingOutputs outputs(fs);
+  FileCommit commit(fs, tempNames_);
   struct Pass {
     WriterKind kind;
     bool urgent;
@@ -344,33 +248,18 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     if (result.writer == nullptr) {
       continue;
     }
-    PendingOutput output{DirectoryOf(pass.name) + NextTempName(), pass.name, false};
-    outputs.list.push_back(output);
-    if (!WriteDocument(fs, output.temp, result.document, &reason)) {
+    if (!WriteDocument(commit, pass.name, result.document, &reason)) {
       log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
                   reason.c_str());
       return false;
     }
   }
 
-  // Into place, then the input to backup, back to back.
-  for (PendingOutput& output : outputs.list) {
-    if (!fs.RenameNoReplace(output.temp, output.final, &reason)) {
-      log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", output.final.c_str(),
-                  reason.c_str());
-      return false;
-    }
-    output.placed = true;
-  }
-  std::string backupTemp = NextTempName();
-  if (!fs.MoveNoReplace(path, names.backup, backupTemp, &reason)) {
-    log_.Printf("Hiba: a backup fájl nem hozható létre: %s (%s)\n", names.backup.c_str(),
-                reason.c_str());
+  if (!commit.Commit(path, names.backup, log_)) {
     return false;
   }
-  outputs.Keep();
-  for (const PendingOutput& output : outputs.list) {
-    log_.Printf("Output fájl létrehozva: %s\n", output.final.c_str());
+  for (const std::string& output : commit.FinalNames()) {
+    log_.Printf("Output fájl létrehozva: %s\n", output.c_str());
   }
   log_.Printf("Backup fájl létrehozva: %s.\n", names.backup.c_str());
   return true;

@@ -3,9 +3,8 @@
 // Each input file is converted as a whole or not at all. Its outputs are first written under
 // temporary names in their own directories, flushed and closed; only when all of them are
 // written are they renamed into place (never replacing a file) and the input moved to the
-// backup directory, back to back. Any failure removes what the file produced and leaves the
-// input where it was, with a "Hiba: " line. Only a crash between the first rename into place
-// and the backup move can leave one file's outputs beside its input.
+// backup directory (file_commit.h). Any failure removes what the file produced and leaves the
+// input where it was, with a "Hiba: " line.
 #pragma once
 
 #include <string>
@@ -35,12 +34,5 @@ OutputNames MakeOutputNames(const Settings& settings, const std::string& title,
 // The 17-digit stamp "%Y%m%d%H%M%S" + "%3.3u" of `now`; when that is not later than
 // `previous`, `previous` plus one millisecond, so that stamps of one run never repeat.
 std::string NextFileStamp(const LocalTime& now, const std::string& previous);
-
-// The prefix and suffix of this program's temporary files: ".varnex-<pid>-<n>.tmp".
-inline constexpr std::string_view kTempPrefix = ".varnex-";
-inline constexpr std::string_view kTempSuffix = ".tmp";
-
-// The process id in a temporary file's name, or -1 when `name` is not one of ours.
-long TempFileOwner(std::string_view name);
 
 }  // namespace varnex

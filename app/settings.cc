@@ -44,6 +44,10 @@ void Settings::Load(const std::string& iniPathValue, const std::string& text,
   autofillChargesAccount = ini.GetInt("INT2HUA", "AutofillChargesAccount", 0);
   bankBic = ini.GetString("General", "BankBIC", "");
   sepaCountries = ini.GetString("General", "SEPACountries", "");
+  // A switch is on only when its value reads as 1; a missing key gives the default.
+  checkTotals = ini.GetInt("General", "CheckTotals", 1) == 1 ? 1 : 0;
+  minFileAge = ini.GetInt("General", "MinFileAge", 0);
+  rejectDuplicates = ini.GetInt("General", "RejectDuplicates", 1) == 1 ? 1 : 0;
   urgentSrcField = ini.GetString("PrioUrgent", "SrcField", "");
   urgentSrcKeyword = ini.GetString("PrioUrgent", "SrcKeyword", "");
   urgentTrgtField = ini.GetString("PrioUrgent", "TrgtField", "");

@@ -32,6 +32,10 @@ struct Settings {
   // [General]
   std::string bankBic;
   std::string sepaCountries;
+  // Switches and limits of the safety checks.
+  std::int32_t checkTotals = 1;       // compare :03:/:02: with the orders read
+  std::int32_t minFileAge = 0;        // seconds; younger inputs wait (input directory mode)
+  std::int32_t rejectDuplicates = 1;  // refuse an input whose bytes equal a backup
   // [PrioUrgent]
   std::string urgentSrcField;
   std::string urgentSrcKeyword;

@@ -1,6 +1,7 @@
 set(APP_SOURCES
   app/application.cc
   app/conversion_run.cc
+  app/file_commit.cc
   app/file_driver.cc
   app/input_discovery.cc
   app/run_log.cc
