@@ -44,6 +44,7 @@ class DiscardingFileSystem : public FileSystem {
   bool MakeDir(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
   bool Exists(const std::string& path) override;
+  bool Stat(const std::string&, FileIdentity*) override { return false; }
   bool Remove(const std::string& path, std::string* reason) override;
   bool RenameNoReplace(const std::string& from, const std::string& to,
                        std::string* reason) override;

@@ -6,6 +6,7 @@
 // The POSIX implementations are in posix_platform.h; the test fakes in testing/.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,10 +40,22 @@ class Console {
   virtual void Flush() {}
 };
 
+// What tells one version of a file from another: the file itself (device and inode), its
+// size and its modification time.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t mtimeNs = 0;  // modification time, nanoseconds since the epoch
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // An input file opened and locked for reading; the lock is held until destruction.
 class ReadableFile {
  public:
   virtual ~ReadableFile() = default;
+  // The file as it was when it was opened.
+  virtual FileIdentity Identity() const = 0;
   // Reads the whole file as raw bytes. Returns false and a reason on failure.
   virtual bool ReadAll(std::string* out, std::string* reason) = 0;
 };
@@ -97,6 +110,8 @@ class FileSystem {
   virtual bool IsDirectory(const std::string& path) = 0;
   // True when something (file, directory, link) has that name.
   virtual bool Exists(const std::string& path) = 0;
+  // The identity of what `path` names now (links followed). False when nothing is there.
+  virtual bool Stat(const std::string& path, FileIdentity* out) = 0;
   virtual bool Remove(const std::string& path, std::string* reason) = 0;
   // Renames within one file system; never replaces an existing destination.
   virtual bool RenameNoReplace(const std::string& from, const std::string& to,

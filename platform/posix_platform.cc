@@ -60,10 +60,21 @@ class FdLock : public Lock {
   int fd_;
 };
 
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity id;
+  id.device = static_cast<std::uint64_t>(st.st_dev);
+  id.inode = static_cast<std::uint64_t>(st.st_ino);
+  id.size = static_cast<std::int64_t>(st.st_size);
+  id.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return id;
+}
+
 class PosixReadableFile : public ReadableFile {
  public:
-  explicit PosixReadableFile(int fd) : fd_(fd) {}
+  PosixReadableFile(int fd, const FileIdentity& identity) : fd_(fd), identity_(identity) {}
   ~PosixReadableFile() override { ::close(fd_); }
+
+  FileIdentity Identity() const override { return identity_; }
 
   bool ReadAll(std::string* out, std::string* reason) override {
     out->clear();
@@ -90,6 +101,7 @@ class PosixReadableFile : public ReadableFile {
 
  private:
   int fd_;
+  FileIdentity identity_;
 };
 
 bool WriteAll(int fd, std::string_view bytes, std::string* reason) {
@@ -222,7 +234,7 @@ OpenStatus PosixFileSystem::OpenLocked(const std::string& path, std::unique_ptr<
     ::close(fd);
     return OpenStatus::kFailed;
   }
-  *file = std::make_unique<PosixReadableFile>(fd);
+  *file = std::make_unique<PosixReadableFile>(fd, IdentityOf(opened));
   return OpenStatus::kOk;
 }
 
@@ -296,6 +308,15 @@ bool PosixFileSystem::IsDirectory(const std::string& path) {
 bool PosixFileSystem::Exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool PosixFileSystem::Stat(const std::string& path, FileIdentity* out) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    return false;
+  }
+  *out = IdentityOf(st);
+  return true;
 }
 
 bool PosixFileSystem::Remove(const std::string& path, std::string* reason) {

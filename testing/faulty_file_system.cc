@@ -9,6 +9,7 @@ class FaultyReadable : public ReadableFile {
  public:
   FaultyReadable(std::unique_ptr<ReadableFile> real, FaultyFileSystem& fs)
       : real_(std::move(real)), fs_(fs) {}
+  FileIdentity Identity() const override { return real_->Identity(); }
   bool ReadAll(std::string* out, std::string* reason) override {
     if (fs_.Fails(FaultyFileSystem::Step::kReadInput, reason)) {
       return false;

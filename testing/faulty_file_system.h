@@ -55,6 +55,7 @@ class FaultyFileSystem : public FileSystem {
   bool MakeDir(const std::string& path) override { return real_.MakeDir(path); }
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
   bool Exists(const std::string& path) override { return real_.Exists(path); }
+  bool Stat(const std::string& path, FileIdentity* out) override { return real_.Stat(path, out); }
   bool Remove(const std::string& path, std::string* reason) override {
     return real_.Remove(path, reason);
   }
