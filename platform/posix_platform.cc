@@ -258,7 +258,7 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string* out, std::s
     SetReason(reason, errno);
     return false;
   }
-  PosixReadableFile file(fd);
+  PosixReadableFile file(fd, FileIdentity{});
   return file.ReadAll(out, reason);
 }
 
