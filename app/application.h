@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/conversion_run.h"
 #include "app/file_commit.h"
 #include "app/run_log.h"
 #include "app/settings.h"
@@ -21,6 +22,8 @@
 #include "platform/platform.h"
 
 namespace varnex {
+
+class MtFile;
 
 enum class RunMode { kInputDirectory, kManualSelection };
 
@@ -75,6 +78,14 @@ class Application {
   std::optional<CodePages> codePages_;
   // Converts one input file all-or-nothing; false when it was left in place by an error.
   bool ProcessInputFile(const std::string& path, const std::string& title);
+  // True when MinFileAge holds `path` back in input directory mode.
+  bool IsTooYoung(const std::string& path);
+  // The problem's text, led by the order's number and :20: reference when it has one.
+  std::string DescribeProblem(const MtFile& file, const FileProblem& problem) const;
+  // Logs the problems of a file that is not converted (at most 20, then their number) and
+  // the file's failure line.
+  void ReportProblems(const std::string& path, const MtFile& file,
+                      const std::vector<FileProblem>& problems);
 
   bool anyFileLeft_ = false;
   std::string lastFileStamp_;

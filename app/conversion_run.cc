@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "app/run_log.h"
@@ -14,26 +15,56 @@
 #include "output/sepa_xml_writer.h"
 
 namespace varnex {
+namespace {
 
-std::vector<MessageClass> Classify(const MtFile& file, ConversionContext& context) {
+// Adds `cents` to `totals`; false when the sum would leave the 64-bit range.
+bool AddOrder(OrderTotals& totals, std::int64_t cents) {
+  if ((cents > 0 && totals.cents > std::numeric_limits<std::int64_t>::max() - cents) ||
+      (cents < 0 && totals.cents < std::numeric_limits<std::int64_t>::min() - cents)) {
+    return false;
+  }
+  totals.cents += cents;
+  ++totals.count;
+  return true;
+}
+
+}  // namespace
+
+const OrderTotals& Classification::ForPass(WriterKind kind, bool urgentPass) const {
+  if (kind == WriterKind::kSepaXml) {
+    return urgentPass ? urgent : sepa;
+  }
+  return other;
+}
+
+Classification Classify(const MtFile& file, ConversionContext& context) {
+  Classification result;
   std::unique_ptr<Converter> converter =
       MakeConverter(file.fileName(), context.settings, context.clock);
   if (converter == nullptr) {
     context.log.Printf("Belső hiba: NINCS KONVERTER!\n");
-    return {};
+    return result;
   }
+  result.ok = true;
   converter->SetFileHeader(file.headerText(), file.header());
   GroupHeaderRecord header{};
   converter->FillGroupHeader(header, context.sequence);
-  std::vector<MessageClass> classes(static_cast<std::size_t>(file.MessageCount()));
+  result.classes.resize(static_cast<std::size_t>(file.MessageCount()));
   std::string line;
   for (int i = 0; i < file.MessageCount(); ++i) {
     converter->SetMessage(file.messageText(i), file.message(i));
     // The record of the message is not needed here; its identifier is still consumed.
     ++context.sequence;
-    MessageClass& c = classes[static_cast<std::size_t>(i)];
+    MessageClass& c = result.classes[static_cast<std::size_t>(i)];
     c.sepa = converter->IsSepa();
     c.urgent = converter->IsUrgentMessage();
+    std::optional<std::int64_t> cents = AmountCents(converter->InstructedAmount());
+    OrderTotals& pass = !c.sepa ? result.other : (c.urgent ? result.urgent : result.sepa);
+    if (!cents || !AddOrder(pass, *cents) || !AddOrder(result.all, *cents)) {
+      result.uncountable.push_back(i + 1L);
+    } else {
+      c.cents = *cents;
+    }
     // "%ld. üzenet: SEPA-megbízás!\n" or "%ld. üzenet: NEM SEPA-megbízás!\n", put together
     // without printf: this line is logged once per message.
     char number[24];
@@ -42,7 +73,7 @@ std::vector<MessageClass> Classify(const MtFile& file, ConversionContext& contex
     line.append(c.sepa ? ". üzenet: SEPA-megbízás!\n" : ". üzenet: NEM SEPA-megbízás!\n");
     context.log.Write(line);
   }
-  return classes;
+  return result;
 }
 
 namespace {
@@ -68,9 +99,10 @@ bool Takes(WriterKind kind, bool urgentPass, const MessageClass& c) {
 
 }  // namespace
 
-PassResult Convert(const MtFile& file, const std::vector<MessageClass>& classes,
-                   ConversionContext& context, WriterKind kind, bool urgentPass) {
+PassResult Convert(const MtFile& file, const Classification& classification,
+                   ConversionContext& context, WriterKind kind, bool urgentPass, ByteSink& sink) {
   PassResult result;
+  const OrderTotals& planned = classification.ForPass(kind, urgentPass);
   std::unique_ptr<Writer> writer = MakeWriter(kind, context);
   if (writer == nullptr) {
     context.log.Printf("Belső hiba: NINCS KIÍRÓ!\n");
@@ -79,7 +111,8 @@ PassResult Convert(const MtFile& file, const std::vector<MessageClass>& classes,
   }
   std::unique_ptr<Converter> converter =
       MakeConverter(file.fileName(), context.settings, context.clock);
-  if (converter == nullptr || classes.size() != static_cast<std::size_t>(file.MessageCount())) {
+  if (converter == nullptr || !classification.ok ||
+      classification.classes.size() != static_cast<std::size_t>(file.MessageCount())) {
     context.log.Printf("Belső hiba: NINCS KONVERTER!\n");
     result.status = PassResult::Status::kInternalError;
     return result;
@@ -87,11 +120,24 @@ PassResult Convert(const MtFile& file, const std::vector<MessageClass>& classes,
   converter->SetFileHeader(file.headerText(), file.header());
   GroupHeaderRecord header{};
   converter->FillGroupHeader(header, context.sequence);
+  if (planned.count == 0) {
+    // No document; the identifiers the messages' records would have taken are consumed.
+    context.sequence += file.MessageCount();
+    return result;
+  }
+  header.NbOfTxs = planned.count;
+  header.CtrlSum = planned.cents;
+  writer->BeginStream(header, sink);
+  if (!writer->readsBack()) {
+    result.problems.push_back({OrderProblem::Kind::kUnreadable, 0});
+    writer->ResetReadsBack();
+  }
 
-  std::int64_t sum = 0;
+  OrderTotals written;
   PaymentRecord record;
   for (int i = 0; i < file.MessageCount(); ++i) {
-    if (!Takes(kind, urgentPass, classes[static_cast<std::size_t>(i)])) {
+    const MessageClass& c = classification.classes[static_cast<std::size_t>(i)];
+    if (!Takes(kind, urgentPass, c)) {
       ++context.sequence;  // the identifier this message's record would have consumed
       continue;
     }
@@ -99,31 +145,23 @@ PassResult Convert(const MtFile& file, const std::vector<MessageClass>& classes,
     record = PaymentRecord{};
     converter->FillPaymentRecord(record, header, context.sequence);
     std::optional<std::int64_t> cents = AmountCents(writer->AddPayment(record));
-    if (!cents || (*cents > 0 && sum > std::numeric_limits<std::int64_t>::max() - *cents) ||
-        (*cents < 0 && sum < std::numeric_limits<std::int64_t>::min() - *cents)) {
-      result.status = PassResult::Status::kAmountTooLarge;
-      result.failedMessage = static_cast<long>(i) + 1;
-      return result;
-    }
     if (!writer->readsBack()) {
-      result.status = PassResult::Status::kUnreadable;
-      result.failedMessage = static_cast<long>(i) + 1;
-      return result;
+      result.problems.push_back({OrderProblem::Kind::kUnreadable, i + 1L});
+      writer->ResetReadsBack();
     }
-    sum += *cents;
-    ++result.nbOfTxs;
+    if (!cents || *cents != c.cents || !AddOrder(written, *cents)) {
+      written.count = -1;  // the header would not match what follows it
+    }
   }
-  if (result.nbOfTxs > 0) {
-    header.NbOfTxs = result.nbOfTxs;
-    header.CtrlSum = sum;
-    writer->SetGroupHeader(header);
-    result.document = writer->FinishDocument();
-    if (!writer->readsBack()) {
-      result.status = PassResult::Status::kUnreadable;
-      result.failedMessage = 0;
-      return result;
-    }
-    result.writer = std::move(writer);
+  bool sinkOk = writer->EndStream();
+  result.nbOfTxs = written.count;
+  if (written.count != planned.count || written.cents != planned.cents) {
+    context.log.Printf("Belső hiba: a fejléc összesítője eltér a tételektől!\n");
+    result.status = PassResult::Status::kInternalError;
+  } else if (!result.problems.empty()) {
+    result.status = PassResult::Status::kProblems;
+  } else if (!sinkOk) {
+    result.status = PassResult::Status::kWriteFailed;
   }
   return result;
 }

@@ -1,15 +1,18 @@
 // The conversion run: one converter joined with one writer over all messages of a loaded
 // file, and the classification dry run before it.
 //
-// Classify judges every message once (SEPA or not, urgent or not) and logs one line per
-// message. Each of the three passes then fills a payment record only for the messages it
-// takes; for the others it only advances the identifier sequence, as filling their record
-// would, so every identifier is the one a full fill would have given. The count and the
-// control sum are kept by the run; the sum is exact, in cents.
+// Classify judges every message once (SEPA or not, urgent or not), takes its amount as the
+// outputs will print it, and logs one line per message; it so knows the count and the exact
+// sum in cents of every pass before any output is written. Each of the three passes then
+// fills a payment record only for the messages it takes; for the others it only advances the
+// identifier sequence, as filling their record would, so every identifier is the one a full
+// fill would have given. A pass streams its document: the group header, carrying the count
+// and sum known from the classification, comes first, and the pass checks that the payments
+// after it add up to the same.
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <string>
 #include <vector>
 
 #include "output/writer.h"
@@ -33,35 +36,80 @@ struct ConversionContext {
   std::int32_t& sequence;
 };
 
-// How one message classifies.
+// How one message classifies, and its amount in cents as the outputs print it.
 struct MessageClass {
   bool sepa = false;
   bool urgent = false;
+  std::int64_t cents = 0;
+};
+
+// The number and the exact sum in cents of a set of orders.
+struct OrderTotals {
+  std::int32_t count = 0;
+  std::int64_t cents = 0;
+};
+
+struct Classification {
+  // False when the file is neither HUA nor INT (the internal-error line was logged).
+  bool ok = false;
+  std::vector<MessageClass> classes;
+  OrderTotals sepa;    // SEPA orders that are not urgent
+  OrderTotals urgent;  // urgent SEPA orders
+  OrderTotals other;   // orders that are not SEPA orders
+  OrderTotals all;
+  // 1-based numbers of the messages whose amount cannot be counted exactly (the sums then
+  // leave them out).
+  std::vector<long> uncountable;
+
+  // The totals of the pass of `kind` (urgentPass selects between the two SEPA passes).
+  const OrderTotals& ForPass(WriterKind kind, bool urgentPass) const;
+};
+
+// One reason why a file is not converted.
+struct FileProblem {
+  long message = 0;  // 1-based number of the order at fault; 0 for the file or its header
+  std::string text;  // what is wrong, Hungarian, UTF-8; names neither the order nor the file
+};
+
+// Something in one message (or the file header) that keeps the file from being converted.
+struct OrderProblem {
+  enum class Kind {
+    kUnreadable,  // the text would not read back from an MT output as written
+  };
+  Kind kind = Kind::kUnreadable;
+  long message = 0;  // 1-based; 0 for the file header
 };
 
 struct PassResult {
   enum class Status {
     kOk,
     kInternalError,
-    kAmountTooLarge,  // an amount that cannot be counted exactly into the control sum
-    kUnreadable,      // an MT document that would not read back as written
+    kWriteFailed,  // the sink refused the document's bytes
+    kProblems,     // see `problems`
   };
   Status status = Status::kOk;
-  // The writer holding the finished document, when the pass took at least one message.
-  std::unique_ptr<Writer> writer;
-  DocumentText document;
   std::int32_t nbOfTxs = 0;
-  // 1-based number of the message that failed the pass; 0 for the file header.
-  long failedMessage = 0;
+  std::vector<OrderProblem> problems;
 };
 
-// Logs whether each message is a SEPA order and returns the classes; empty (after the
-// internal-error line) when the file is neither HUA nor INT.
-std::vector<MessageClass> Classify(const MtFile& file, ConversionContext& context);
+// Logs whether each message is a SEPA order and returns the classes with the totals of each
+// pass; `ok` false (after the internal-error line) when the file is neither HUA nor INT.
+Classification Classify(const MtFile& file, ConversionContext& context);
 
 // One conversion pass: kind 1 takes the SEPA orders that are urgent (urgentPass) or not;
-// kinds 2 and 3 take the orders that are not SEPA orders.
-PassResult Convert(const MtFile& file, const std::vector<MessageClass>& classes,
-                   ConversionContext& context, WriterKind kind, bool urgentPass);
+// kinds 2 and 3 take the orders that are not SEPA orders. The document goes to `sink`; when
+// the pass takes no order, nothing does (the identifiers are consumed all the same).
+PassResult Convert(const MtFile& file, const Classification& classification,
+                   ConversionContext& context, WriterKind kind, bool urgentPass, ByteSink& sink);
+
+// Keeps a whole document in memory.
+class StringSink : public ByteSink {
+ public:
+  bool Append(std::string_view bytes) override {
+    text.append(bytes);
+    return true;
+  }
+  std::string text;
+};
 
 }  // namespace varnex

@@ -100,7 +100,7 @@ TEST(EndToEndTest, EveryOrderLandsInExactlyOneOutput) {
   h.WriteInput("A.HUA", HuaFile({HuaMessage(true, "S1", "EUR1,00", "DEUTDEFF", kDeIban),
                                  HuaMessage(false, "S2", "EUR2,00", "DEUTDEFF", kDeIban)}));
   h.WriteInput("B.HUA", HuaFile({HuaMessage(true, "N1", "HUF1,00", "DEUTDEFF", kDeIban)}));
-  h.WriteInput("C.HUA", "");
+  h.WriteInput("C.HUA", HuaFile({}));
   h.WriteInput("D.INT",
                IntFile({IntMessage("I1", "EUR5,00", kHuIban, "BNPAFRPP", kFrIban),
                         IntMessage("I2", "EUR6,00", kHuIban, "BNPAFRPP", kFrIban, "URGENT"),
@@ -180,7 +180,7 @@ TEST(EndToEndTest, AmountTooLargeLeavesTheFile) {
   h.WriteInput("BIG.HUA", HuaFile({HuaMessage(true, "A", "EUR1,00", "DEUTDEFF", kDeIban),
                                    HuaMessage(false, "B", huge, "DEUTDEFF", kDeIban)}));
   EXPECT_EQ(2, h.Run("-c"));
-  EXPECT_NE(std::string::npos, h.Log().find("Hiba: a(z) 2. üzenet összege"));
+  EXPECT_NE(std::string::npos, h.Log().find("2. megbízás (:20: B): az összeg nem írható ki"));
   EXPECT_EQ(std::vector<std::string>{}, h.Files("out"));
   EXPECT_EQ(std::vector<std::string>{"BIG.HUA"}, h.Files("in"));
 }

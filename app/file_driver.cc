@@ -6,7 +6,10 @@
 #include <set>
 
 #include "app/application.h"
+#include "app/completeness.h"
 #include "app/file_commit.h"
+#include "app/file_sink.h"
+#include "convert/field_rules.h"
 #include "mt/mt_file.h"
 #include "platform/platform.h"
 #include "util/string_printf.h"
@@ -101,41 +104,17 @@ std::string NextFileStamp(const LocalTime& now, const std::string& previous) {
 namespace varnex {
 namespace {
 
-// Writes the document pieces into a new file with CR LF line ends; every step is checked.
-bool WriteDocument(FileCommit& commit, const std::string& path, const DocumentText& document,
-                   std::string* reason) {
-  std::vector<std::string_view> pieces = {document.header};
-  pieces.insert(pieces.end(), document.payments.begin(), document.payments.end());
-  pieces.push_back(document.trailer);
-  std::unique_ptr<WritableFile> file = commit.CreateOutput(path, reason);
-  if (file == nullptr) {
-    return false;
-  }
-  std::string chunk;
-  constexpr std::size_t kChunk = 1 << 16;
-  chunk.reserve(2 * kChunk + 2);
-  for (std::string_view piece : pieces) {
-    while (!piece.empty()) {
-      std::size_t lf = piece.find('\n');
-      std::size_t take = lf == std::string_view::npos ? piece.size() : lf;
-      chunk.append(piece.substr(0, take));
-      if (lf != std::string_view::npos) {
-        chunk.append("\r\n");
-        ++take;
-      }
-      piece.remove_prefix(take);
-      if (chunk.size() >= kChunk) {
-        if (!file->Append(chunk, reason)) {
-          return false;
-        }
-        chunk.clear();
-      }
-    }
-  }
-  if (!chunk.empty() && !file->Append(chunk, reason)) {
-    return false;
-  }
-  return file->Sync(reason) && file->Close(reason);
+// At most this many problem lines are logged per file; the rest are counted.
+constexpr std::size_t kMaxProblemLines = 20;
+
+// Milliseconds since the epoch of a local time with its UTC offset.
+std::int64_t EpochMs(const LocalTime& t) {
+  using namespace std::chrono;
+  sys_days date =
+      year{t.year} / month{static_cast<unsigned>(t.month)} / day{static_cast<unsigned>(t.day)};
+  sys_time<milliseconds> time = date + hours{t.hour} + minutes{t.minute} + seconds{t.second} +
+                                milliseconds{t.millisecond} - minutes{t.utcOffsetMinutes};
+  return time.time_since_epoch().count();
 }
 
 }  // namespace
@@ -166,8 +145,50 @@ void Application::ProcessInputFiles() {
   }
 }
 
+std::string Application::DescribeProblem(const MtFile& file, const FileProblem& problem) const {
+  if (problem.message <= 0 || problem.message > file.MessageCount()) {
+    return problem.text;
+  }
+  std::string reference(
+      FieldReader(&file.message(static_cast<int>(problem.message - 1)), false).Find("20").line(1));
+  if (codePages_) {
+    reference = codePages_->Recode(reference, CodePage::k852, CodePage::kUtf8);
+  }
+  return StringPrintf("%ld. megbízás (:20: %s): %s", problem.message, reference.c_str(),
+                      problem.text.c_str());
+}
+
+void Application::ReportProblems(const std::string& path, const MtFile& file,
+                                 const std::vector<FileProblem>& problems) {
+  for (std::size_t i = 0; i < problems.size() && i < kMaxProblemLines; ++i) {
+    log_.Printf("Hiba: %s: %s\n", path.c_str(), DescribeProblem(file, problems[i]).c_str());
+  }
+  if (problems.size() > kMaxProblemLines) {
+    log_.Printf("Hiba: további %zu hiba ebben a fájlban: %s\n", problems.size() - kMaxProblemLines,
+                path.c_str());
+  }
+  log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
+}
+
+bool Application::IsTooYoung(const std::string& path) {
+  if (mode != RunMode::kInputDirectory || settings.minFileAge <= 0) {
+    return false;
+  }
+  FileIdentity identity;
+  if (!platform_.fs.Stat(path, &identity)) {
+    return false;  // the open reports what happened to it
+  }
+  std::int64_t ageMs = EpochMs(platform_.clock.Now()) - identity.mtimeNs / 1000000;
+  return ageMs < static_cast<std::int64_t>(settings.minFileAge) * 1000;
+}
+
 bool Application::ProcessInputFile(const std::string& path, const std::string& title) {
   FileSystem& fs = platform_.fs;
+  if (IsTooYoung(path)) {
+    log_.Printf("A fájl %d másodpercnél frissebb, a következő futás dolgozza fel: %s\n",
+                settings.minFileAge, path.c_str());
+    return true;
+  }
   lastFileStamp_ = NextFileStamp(platform_.clock.Now(), lastFileStamp_);
   std::string ext = path.size() >= 3 ? path.substr(path.size() - 3) : path;
   OutputNames names = MakeOutputNames(settings, title, ext, lastFileStamp_);
@@ -196,8 +217,25 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
 
   MtFile file;
   file.Load(path, std::move(bytes), *codePages_, log_);
+  std::vector<FileProblem> problems = FindStructuralGaps(file);
   ConversionContext context{settings, platform_.clock, *codePages_, log_, sequence};
-  std::vector<MessageClass> classes = Classify(file, context);
+  Classification classification = Classify(file, context);
+  if (settings.checkTotals == 1 && classification.uncountable.empty()) {
+    for (FileProblem& problem : FindTotalsMismatch(file, classification)) {
+      problems.push_back(std::move(problem));
+    }
+  }
+  if (!problems.empty()) {
+    ReportProblems(path, file, problems);
+    return false;
+  }
+  for (long message : classification.uncountable) {
+    problems.push_back({message, "az összeg nem írható ki pontosan (túl nagy vagy nem szám)"});
+  }
+  if (!problems.empty()) {
+    ReportProblems(path, file, problems);
+    return false;
+  }
   log_.Printf("Input fájl feldolgozása: %s.\n", path.c_str());
 
   if (!fs.IsDirectory(settings.backupPath)) {
@@ -221,38 +259,50 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
                          {WriterKind::kSepaXml, true, names.urgent},
                          {names.otherKind, false, names.other}};
   for (const Pass& pass : passes) {
-    PassResult result = Convert(file, classes, context, pass.kind, pass.urgent);
-    if (result.status == PassResult::Status::kInternalError) {
+    std::unique_ptr<WritableFile> output;
+    if (classification.ForPass(pass.kind, pass.urgent).count > 0) {
+      output = commit.CreateOutput(pass.name, &reason);
+      if (output == nullptr) {
+        log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
+                    reason.c_str());
+        return false;
+      }
+    }
+    StringSink unused;
+    std::unique_ptr<CrLfFileSink> sink;
+    if (output != nullptr) {
+      sink = std::make_unique<CrLfFileSink>(*output);
+    }
+    PassResult result = Convert(file, classification, context, pass.kind, pass.urgent,
+                                sink != nullptr ? static_cast<ByteSink&>(*sink) : unused);
+    switch (result.status) {
+    case PassResult::Status::kOk:
+      break;
+    case PassResult::Status::kInternalError:
       log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
       return false;
-    }
-    if (result.status == PassResult::Status::kAmountTooLarge) {
-      log_.Printf("Hiba: a(z) %ld. üzenet összege nem írható ki pontosan: %s (az input marad)\n",
-                  result.failedMessage, path.c_str());
-      return false;
-    }
-    if (result.status == PassResult::Status::kUnreadable) {
-      if (result.failedMessage > 0) {
-        log_.Printf(
-            "Hiba: a(z) %ld. üzenet szövege a kimeneti fájl szerkezetét jelző részt tartalmaz, "
-            "változatlanul nem írható ki: %s (az input marad)\n",
-            result.failedMessage, path.c_str());
-      } else {
-        log_.Printf(
-            "Hiba: a fájl fejléce a kimeneti fájl szerkezetét jelző részt tartalmaz, "
-            "változatlanul nem írható ki: %s (az input marad)\n",
-            path.c_str());
+    case PassResult::Status::kProblems:
+      for (const OrderProblem& problem : result.problems) {
+        problems.push_back(
+            {problem.message, problem.message > 0
+                                  ? "az üzenet szövege a kimeneti fájl szerkezetét jelző részt "
+                                    "tartalmaz, változatlanul nem írható ki"
+                                  : "a fájl fejléce a kimeneti fájl szerkezetét jelző részt "
+                                    "tartalmaz, változatlanul nem írható ki"});
       }
-      return false;
-    }
-    if (result.writer == nullptr) {
       continue;
+    case PassResult::Status::kWriteFailed:
+      break;
     }
-    if (!WriteDocument(commit, pass.name, result.document, &reason)) {
+    if (sink != nullptr && (result.status == PassResult::Status::kWriteFailed || !sink->Finish())) {
       log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
-                  reason.c_str());
+                  sink->reason().c_str());
       return false;
     }
+  }
+  if (!problems.empty()) {
+    ReportProblems(path, file, problems);
+    return false;
   }
 
   if (!commit.Commit(path, names.backup, log_)) {

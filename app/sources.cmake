@@ -1,13 +1,17 @@
 set(APP_SOURCES
   app/application.cc
+  app/completeness.cc
   app/conversion_run.cc
   app/file_commit.cc
   app/file_driver.cc
+  app/file_sink.cc
   app/input_discovery.cc
   app/run_log.cc
   app/settings.cc)
 set(APP_TESTS
   app/application_test.cc
+  app/completeness_test.cc
+  app/conversion_run_test.cc
   app/end_to_end_test.cc
   app/file_driver_test.cc
   app/process_test.cc

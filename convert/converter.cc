@@ -41,6 +41,10 @@ void Converter::SetMessage(std::string_view text, const MtMessage& message) {
   message_ = &message;
 }
 
+double Converter::InstructedAmount() const {
+  return ReadInstructedAmount(FieldReader(message_, StopsAtTrailer()));
+}
+
 std::string Converter::GenerateId(std::int32_t& sequence) {
   FixedText<36> id;
   AssignGeneratedId(clock_.Now(), sequence, id);

@@ -41,6 +41,8 @@ class Converter {
   // Fills `out` from scratch from the current message. Consumes one value of `sequence`.
   virtual void FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord& header,
                                  std::int32_t& sequence) = 0;
+  // The InstdAmt that FillPaymentRecord gives the current message, without filling a record.
+  double InstructedAmount() const;
   // True when the current message is a SEPA credit transfer.
   virtual bool IsSepa() const = 0;
   // True when the urgency rule matches the current message: the IsUrgent that
@@ -52,6 +54,9 @@ class Converter {
   std::string GenerateId(std::int32_t& sequence);
 
  protected:
+  // True when the message's fields end before its "-}" trailer line (HUA).
+  virtual bool StopsAtTrailer() const = 0;
+
   const Settings& settings_;
   Clock& clock_;
   std::string_view headerText_;

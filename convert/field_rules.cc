@@ -198,6 +198,11 @@ void FillPriorityAndExchangeRate(PaymentRecord& out, const FieldReader& fields,
   }
 }
 
+double ReadInstructedAmount(const FieldReader& fields) {
+  FieldLines valueDate = fields.Find("32A");
+  return valueDate.has(1) ? ReadAmount(SafeMidFrom(valueDate.line(1), 9)) : 0.0;
+}
+
 void FillCommonFields(PaymentRecord& out, const FieldReader& fields) {
   out.InstrId.Assign(fields.Find("20").line(1));
 

@@ -102,6 +102,10 @@ void FillPriorityAndExchangeRate(PaymentRecord& out, const FieldReader& fields,
                                  const Settings& settings);
 // Fields 20, 32A, 50, 70 and 71A.
 void FillCommonFields(PaymentRecord& out, const FieldReader& fields);
+
+// InstdAmt as FillCommonFields gives it: the amount of :32A: line 1 from its tenth character;
+// 0 without such a line.
+double ReadInstructedAmount(const FieldReader& fields);
 // The debtor account rule: a 24-character domestic number gives its last 16 characters and
 // the bank code in its first 8; a valid IBAN is kept whole and gives the bank code in its
 // characters 5-12; anything else is kept whole and leaves the bank code alone.

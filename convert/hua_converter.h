@@ -17,6 +17,9 @@ class HuaConverter : public Converter {
                          std::int32_t& sequence) override;
   bool IsSepa() const override;
   bool IsUrgentMessage() const override;
+
+ protected:
+  bool StopsAtTrailer() const override { return true; }
 };
 
 }  // namespace varnex

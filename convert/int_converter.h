@@ -16,6 +16,9 @@ class IntConverter : public Converter {
                          std::int32_t& sequence) override;
   bool IsSepa() const override;
   bool IsUrgentMessage() const override;
+
+ protected:
+  bool StopsAtTrailer() const override { return false; }
 };
 
 }  // namespace varnex

@@ -155,6 +155,7 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   fileName_ = std::move(path);
   text_ = std::move(bytes);
   headerText_ = {};
+  hasHeaderEnd_ = false;
   header_.Clear();
   messageTexts_.clear();
   messages_.clear();
@@ -175,6 +176,7 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   Scratch scratch;
   std::size_t headerEnd = text.find(":07:");
   if (headerEnd != std::string_view::npos) {
+    hasHeaderEnd_ = true;
     headerText_ = text.substr(0, headerEnd);
     Tokenize(headerText_, &scratch);
     StoreAll(scratch, &header_);

@@ -42,6 +42,8 @@ class MtFile {
 
   const std::string& fileName() const { return fileName_; }
   std::string_view headerText() const { return headerText_; }
+  // True when the file has a ":07:", which ends its header section.
+  bool hasHeaderEnd() const { return hasHeaderEnd_; }
   const MtMessage& header() const { return header_; }
   int MessageCount() const { return static_cast<int>(messages_.size()); }
   std::string_view messageText(int i) const { return messageTexts_[static_cast<std::size_t>(i)]; }
@@ -51,6 +53,7 @@ class MtFile {
   std::string fileName_;
   std::string text_;
   std::string_view headerText_;
+  bool hasHeaderEnd_ = false;
   MtMessage header_;
   std::vector<std::string_view> messageTexts_;
   std::vector<MtMessage> messages_;

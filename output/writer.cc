@@ -16,9 +16,43 @@ std::string DocumentText::Joined() const {
   return text;
 }
 
+void Writer::BeginStream(const GroupHeaderRecord& header, ByteSink& sink) {
+  sink_ = &sink;
+  sinkFailed_ = false;
+  groupHeader_ = header;
+  streamBuffer_.reserve(kStreamChunkSize + kStreamChunkSize / 4);
+  streamBuffer_.assign(LeadingText());
+  headerNodes_.clear();
+  BuildGroupHeader();
+  SerializeNodes(headerNodes_, &streamBuffer_);
+  FlushStream();
+}
+
+bool Writer::EndStream() {
+  streamBuffer_.append(TrailingText());
+  FlushStream();
+  sink_ = nullptr;
+  return !sinkFailed_;
+}
+
+void Writer::FlushStream() {
+  if (!sinkFailed_ && !streamBuffer_.empty() && !sink_->Append(streamBuffer_)) {
+    sinkFailed_ = true;
+  }
+  streamBuffer_.clear();
+}
+
 double Writer::AddPayment(const PaymentRecord& payment) {
   paymentNodes_.clear();
   BuildPayment(payment);
+  if (sink_ != nullptr) {
+    SerializeNodes(paymentNodes_, &streamBuffer_);
+    paymentNodes_.clear();
+    if (streamBuffer_.size() >= kStreamChunkSize) {
+      FlushStream();
+    }
+    return payment.InstdAmt;
+  }
   if (paymentChunks_.empty() || paymentChunks_.back().size() >= kChunkSize) {
     paymentChunks_.emplace_back();
     paymentChunks_.back().reserve(kChunkSize + kChunkSize / 8);

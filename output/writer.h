@@ -2,9 +2,13 @@
 //
 // A writer describes its document as node lists (output_node.h): the group header part and
 // one part per payment. Each payment is rendered as soon as it is added, and only its text is
-// kept, so memory does not grow with whole records; the group header, which carries the
-// count and sum of the payments, is rendered last and put in front. Text uses LF line ends;
-// the file writer turns them into CR LF.
+// kept. A document is produced in one of two ways:
+// - streamed (BeginStream, AddPayment..., EndStream): the group header, whose count and sum
+//   the caller knows beforehand, is rendered first and every text goes to a ByteSink in
+//   chunks, so memory stays bounded whatever the number of payments;
+// - in memory (AddPayment..., SetGroupHeader, FinishDocument): the payment texts are kept
+//   and the group header is rendered last and put in front.
+// Text uses LF line ends; the file sink turns them into CR LF.
 #pragma once
 
 #include <string>
@@ -38,8 +42,24 @@ struct DocumentText {
   std::string Joined() const;
 };
 
+// Receives the text of a streamed document as it is produced.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Takes the next bytes. False when they could not be taken; nothing more is sent then.
+  virtual bool Append(std::string_view bytes) = 0;
+};
+
 class Writer : public OutputFile {
  public:
+  // Starts a streamed document: renders the leading text and the group header of `header`
+  // (NbOfTxs and CtrlSum being those of the payments that will follow) into `sink`, which
+  // must outlive the stream.
+  void BeginStream(const GroupHeaderRecord& header, ByteSink& sink);
+  // Renders the trailing text and hands everything still buffered to the sink. False when
+  // the sink refused bytes, now or before.
+  bool EndStream();
+
   // Stores a copy of the header record (with NbOfTxs and CtrlSum).
   void SetGroupHeader(const GroupHeaderRecord& header) { groupHeader_ = header; }
   // Renders `payment` into the document; the record itself is not kept. Returns InstdAmt.
@@ -53,6 +73,8 @@ class Writer : public OutputFile {
   // False once a part was rendered that would not read back as written (MT writers); the
   // document must then not be written.
   bool readsBack() const { return readsBack_; }
+  // Clears the mark, so that the next part is judged on its own.
+  void ResetReadsBack() { readsBack_ = true; }
 
  protected:
   // Appends the group-header nodes for groupHeader_ to headerNodes_.
@@ -74,6 +96,14 @@ class Writer : public OutputFile {
   // Payment texts are kept in chunks of about kChunkSize bytes, so that a large document
   // is never copied to grow.
   static constexpr std::size_t kChunkSize = 1 << 20;
+  // A streamed document goes to the sink in pieces of about this size.
+  static constexpr std::size_t kStreamChunkSize = 1 << 16;
+  // Hands the buffered text to the sink.
+  void FlushStream();
+
+  ByteSink* sink_ = nullptr;
+  bool sinkFailed_ = false;
+  std::string streamBuffer_;
   std::string headerText_;
   std::vector<std::string> paymentChunks_;
   bool readsBack_ = true;

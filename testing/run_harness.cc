@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include "app/application.h"
+#include "app/completeness.h"
+#include "output/formatters.h"
 
 namespace varnex {
 
@@ -52,6 +54,29 @@ std::vector<std::string> RunHarness::Files(const std::string& relative) const {
   return names;
 }
 
+namespace {
+
+// The header totals ":02:<sum>\r\n:03:<count>\r\n" of `messages`, taken from their :32A:
+// lines; "0,00" and "0" (not filled) when an amount does not read as one.
+std::string TotalsLines(const std::vector<std::string>& messages) {
+  std::int64_t cents = 0;
+  for (const std::string& m : messages) {
+    std::size_t at = m.find(":32A:");
+    std::size_t end = at == std::string::npos ? at : m.find('\r', at);
+    std::optional<std::int64_t> amount;
+    if (end != std::string::npos && end > at + 14) {
+      amount = ReadDeclaredCents(std::string_view(m).substr(at + 14, end - at - 14));
+    }
+    if (!amount) {
+      return ":02:0,00\r\n:03:0\r\n";
+    }
+    cents += *amount;
+  }
+  return ":02:" + FormatCentsComma(cents) + "\r\n:03:" + std::to_string(messages.size()) + "\r\n";
+}
+
+}  // namespace
+
 std::string HuaMessage(bool first, const std::string& ref, const std::string& ccyAmount,
                        const std::string& bic, const std::string& account,
                        const std::string& info72) {
@@ -64,9 +89,8 @@ std::string HuaMessage(bool first, const std::string& ref, const std::string& cc
 }
 
 std::string HuaFile(const std::vector<std::string>& messages) {
-  std::string text =
-      "\r\n:01:MSG1\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Minta Kft.\r\n"
-      "Budapest\r\n:07: \r\n";
+  std::string text = "\r\n:01:MSG1\r\n" + TotalsLines(messages) +
+                     ":04:ABCDHUHB\r\n:05:Minta Kft.\r\nBudapest\r\n:07: \r\n";
   for (const std::string& m : messages) {
     text += m;
   }
@@ -87,9 +111,8 @@ std::string IntMessage(const std::string& ref, const std::string& ccyAmount,
 }
 
 std::string IntFile(const std::vector<std::string>& messages) {
-  std::string text =
-      " \r\n:01:MSG2\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Sample Ltd.\r\n"
-      ":06: \r\n:07: \r\n";
+  std::string text = " \r\n:01:MSG2\r\n" + TotalsLines(messages) +
+                     ":04:ABCDHUHB\r\n:05:Sample Ltd.\r\n:06: \r\n:07: \r\n";
   for (const std::string& m : messages) {
     text += m;
   }

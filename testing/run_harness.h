@@ -67,12 +67,13 @@ class RunHarness {
 std::string HuaMessage(bool first, const std::string& ref, const std::string& ccyAmount,
                        const std::string& bic, const std::string& account,
                        const std::string& info72 = "A B C D");
-// A HUA file: empty line, header, the messages.
+// A HUA file: empty line, header with the true count and sum of the messages, the messages.
 std::string HuaFile(const std::vector<std::string>& messages);
 // An INT message with the debtor account under :52A:.
 std::string IntMessage(const std::string& ref, const std::string& ccyAmount,
                        const std::string& debtorIban, const std::string& bic,
                        const std::string& account, const std::string& info72 = "");
+// An INT file: header with the true count and sum, the messages.
 std::string IntFile(const std::vector<std::string>& messages);
 
 // Counts the non-overlapping occurrences of `what` in `text`.

@@ -1,0 +1,33 @@
+// Whether a loaded input file is whole: an export still being written, or a transfer cut
+// short, must not be converted as it stands (its missing orders would be lost).
+//
+// A file is incomplete when it has no ":07:" (an empty file included), when a HUA message
+// lacks its "-}" trailer line, or, with CheckTotals, when the header's order count (:03:) or
+// sum (:02:) disagrees with the orders read. A total that is missing or unreadable is not
+// compared, and a declared count of 0 with a declared sum of 0 counts as not filled.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "app/conversion_run.h"
+
+namespace varnex {
+
+class MtFile;
+
+// The count of ":03:" line 1 when it is a run of digits, blanks trimmed.
+std::optional<std::int64_t> ReadDeclaredCount(std::string_view line);
+// The cents of ":02:" line 1 when it reads as an amount (digits, optionally a comma or point
+// and one or two digits), blanks trimmed.
+std::optional<std::int64_t> ReadDeclaredCents(std::string_view line);
+
+// The structural gaps of `file`: no header end, HUA messages without trailer.
+std::vector<FileProblem> FindStructuralGaps(const MtFile& file);
+// The disagreements between the header's totals and the orders `classification` counted.
+std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
+                                            const Classification& classification);
+
+}  // namespace varnex
