@@ -2,9 +2,24 @@
 #include <iostream>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "platform/posix_platform.h"
 
 int main(int argc, char** argv) {
+  switch (varnex::CommandOf(argc, argv)) {
+  case varnex::Command::kHelp:
+    std::cout << varnex::UsageText();
+    return varnex::kExitOk;
+  case varnex::Command::kVersion:
+    std::cout << varnex::VersionText();
+    return varnex::kExitOk;
+  case varnex::Command::kMistypedCheck:
+    std::cerr << varnex::UsageText();
+    return varnex::kExitStartupFailed;
+  case varnex::Command::kCheck:
+  case varnex::Command::kConvert:
+    break;
+  }
   varnex::PosixFileSystem fs;
   varnex::SystemClock clock;
   varnex::StdoutConsole console;

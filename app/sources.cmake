@@ -1,5 +1,6 @@
 set(APP_SOURCES
   app/application.cc
+  app/command_line.cc
   app/completeness.cc
   app/conversion_run.cc
   app/file_commit.cc
