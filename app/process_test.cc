@@ -1,5 +1,5 @@
-// Runs of the real executable in separate processes: one run at a time, and a run killed
-// at any moment.
+// Runs of the real executable in separate processes: one run at a time, a run killed at any
+// moment, and a start through a symbolic link.
 #include <fcntl.h>
 #include <filesystem>
 #include <signal.h>
@@ -28,6 +28,7 @@ class ProcessTest : public ::testing::Test {
     }
     std::filesystem::copy_file(VARNEX_BINARY, dir_.path() + "varnex");
     WriteFileBytes(dir_.path() + "varnex.ini", RunHarness::kIni);
+    exe_ = dir_.path() + "varnex";
   }
   std::string Path(const std::string& relative) const { return dir_.path() + relative; }
 
@@ -40,8 +41,10 @@ class ProcessTest : public ::testing::Test {
       ::dup2(in, 0);
       ::dup2(out, 1);
       ::dup2(out, 2);
-      std::string exe = dir_.path() + "varnex";
-      ::execl(exe.c_str(), "varnex", argument, static_cast<char*>(nullptr));
+      if (!workDir_.empty() && ::chdir(workDir_.c_str()) != 0) {
+        ::_exit(126);
+      }
+      ::execl(exe_.c_str(), "varnex", argument, static_cast<char*>(nullptr));
       ::_exit(127);
     }
     return pid;
@@ -63,6 +66,8 @@ class ProcessTest : public ::testing::Test {
   }
 
   ScopedTempDir dir_;
+  std::string exe_;      // the file started
+  std::string workDir_;  // the current directory of the run; empty: the test's own
 };
 
 TEST_F(ProcessTest, SecondRunOnTheSameInputDirectoryDoesNothing) {
@@ -93,6 +98,30 @@ TEST_F(ProcessTest, LockedInputFileIsSkipped) {
   EXPECT_EQ(input, ReadFileBytes(Path("in/A.HUA")));
   EXPECT_EQ(std::vector<std::string>{}, Files("out"));
   ::close(lockFd);
+}
+
+TEST_F(ProcessTest, SettingsAreFoundBesideTheRealExecutable) {
+  std::string input = HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF", kDeIban)});
+  WriteFileBytes(Path("in/A.HUA"), input);
+  // A link from another directory, which is also the current directory of the run and holds
+  // settings of its own that must not be read.
+  ScopedTempDir other;
+  std::string otherIn = other.path() + "in";
+  ::mkdir(otherIn.c_str(), 0755);
+  WriteFileBytes(otherIn + "/B.HUA", input);
+  WriteFileBytes(other.path() + "varnex.ini", "[General]\nInputPath=" + otherIn +
+                                                  "\nOutputPath=" + other.path() +
+                                                  "\nBackupPath=" + other.path() + "\n");
+  ASSERT_EQ(0, ::symlink(exe_.c_str(), (other.path() + "varnex").c_str()));
+  exe_ = other.path() + "varnex";
+  workDir_ = other.path();
+
+  EXPECT_EQ(0, Wait(Start("-c"))) << Console();
+  EXPECT_EQ(std::vector<std::string>{}, Files("in"));
+  EXPECT_EQ(1u, Files("out").size());
+  EXPECT_EQ(1u, Files("bak").size());
+  EXPECT_EQ(1u, Files("log").size());
+  EXPECT_EQ(input, ReadFileBytes(otherIn + "/B.HUA"));
 }
 
 TEST_F(ProcessTest, KilledRunLeavesNoIncompleteOutput) {

@@ -29,9 +29,31 @@ void Settings::Load(const std::string& iniPathValue, const std::string& text,
                     const std::string& programDir) {
   iniPath = iniPathValue;
   utf8_ = IsValidUtf8(text);
-  IniFile ini = IniFile::Parse(text);
+  Read(IniFile::Parse(text), programDir, nullptr);
+}
+
+std::vector<SettingsKey> Settings::KeysRead() {
+  std::vector<SettingsKey> keys;
+  Settings().Read(IniFile::Parse(""), "/", &keys);
+  return keys;
+}
+
+void Settings::Read(const IniFile& ini, const std::string& programDir,
+                    std::vector<SettingsKey>* keysRead) {
+  auto text = [&](std::string_view section, std::string_view key, std::string_view fallback) {
+    if (keysRead != nullptr) {
+      keysRead->push_back({section, key});
+    }
+    return ini.GetString(section, key, fallback);
+  };
+  auto number = [&](std::string_view section, std::string_view key, std::int32_t fallback) {
+    if (keysRead != nullptr) {
+      keysRead->push_back({section, key});
+    }
+    return ini.GetInt(section, key, fallback);
+  };
   auto path = [&](std::string_view key) {
-    return WithTrailingSeparator(ResolvePath(ini.GetString("General", key, ""), programDir));
+    return WithTrailingSeparator(ResolvePath(text("General", key, ""), programDir));
   };
   inputPath = path("InputPath");
   outputPath = path("OutputPath");
@@ -40,24 +62,24 @@ void Settings::Load(const std::string& iniPathValue, const std::string& text,
   backupPath = path("BackupPath");
   logPath = path("LogPath");
   tmpPath = path("TmpPath");
-  convertIntToHua = ini.GetInt("INT2HUA", "ConvertINTToHUA", 0);
-  autofillChargesAccount = ini.GetInt("INT2HUA", "AutofillChargesAccount", 0);
-  bankBic = ini.GetString("General", "BankBIC", "");
-  sepaCountries = ini.GetString("General", "SEPACountries", "");
+  convertIntToHua = number("INT2HUA", "ConvertINTToHUA", 0);
+  autofillChargesAccount = number("INT2HUA", "AutofillChargesAccount", 0);
+  bankBic = text("General", "BankBIC", "");
+  sepaCountries = text("General", "SEPACountries", "");
   // A switch is on only when its value reads as 1; a missing key gives the default.
-  checkTotals = ini.GetInt("General", "CheckTotals", 1) == 1 ? 1 : 0;
-  minFileAge = ini.GetInt("General", "MinFileAge", 0);
-  rejectDuplicates = ini.GetInt("General", "RejectDuplicates", 1) == 1 ? 1 : 0;
-  urgentSrcField = ini.GetString("PrioUrgent", "SrcField", "");
-  urgentSrcKeyword = ini.GetString("PrioUrgent", "SrcKeyword", "");
-  urgentTrgtField = ini.GetString("PrioUrgent", "TrgtField", "");
-  urgentTrgtKeyword = ini.GetString("PrioUrgent", "TrgtKeyword", "");
-  urgentTrgtExtension = ini.GetString("PrioUrgent", "TrgtExtension", "CCU");
-  normalTrgtField = ini.GetString("PrioNormal", "TrgtField", "");
-  normalTrgtKeyword = ini.GetString("PrioNormal", "TrgtKeyword", "");
-  xchgSrcField = ini.GetString("ExchRate", "SrcField", "");
-  xchgSrcKeyword = ini.GetString("ExchRate", "SrcKeyword", "");
-  xchgTrgtKeyword = ini.GetString("ExchRate", "TrgtKeyword", "");
+  checkTotals = number("General", "CheckTotals", 1) == 1 ? 1 : 0;
+  minFileAge = number("General", "MinFileAge", 0);
+  rejectDuplicates = number("General", "RejectDuplicates", 1) == 1 ? 1 : 0;
+  urgentSrcField = text("PrioUrgent", "SrcField", "");
+  urgentSrcKeyword = text("PrioUrgent", "SrcKeyword", "");
+  urgentTrgtField = text("PrioUrgent", "TrgtField", "");
+  urgentTrgtKeyword = text("PrioUrgent", "TrgtKeyword", "");
+  urgentTrgtExtension = text("PrioUrgent", "TrgtExtension", "CCU");
+  normalTrgtField = text("PrioNormal", "TrgtField", "");
+  normalTrgtKeyword = text("PrioNormal", "TrgtKeyword", "");
+  xchgSrcField = text("ExchRate", "SrcField", "");
+  xchgSrcKeyword = text("ExchRate", "SrcKeyword", "");
+  xchgTrgtKeyword = text("ExchRate", "TrgtKeyword", "");
 }
 
 void Settings::ToRecordCodePage(const CodePages& codePages) {

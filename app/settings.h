@@ -9,11 +9,20 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace varnex {
 
 class CodePages;
 class FileSystem;
+class IniFile;
+
+// One key of varnex.ini, as the program asks for it.
+struct SettingsKey {
+  std::string_view section;
+  std::string_view key;
+};
 
 struct Settings {
   std::string iniPath;
@@ -60,7 +69,13 @@ struct Settings {
   // when the file is not valid UTF-8) into CP852.
   void ToRecordCodePage(const CodePages& codePages);
 
+  // The keys Load reads, in the order it reads them.
+  static std::vector<SettingsKey> KeysRead();
+
  private:
+  // Takes the values from `ini`; appends every key it asks for to `keysRead` when given.
+  void Read(const IniFile& ini, const std::string& programDir, std::vector<SettingsKey>* keysRead);
+
   bool utf8_ = true;
 };
 

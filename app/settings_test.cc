@@ -1,8 +1,14 @@
 #include "app/settings.h"
 
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
+#include "testing/fake_platform.h"
 
 namespace varnex {
 namespace {
@@ -58,6 +64,42 @@ TEST(SettingsTest, KeywordsReachTheRecordCodePage) {
   cp1250.ToRecordCodePage(pages);
   EXPECT_EQ("S\x9aRG\x8aS, X", utf8.urgentSrcKeyword);  // CP852: U-umlaut 0x9A, O-double 0x8A
   EXPECT_EQ(utf8.urgentSrcKeyword, cp1250.urgentSrcKeyword);
+}
+
+// "Section/Key" for every key of an INI text, in file order; comments and blank lines skipped.
+std::vector<std::string> KeysOf(const std::string& text) {
+  std::vector<std::string> keys;
+  std::istringstream lines(text);
+  std::string line;
+  std::string section;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (line.empty() || line.front() == ';') {
+      continue;
+    }
+    if (line.front() == '[') {
+      section = line.substr(1, line.find(']') - 1);
+    } else {
+      keys.push_back(section + "/" + line.substr(0, line.find('=')));
+    }
+  }
+  return keys;
+}
+
+// The shipped example documents exactly the keys the program reads, each once.
+TEST(SettingsTest, ExampleFileHasEveryKeyTheProgramReads) {
+  std::vector<std::string> read;
+  for (const SettingsKey& k : Settings::KeysRead()) {
+    read.push_back(std::string(k.section) + "/" + std::string(k.key));
+  }
+  std::vector<std::string> documented = KeysOf(ReadFileBytes(VARNEX_SETTINGS_EXAMPLE));
+  ASSERT_FALSE(documented.empty());
+  std::sort(read.begin(), read.end());
+  std::sort(documented.begin(), documented.end());
+  EXPECT_EQ(read, documented);
+  EXPECT_EQ(documented.end(), std::adjacent_find(documented.begin(), documented.end()));
 }
 
 }  // namespace
