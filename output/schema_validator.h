@@ -49,7 +49,6 @@ class SchemaValidator {
   struct State;
 
  private:
-
   explicit SchemaValidator(std::unique_ptr<State> state);
 
   std::unique_ptr<State> state_;

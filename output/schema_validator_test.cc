@@ -1,6 +1,9 @@
 #include "output/schema_validator.h"
 
 #include <fstream>
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlversion.h>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -161,6 +164,25 @@ TEST_F(SchemaValidatorTest, MessagesAreCapped) {
   EXPECT_FALSE(Validate(*validator_, doc, 4096));
   ASSERT_EQ(validator_->errors().size(), SchemaValidator::kMaxMessages + 1);
   EXPECT_EQ(validator_->errors().back(), "further messages left out");
+}
+
+#if LIBXML_VERSION >= 21200
+void CountCall(void* data, const xmlError* /*error*/) {
+#else
+void CountCall(void* data, xmlErrorPtr /*error*/) {
+#endif
+  ++*static_cast<int*>(data);
+}
+
+TEST_F(SchemaValidatorTest, LeavesTheCallersErrorHandlerInPlace) {
+  int calls = 0;
+  xmlSetStructuredErrorFunc(&calls, CountCall);
+  EXPECT_FALSE(Validate(*validator_, "<Document><", 4));
+  EXPECT_FALSE(validator_->errors().empty());
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(xmlStructuredError, CountCall);
+  EXPECT_EQ(xmlStructuredErrorContext, &calls);
+  xmlSetStructuredErrorFunc(nullptr, nullptr);
 }
 
 }  // namespace
