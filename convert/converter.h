@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/payment_records.h"
 #include "mt/mt_message.h"
@@ -21,6 +22,7 @@
 namespace varnex {
 
 class Clock;
+class CodePages;
 struct Settings;
 
 class Converter {
@@ -45,6 +47,10 @@ class Converter {
   double InstructedAmount() const;
   // True when the current message is a SEPA credit transfer.
   virtual bool IsSepa() const = 0;
+  // Why the current message is not a SEPA credit transfer: one Hungarian UTF-8 text per
+  // failed rule, naming the rule and the offending value (message text shown through
+  // `codePages` from CP852). Empty exactly when IsSepa() is true.
+  virtual std::vector<std::string> SepaFailures(const CodePages& codePages) const = 0;
   // True when the urgency rule matches the current message: the IsUrgent that
   // FillPaymentRecord gives it.
   virtual bool IsUrgentMessage() const = 0;

@@ -122,6 +122,13 @@ bool HuaConverter::IsSepa() const {
   return message_ != nullptr && IsHuaSepa(*message_, settings_.sepaCountries);
 }
 
+std::vector<std::string> HuaConverter::SepaFailures(const CodePages& codePages) const {
+  if (message_ == nullptr) {
+    return {"nincs üzenet"};
+  }
+  return HuaSepaFailures(*message_, settings_.sepaCountries, codePages);
+}
+
 bool HuaConverter::IsUrgentMessage() const {
   return UrgencyRuleMatches(FieldReader(message_, /*stopAtTrailer=*/true), settings_);
 }

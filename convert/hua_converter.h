@@ -16,6 +16,7 @@ class HuaConverter : public Converter {
   void FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord& header,
                          std::int32_t& sequence) override;
   bool IsSepa() const override;
+  std::vector<std::string> SepaFailures(const CodePages& codePages) const override;
   bool IsUrgentMessage() const override;
 
  protected:

@@ -466,6 +466,9 @@ TEST_F(HuaConverterTest, IsSepaReadsTheFieldsAsRead) {
                                    {"59", {"/DE89370400440532013000"}}});
   EXPECT_EQ(Fill(message).InstdAmtCcy.view(), "");
   EXPECT_TRUE(converter.IsSepa());
+  std::optional<CodePages> codePages = CodePages::Open();
+  ASSERT_TRUE(codePages.has_value());
+  EXPECT_TRUE(converter.SepaFailures(*codePages).empty());
 }
 
 }  // namespace

@@ -137,6 +137,13 @@ bool IntConverter::IsSepa() const {
   return message_ != nullptr && IsIntSepa(*message_, settings_.sepaCountries);
 }
 
+std::vector<std::string> IntConverter::SepaFailures(const CodePages& codePages) const {
+  if (message_ == nullptr) {
+    return {"nincs üzenet"};
+  }
+  return IntSepaFailures(*message_, settings_.sepaCountries, codePages);
+}
+
 bool IntConverter::IsUrgentMessage() const {
   return UrgencyRuleMatches(FieldReader(message_, /*stopAtTrailer=*/false), settings_);
 }

@@ -11,6 +11,8 @@
 
 namespace varnex {
 
+class CodePages;
+
 // True when `code` occurs in `sepaCountries`; always true for an empty code.
 bool IsListedCountry(std::string_view code, std::string_view sepaCountries);
 
@@ -24,5 +26,14 @@ bool IsHuaSepa(const MtMessage& message, std::string_view sepaCountries);
 // of 52D (a valid IBAN of a listed country) qualifies, the currency of 32A is "EUR", and 59
 // line 1 is "/" followed by a valid IBAN of a listed country.
 bool IsIntSepa(const MtMessage& message, std::string_view sepaCountries);
+
+// The rules of IsHuaSepa that `message` fails, one text each; values from the message
+// (CP852) are shown in UTF-8 through `codePages`.
+std::vector<std::string> HuaSepaFailures(const MtMessage& message, std::string_view sepaCountries,
+                                         const CodePages& codePages);
+
+// The rules of IsIntSepa that `message` fails, one text each, as HuaSepaFailures.
+std::vector<std::string> IntSepaFailures(const MtMessage& message, std::string_view sepaCountries,
+                                         const CodePages& codePages);
 
 }  // namespace varnex

@@ -6,6 +6,7 @@
 #include "convert/hua_converter.h"
 #include "convert/int_converter.h"
 #include "convert/record_test_util.h"
+#include "platform/code_page.h"
 #include "testing/fake_platform.h"
 
 namespace varnex {
@@ -26,11 +27,19 @@ MtMessage Message(const std::vector<TestField>& fields) {
   return message;
 }
 
+const CodePages& Pages() {
+  static const CodePages pages = *CodePages::Open();
+  return pages;
+}
+
+// The decision, and the reasons given for it: none exactly when the order is SEPA.
 void ExpectSepa(Converter& converter, Settings& settings, const SepaRow& row) {
   settings.sepaCountries = row.countries;
   MtMessage message = Message(row.fields);
   converter.SetMessage("", message);
   EXPECT_EQ(converter.IsSepa(), row.sepa) << row.name;
+  std::vector<std::string> failures = converter.SepaFailures(Pages());
+  EXPECT_EQ(failures.empty(), row.sepa) << row.name << ": " << testing::PrintToString(failures);
 }
 
 const TestField kEuro = {"32A", {"160315EUR1000,00"}};
@@ -66,6 +75,10 @@ TEST(SepaRulesTest, HuaOrders) {
       {"invalid IBAN", "DE", {germanBank, kEuro, {"59", {"/DE89370400440532013001"}}}, false},
       {"no 59", "DE", {germanBank, kEuro}, false},
       {"lower-case currency", "DE", {germanBank, {"32A", {"160315eur1,00"}}, kGermanIban}, false},
+      {"32A without lines", "DE", {germanBank, {"32A", {}}, kGermanIban}, false},
+      {"59 without lines", "DE", {germanBank, kEuro, {"59", {}}}, false},
+      {"empty message", "DE", {}, false},
+      {"everything wrong", "AT", {germanBank, kForint, {"59", {"/X"}}}, false},
   };
   for (const SepaRow& row : rows) {
     ExpectSepa(converter, settings, row);
@@ -125,9 +138,75 @@ TEST(SepaRulesTest, IntOrders) {
        "HUATBE",
        {hungarianIban, kEuro, {"59", {"/TB881234567890123456"}}},
        true},
+      {"59 without lines", "HU,DE", {hungarianIban, kEuro, {"59", {}}}, false},
+      {"52D without lines", "HU,DE", {{"52D", {}}, kEuro, kGermanIban}, false},
+      {"52A without lines", "HU,DE", {{"52A", {}}, kEuro, kGermanIban}, false},
+      {"no 32A", "HU,DE", {hungarianIban, kGermanIban}, false},
+      {"empty message", "HU,DE", {}, false},
   };
   for (const SepaRow& row : rows) {
     ExpectSepa(converter, settings, row);
+  }
+}
+
+struct FailureRow {
+  std::string_view name;
+  std::vector<TestField> fields;
+  std::vector<std::string> failures;
+};
+
+void ExpectFailures(Converter& converter, const FailureRow& row) {
+  MtMessage message = Message(row.fields);
+  converter.SetMessage("", message);
+  EXPECT_EQ(converter.SepaFailures(Pages()), row.failures) << row.name;
+}
+
+TEST(SepaRulesTest, HuaFailuresNameTheRuleAndTheValue) {
+  Settings settings;
+  settings.sepaCountries = "AT,DE";
+  FakeClock clock;
+  HuaConverter converter(settings, clock);
+  const FailureRow rows[] = {
+      {"all missing", {}, {"nincs 57A mező", "nincs 32A mező", "nincs 59 mező"}},
+      {"all wrong",
+       {{"57A", {"CITIUS33"}}, kForint, {"59", {"/US12\x8A"}}},
+       {"a kedvezményezett bankjának országa (\"US\") nincs a SEPACountries listában",
+        "a deviza (\"HUF\") nem EUR",
+        // CP852 0x8A is a capital O with double acute.
+        "a kedvezményezett számlaszáma (\"US12\xC5\x90\") nem érvényes IBAN"}},
+  };
+  for (const FailureRow& row : rows) {
+    ExpectFailures(converter, row);
+  }
+  HuaConverter idle(settings, clock);
+  EXPECT_EQ(idle.SepaFailures(Pages()), std::vector<std::string>{"nincs üzenet"});
+}
+
+TEST(SepaRulesTest, IntFailuresNameTheRuleAndTheValue) {
+  Settings settings;
+  settings.sepaCountries = "AT";
+  FakeClock clock;
+  IntConverter converter(settings, clock);
+  const FailureRow rows[] = {
+      {"all missing", {}, {"nincs 52A és 52D mező", "nincs 32A mező", "nincs 59 mező"}},
+      {"countries not listed",
+       {{"52A", {"/D/HU42117730161111101800000000"}}, kEuro, kGermanIban},
+       {"a megbízó számlaszámának országa (\"HU\") nincs a SEPACountries listában",
+        "a kedvezményezett számlaszámának országa (\"DE\") nincs a SEPACountries listában"}},
+      {"bad accounts",
+       {{"52A", {"/D/1111101800000001", "11773016"}}, kForint, {"59", {"/DE00"}}},
+       {"a megbízó számlaszáma az 52A mezőben (\"1111101800000001\") nem érvényes IBAN, és nem "
+        "is érvényes 16 jegyű belföldi számlaszám érvényes 8 jegyű bankkóddal a második sorban",
+        "a deviza (\"HUF\") nem EUR",
+        "a kedvezményezett számlaszáma (\"DE00\") nem érvényes IBAN"}},
+      {"52D and 59 without slash",
+       {{"52D", {"/D/1111101800000000"}}, kEuro, {"59", {"Hans Muller"}}},
+       {"a megbízó számlaszáma (\"1111101800000000\") nem érvényes IBAN",
+        "az 59 mező első sora (\"Hans Muller\") nem \"/\" jellel kezdődik: nincs "
+        "kedvezményezett számlaszám"}},
+  };
+  for (const FailureRow& row : rows) {
+    ExpectFailures(converter, row);
   }
 }
 

@@ -159,6 +159,7 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   header_.Clear();
   messageTexts_.clear();
   messages_.clear();
+  messageLines_.clear();
 
   MtKind kind = KindOfPath(fileName_);
   if (kind == MtKind::kOther) {
@@ -184,7 +185,15 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
 
   std::string_view marker = kind == MtKind::kHua ? "{1:" : ":20:";
   std::size_t start = text.find(marker);
+  // Normalising keeps every LF, so the LFs before a marker count the lines before it in the
+  // file as read; they are counted once, from one marker to the next.
+  std::size_t counted = 0;
+  int line = 1;
   while (start != std::string_view::npos) {
+    line += static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
+                                        text.begin() + static_cast<std::ptrdiff_t>(start), '\n'));
+    counted = start;
+    messageLines_.push_back(line);
     std::size_t next = text.find(marker, start + 1);
     std::string_view piece =
         text.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start);

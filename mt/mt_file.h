@@ -48,6 +48,9 @@ class MtFile {
   int MessageCount() const { return static_cast<int>(messages_.size()); }
   std::string_view messageText(int i) const { return messageTexts_[static_cast<std::size_t>(i)]; }
   const MtMessage& message(int i) const { return messages_[static_cast<std::size_t>(i)]; }
+  // The line of the input file, counted from 1, that holds the start marker of message `i`.
+  // A line ends at LF, so the count is the same for CR LF, LF-only and mixed files.
+  int messageLine(int i) const { return messageLines_[static_cast<std::size_t>(i)]; }
 
  private:
   std::string fileName_;
@@ -57,6 +60,7 @@ class MtFile {
   MtMessage header_;
   std::vector<std::string_view> messageTexts_;
   std::vector<MtMessage> messages_;
+  std::vector<int> messageLines_;
 };
 
 // Cuts a header or message text into fields, and values into lines.

@@ -199,6 +199,47 @@ TEST_F(MtFileTest, Int437ArrivesAsCp852) {
   EXPECT_EQ("\x91", std::string(file_.message(0).Find("20")->line(0)));
 }
 
+TEST_F(MtFileTest, MessageLinesCountLinesOfTheFileAsRead) {
+  std::string lfOnly;
+  for (char c : std::string(kHua)) {
+    if (c != '\r') {
+      lfOnly.push_back(c);
+    }
+  }
+  struct Case {
+    const char* name;
+    std::string path;
+    std::string text;
+    std::vector<int> lines;
+  } cases[] = {
+      {"HUA, CR LF", "A.HUA", kHua, {6, 11}},
+      {"HUA, LF only", "A.HUA", lfOnly, {6, 11}},
+      {"INT, CR LF",
+       "b.INT",
+       " \r\n:01:M\r\n:07: \r\n \r\n:20:R1\r\n:70:P\r\n \r\n:20:R2\r\n",
+       {5, 8}},
+      {"INT, LF only", "b.INT", " \n:01:M\n:07: \n \n:20:R1\n:70:P\n \n:20:R2\n", {5, 8}},
+      // A bare LF in a CR LF file still ends a line.
+      {"INT, mixed", "b.INT", ":20:R1\r\n:70:A\nB\r\n\n:20:R2\n:70:C\r\n:20:R3", {1, 5, 7}},
+      {"first message at line 1", "b.INT", ":20:R1\r\n:20:R2", {1, 2}},
+      // A marker after other text on its line, and two markers on one line.
+      {"mid-line INT", "b.INT", "x\r\nxx:20:R1 :20:R2\r\n\r\nyy:20:R3", {2, 2, 4}},
+      {"mid-line HUA", "A.HUA", "\r\n:07: \r\n-}${1:F01}{4:\r\n:20:A\r\n-}${1:F01}", {3, 5}},
+      {"NUL bytes", "b.INT", std::string("\0\n\0\n:20:R1", 10), {3}},
+  };
+  for (const Case& c : cases) {
+    Parse(c.path, c.text);
+    std::vector<int> lines;
+    for (int i = 0; i < file_.MessageCount(); ++i) {
+      lines.push_back(file_.messageLine(i));
+    }
+    EXPECT_EQ(c.lines, lines) << c.name;
+  }
+  // A reparse starts counting afresh.
+  Parse("b.INT", ":20:R1");
+  EXPECT_EQ(1, file_.messageLine(0));
+}
+
 TEST_F(MtFileTest, LoadLogsNameAndCount) {
   TestLog log;
   MtFile file;
