@@ -17,6 +17,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "testing/order_files.h"
+
 namespace {
 
 const char kIni[] =
@@ -24,54 +26,6 @@ const char kIni[] =
     "BankBIC=ABCDHUHB\r\nSEPACountries=AT,BE,DE,FR,HU,NL\r\n"
     "[PrioUrgent]\r\nSrcField=72\r\nSrcKeyword=URGENT\r\nTrgtField=Cd\r\nTrgtKeyword=URGP\r\n"
     "[PrioNormal]\r\nTrgtField=Cd\r\nTrgtKeyword=SEPA\r\n";
-
-// About 400 bytes per order; every second order is a SEPA order, every tenth urgent.
-std::string HuaFile(long orders) {
-  std::string text =
-      "\r\n:01:BENCH\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Minta Kft.\r\nBudapest\r\n"
-      ":07: \r\n";
-  text.reserve(static_cast<std::size_t>(orders) * 420 + 200);
-  char buffer[1024];
-  for (long i = 0; i < orders; ++i) {
-    bool sepa = i % 2 == 0;
-    std::snprintf(
-        buffer, sizeof buffer,
-        "%s{1:F0111773016XXXX%09ld}{2:I100DEUTDEFFXXXXN1}{4:\r\n:20:REF%08ld\r\n"
-        ":32A:261208%s%ld,%02ld\r\n:50:\xc5rv\xa1zt\xfbr\x8b T\x81k\x94rf\xa3r\xa2g\x82p Kft.\r\n"
-        "Budapest\r\nF\x8b utca 1.\r\n:52D:117730161111101800000000\r\n \r\nHUF0,00\r\n"
-        "000 DE DE\r\n:57A:DEUTDEFF\r\n:59:/%s\r\nM\x81ller GmbH\r\nBerlin\r\n"
-        "Hauptstrasse 5\r\n:70:Szamla %ld\r\n:71A:SHA\r\n:72:%s\r\n \r\n \r\nT AB F CD\r\n"
-        "HU\r\n-}\r\n",
-        i == 0 ? "" : "$", i + 1, i, sepa ? "EUR" : "HUF", 1 + i % 9999999, i % 100,
-        sepa ? "DE89370400440532013000" : "117730161111101800000000", i,
-        i % 10 == 0 ? "URGENT" : "A B C D");
-    text += buffer;
-  }
-  return text;
-}
-
-std::string IntFile(long orders) {
-  std::string text =
-      " \r\n:01:BENCH\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Sample Ltd.\r\nBudapest\r\n"
-      ":06: \r\n:07: \r\n";
-  text.reserve(static_cast<std::size_t>(orders) * 420 + 200);
-  char buffer[1024];
-  for (long i = 0; i < orders; ++i) {
-    bool sepa = i % 2 == 0;
-    std::snprintf(
-        buffer, sizeof buffer,
-        " \r\n:20:INT%08ld\r\n:32A:261208%s%ld,%02ld\r\n:50:M\x81ller Anna\r\nBudapest\r\n"
-        "F\x94 utca 1.\r\n:52A:/D/HU42117730161111101800000000\r\nABCDHUHB\r\n:53A:/D/12345678\r\n"
-        "CITIUS33\r\n:57A:BNPAFRPP\r\n:59:/%s\r\nCaf\x82 \x90toile SARL\r\nParis\r\n"
-        "Rue de la Paix 1\r\n:70:INVOICE %ld\r\nSECOND LINE OF REMITTANCE\r\n:71A:SHA\r\n"
-        ":72:%s\r\n/ACC/SECOND LINE\r\n",
-        i, sepa ? "EUR" : "USD", 1 + i % 9999999, i % 100,
-        sepa ? "FR1420041010050500013M02606" : "123456789012", i,
-        i % 10 == 0 ? "URGENT" : "/INS/NOTHING");
-    text += buffer;
-  }
-  return text;
-}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -142,7 +96,8 @@ int main(int argc, char** argv) {
   // --generate HUA|INT orders path: only writes an input file, for profiling.
   if (argc == 5 && std::string(argv[1]) == "--generate") {
     long orders = std::strtol(argv[3], nullptr, 10);
-    WriteFile(argv[4], std::string(argv[2]) == "INT" ? IntFile(orders) : HuaFile(orders));
+    WriteFile(argv[4], std::string(argv[2]) == "INT" ? varnex::GenerateIntFile(orders)
+                                                     : varnex::GenerateHuaFile(orders));
     return 0;
   }
   std::vector<long> sizes;
@@ -153,8 +108,8 @@ int main(int argc, char** argv) {
     sizes.push_back(100000);
   }
   for (long orders : sizes) {
-    Bench("HUA", orders, HuaFile(orders));
-    Bench("INT", orders, IntFile(orders));
+    Bench("HUA", orders, varnex::GenerateHuaFile(orders));
+    Bench("INT", orders, varnex::GenerateIntFile(orders));
   }
   return 0;
 }
