@@ -11,6 +11,8 @@ namespace varnex {
 RunLog::RunLog(FileSystem& fs, Clock& clock, Console& console)
     : fs_(fs), clock_(clock), console_(console) {}
 
+RunLog::~RunLog() = default;
+
 void RunLog::Printf(const char* format, ...) {
   std::string text;
   va_list args;
@@ -23,6 +25,7 @@ void RunLog::Printf(const char* format, ...) {
 void RunLog::Write(std::string_view text) {
   LocalTime now = clock_.Now();
   // The file name and the prefix change at most once a second.
+  bool newSecond = false;
   if (now.year != stampTime_.year || now.month != stampTime_.month || now.day != stampTime_.day ||
       now.hour != stampTime_.hour || now.minute != stampTime_.minute ||
       now.second != stampTime_.second || !stampValid_ || dir_ != stampDir_) {
@@ -34,6 +37,7 @@ void RunLog::Write(std::string_view text) {
     stampTime_ = now;
     stampDir_ = dir_;
     stampValid_ = true;
+    newSecond = true;
   }
 
   line_.assign(prefix_).append(text);
@@ -50,12 +54,40 @@ void RunLog::Write(std::string_view text) {
     }
     fileBytes_.push_back(c);
   }
-  // The directory is made once it turns out to be missing, one level only.
-  bool written = fs_.AppendLocked(path_, fileBytes_);
-  if (!written && !dir_.empty() && fs_.MakeDir(dir_)) {
-    written = fs_.AppendLocked(path_, fileBytes_);
-  }
+  bool written = WriteFile(newSecond);
   console_.Write(written ? std::string_view(line_) : text);
+}
+
+bool RunLog::WriteFile(bool checkName) {
+  if (file_ != nullptr && (openPath_ != path_ || (checkName && !file_->StillNamed(path_)))) {
+    file_.reset();
+  }
+  if (file_ == nullptr) {
+    Open();
+    if (file_ == nullptr) {
+      return false;
+    }
+  }
+  if (file_->Append(fileBytes_)) {
+    return true;
+  }
+  // A failed write into a file that still has its name (a full disk) loses this message;
+  // a file that lost its name is made anew.
+  if (file_->StillNamed(path_)) {
+    return false;
+  }
+  file_.reset();
+  Open();
+  return file_ != nullptr && file_->Append(fileBytes_);
+}
+
+void RunLog::Open() {
+  openPath_ = path_;
+  file_ = fs_.OpenAppend(path_, nullptr);
+  // The directory is made once it turns out to be missing, one level only.
+  if (file_ == nullptr && !dir_.empty() && fs_.MakeDir(dir_)) {
+    file_ = fs_.OpenAppend(path_, nullptr);
+  }
 }
 
 }  // namespace varnex

@@ -1,12 +1,16 @@
 // The run log: every message of the system goes to the daily log file and the console.
 //
-// The daily file "YYYYMMDD.log" in the log directory is opened, appended to under an
-// exclusive lock and closed for every message, so it is complete up to the last message
-// whatever ends the process. The file is CP1250 with CR LF line ends; each message gets the
-// local date and time as prefix. The console receives the same text in UTF-8 (without the
-// prefix when the file could not be written). Messages are UTF-8 in the program.
+// The daily file "YYYYMMDD.log" in the log directory is held open for appending, and each
+// message reaches it with one write as soon as it is logged, so the file is complete up to the
+// last message whatever ends the process and messages of several processes never interleave.
+// The file name follows the clock's date; a file removed or renamed during the run is made
+// anew within a second (checked when the clock's second changes and after a failed write).
+// The file is CP1250 with CR LF line ends; each message gets the local date and time as
+// prefix. The console receives the same text in UTF-8 (without the prefix when the file could
+// not be written). Messages are UTF-8 in the program.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,6 +23,10 @@ class CodePages;
 class RunLog {
  public:
   RunLog(FileSystem& fs, Clock& clock, Console& console);
+  // Closes the daily file.
+  ~RunLog();
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
 
   // The directory of the daily file, resolved, ending in a separator or empty (the current
   // directory).
@@ -32,6 +40,12 @@ class RunLog {
   void Write(std::string_view text);
 
  private:
+  // Appends fileBytes_ to the daily file, reopening it first when its name changed or, with
+  // `checkName`, when the name no longer leads to it. True when the bytes were written.
+  bool WriteFile(bool checkName);
+  // Opens path_, making the directory (one level) when the first attempt fails.
+  void Open();
+
   FileSystem& fs_;
   Clock& clock_;
   Console& console_;
@@ -46,6 +60,9 @@ class RunLog {
   std::string line_;
   std::string recoded_;
   std::string fileBytes_;
+  // The open daily file and the name it was opened under.
+  std::unique_ptr<AppendFile> file_;
+  std::string openPath_;
 };
 
 }  // namespace varnex

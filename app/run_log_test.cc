@@ -1,5 +1,10 @@
 #include "app/run_log.h"
 
+#include <cstdio>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
@@ -48,6 +53,99 @@ TEST(RunLogTest, DirectoryMadeOneLevelOnly) {
   t.log.SetDirectory(t.dir.path() + "a/b/");
   t.log.Write("lost\n");
   EXPECT_EQ("lost\n", t.console.text());
+}
+
+// Two processes log into one file at the same time: every line arrives whole, once, and in
+// the order its process wrote it.
+TEST(RunLogTest, TwoProcessesLoseAndInterleaveNothing) {
+  constexpr int kLines = 10000;
+  ScopedTempDir dir;
+  // Long lines make a split write likely to show.
+  const std::string filler(150, 'x');
+  auto logLines = [&](const char* who) {
+    PosixFileSystem fs;
+    FakeClock clock;
+    CapturingConsole console;
+    RunLog log(fs, clock, console);
+    log.SetDirectory(dir.path());
+    for (int i = 0; i < kLines; ++i) {
+      log.Printf("%s %d %s\n", who, i, filler.c_str());
+    }
+  };
+  pid_t child = ::fork();
+  ASSERT_NE(-1, child);
+  if (child == 0) {
+    logLines("child");
+    ::_exit(0);
+  }
+  logLines("parent");
+  int status = 0;
+  ASSERT_EQ(child, ::waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  std::istringstream in(ReadFileBytes(dir.path() + "20161005.log"));
+  std::string line;
+  int next[2] = {0, 0};
+  int bad = 0;
+  while (std::getline(in, line)) {
+    char who[16] = "";
+    int number = -1;
+    bool parsed = line.size() > 21 && line.rfind("2016.10.05. 14:03:07 ", 0) == 0 &&
+                  std::sscanf(line.c_str() + 21, "%15s %d", who, &number) == 2;
+    int w = std::string(who) == "child" ? 0 : 1;
+    std::string expected = "2016.10.05. 14:03:07 " + std::string(who) + " " +
+                           std::to_string(number) + " " + filler + "\r";
+    if (!parsed || line != expected || number != next[w]) {
+      ++bad;
+      continue;
+    }
+    ++next[w];
+  }
+  EXPECT_EQ(0, bad);
+  EXPECT_EQ(kLines, next[0]);
+  EXPECT_EQ(kLines, next[1]);
+}
+
+TEST(RunLogTest, RemovedFileIsMadeAnewWhenTheSecondChanges) {
+  TestLog t;
+  const std::string path = t.dir.path() + "20161005.log";
+  t.log.Write("a\n");
+  ASSERT_EQ(0, std::remove(path.c_str()));
+  t.clock.AdvanceMs(1000);
+  t.log.Write("b\n");
+  EXPECT_EQ("2016.10.05. 14:03:08 b\r\n", ReadFileBytes(path));
+}
+
+// Within the second of the rename, lines still reach the renamed file; afterwards a new
+// file under the name.
+TEST(RunLogTest, RenamedFileIsLeftWhenTheSecondChanges) {
+  TestLog t;
+  const std::string path = t.dir.path() + "20161005.log";
+  t.log.Write("a\n");
+  ASSERT_EQ(0, std::rename(path.c_str(), (path + ".1").c_str()));
+  t.log.Write("b\n");
+  t.clock.AdvanceMs(1000);
+  t.log.Write("c\n");
+  EXPECT_EQ("2016.10.05. 14:03:07 a\r\n2016.10.05. 14:03:07 b\r\n", ReadFileBytes(path + ".1"));
+  EXPECT_EQ("2016.10.05. 14:03:08 c\r\n", ReadFileBytes(path));
+}
+
+// A log directory that cannot take the file, and a file whose writes fail: the console keeps
+// every message, without the prefix.
+TEST(RunLogTest, UnwritableFileLeavesTheConsoleCopy) {
+  TestLog t;
+  WriteFileBytes(t.dir.path() + "plain", "");
+  t.log.SetDirectory(t.dir.path() + "plain/");
+  t.log.Write("not a directory\n");
+  EXPECT_EQ("not a directory\n", t.console.text());
+
+  t.console.Clear();
+  t.log.SetDirectory(t.dir.path());
+  ASSERT_EQ(0, ::symlink("/dev/full", (t.dir.path() + "20161005.log").c_str()));
+  t.log.Write("disk full\n");
+  t.clock.AdvanceMs(1000);
+  t.log.Write("still full\n");
+  EXPECT_EQ("disk full\nstill full\n", t.console.text());
 }
 
 }  // namespace

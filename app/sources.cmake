@@ -15,6 +15,7 @@ set(APP_TESTS
   app/conversion_run_test.cc
   app/end_to_end_test.cc
   app/file_driver_test.cc
+  app/golden_test.cc
   app/process_test.cc
   app/run_log_test.cc
   app/settings_test.cc)

@@ -1,12 +1,21 @@
 // Benchmark: generates large HUA and INT files, converts each end to end with the real
-// converter in input directory mode, and prints orders per second, MB per second and peak
-// memory. Usage: varnex_bench [orders ...]   (default: 100000)
+// converter in input directory mode, and prints the median time of several runs, orders per
+// second, MB per second and peak memory, beside a floor measured in the same run: the time the
+// bare file work of that conversion takes (reading the input once; writing outputs of the same
+// number and sizes in 64 KB writes, each synced and renamed; one write per log line of the
+// run's log file to one open descriptor).
+//
+// Usage: varnex_bench [--repeat N] [--binary PATH]... [orders ...]   (default: 5, 100000)
 //        varnex_bench --generate HUA|INT orders path
 //
-// The converter binary is expected beside this one. Every run uses a fresh temporary
-// program directory with its own varnex.ini.
+// The converter measured first is the one beside this program; each --binary adds another,
+// measured on the same files in the same run. Every conversion uses a fresh temporary
+// program directory with its own copy of the binary and varnex.ini.
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <stdlib.h>
@@ -17,6 +26,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "testing/order_files.h"
+
 namespace {
 
 const char kIni[] =
@@ -25,57 +36,16 @@ const char kIni[] =
     "[PrioUrgent]\r\nSrcField=72\r\nSrcKeyword=URGENT\r\nTrgtField=Cd\r\nTrgtKeyword=URGP\r\n"
     "[PrioNormal]\r\nTrgtField=Cd\r\nTrgtKeyword=SEPA\r\n";
 
-// About 400 bytes per order; every second order is a SEPA order, every tenth urgent.
-std::string HuaFile(long orders) {
-  std::string text =
-      "\r\n:01:BENCH\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Minta Kft.\r\nBudapest\r\n"
-      ":07: \r\n";
-  text.reserve(static_cast<std::size_t>(orders) * 420 + 200);
-  char buffer[1024];
-  for (long i = 0; i < orders; ++i) {
-    bool sepa = i % 2 == 0;
-    std::snprintf(
-        buffer, sizeof buffer,
-        "%s{1:F0111773016XXXX%09ld}{2:I100DEUTDEFFXXXXN1}{4:\r\n:20:REF%08ld\r\n"
-        ":32A:261208%s%ld,%02ld\r\n:50:\xc5rv\xa1zt\xfbr\x8b T\x81k\x94rf\xa3r\xa2g\x82p Kft.\r\n"
-        "Budapest\r\nF\x8b utca 1.\r\n:52D:117730161111101800000000\r\n \r\nHUF0,00\r\n"
-        "000 DE DE\r\n:57A:DEUTDEFF\r\n:59:/%s\r\nM\x81ller GmbH\r\nBerlin\r\n"
-        "Hauptstrasse 5\r\n:70:Szamla %ld\r\n:71A:SHA\r\n:72:%s\r\n \r\n \r\nT AB F CD\r\n"
-        "HU\r\n-}\r\n",
-        i == 0 ? "" : "$", i + 1, i, sepa ? "EUR" : "HUF", 1 + i % 9999999, i % 100,
-        sepa ? "DE89370400440532013000" : "117730161111101800000000", i,
-        i % 10 == 0 ? "URGENT" : "A B C D");
-    text += buffer;
-  }
-  return text;
-}
-
-std::string IntFile(long orders) {
-  std::string text =
-      " \r\n:01:BENCH\r\n:02:0,00\r\n:03:0\r\n:04:ABCDHUHB\r\n:05:Sample Ltd.\r\nBudapest\r\n"
-      ":06: \r\n:07: \r\n";
-  text.reserve(static_cast<std::size_t>(orders) * 420 + 200);
-  char buffer[1024];
-  for (long i = 0; i < orders; ++i) {
-    bool sepa = i % 2 == 0;
-    std::snprintf(
-        buffer, sizeof buffer,
-        " \r\n:20:INT%08ld\r\n:32A:261208%s%ld,%02ld\r\n:50:M\x81ller Anna\r\nBudapest\r\n"
-        "F\x94 utca 1.\r\n:52A:/D/HU42117730161111101800000000\r\nABCDHUHB\r\n:53A:/D/12345678\r\n"
-        "CITIUS33\r\n:57A:BNPAFRPP\r\n:59:/%s\r\nCaf\x82 \x90toile SARL\r\nParis\r\n"
-        "Rue de la Paix 1\r\n:70:INVOICE %ld\r\nSECOND LINE OF REMITTANCE\r\n:71A:SHA\r\n"
-        ":72:%s\r\n/ACC/SECOND LINE\r\n",
-        i, sepa ? "EUR" : "USD", 1 + i % 9999999, i % 100,
-        sepa ? "FR1420041010050500013M02606" : "123456789012", i,
-        i % 10 == 0 ? "URGENT" : "/INS/NOTHING");
-    text += buffer;
-  }
-  return text;
-}
+constexpr std::size_t kChunk = 64 * 1024;
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string ProgramDir() {
@@ -85,15 +55,63 @@ std::string ProgramDir() {
   return path.substr(0, path.rfind('/') + 1);
 }
 
+double Seconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  std::size_t n = values.size();
+  return n == 0 ? 0 : (n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+}
+
+// A fresh program directory with the binary, varnex.ini, the input and the empty
+// directories; removed on destruction.
+class RunDir {
+ public:
+  RunDir(const std::string& binary, const std::string& inputName, const std::string& input) {
+    char pattern[] = "/tmp/varnex-bench-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+      std::perror("mkdtemp");
+      std::exit(1);
+    }
+    path_ = std::string(pattern) + "/";
+    for (const char* sub : {"in", "out", "bak", "log", "floor"}) {
+      ::mkdir((path_ + sub).c_str(), 0755);
+    }
+    std::error_code ec;
+    std::filesystem::copy_file(binary, path_ + "varnex", ec);
+    if (ec) {
+      std::fprintf(stderr, "cannot copy %s: %s\n", binary.c_str(), ec.message().c_str());
+      std::exit(1);
+    }
+    WriteFile(path_ + "varnex.ini", kIni);
+    WriteFile(path_ + "in/" + inputName, input);
+  }
+  ~RunDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  RunDir(const RunDir&) = delete;
+  RunDir& operator=(const RunDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 struct Result {
   double seconds = 0;
+  double userSeconds = 0;
+  double systemSeconds = 0;
   long peakKb = 0;
   int exitCode = -1;
 };
 
-// Runs the converter in `dir` in input directory mode.
+// Runs the converter of `dir` in input directory mode.
 Result RunConverter(const std::string& dir) {
   Result result;
+  std::fflush(stdout);  // the child must not write out what this process buffered
   auto start = std::chrono::steady_clock::now();
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -108,32 +126,159 @@ Result RunConverter(const std::string& dir) {
   int status = 0;
   struct rusage usage {};
   ::wait4(pid, &status, 0, &usage);
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.seconds = Seconds(start);
+  auto cpu = [](const struct timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  result.userSeconds = cpu(usage.ru_utime);
+  result.systemSeconds = cpu(usage.ru_stime);
   result.peakKb = usage.ru_maxrss;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 
-void Bench(const char* kind, long orders, const std::string& bytes) {
-  char pattern[] = "/tmp/varnex-bench-XXXXXX";
-  std::string dir = std::string(::mkdtemp(pattern)) + "/";
-  for (const char* sub : {"in", "out", "bak", "log"}) {
-    ::mkdir((dir + sub).c_str(), 0755);
-  }
-  std::filesystem::copy_file(ProgramDir() + "varnex", dir + "varnex");
-  WriteFile(dir + "varnex.ini", kIni);
-  WriteFile(dir + "in/BENCH." + kind, bytes);
-  Result r = RunConverter(dir);
-  double mb = static_cast<double>(bytes.size()) / 1e6;
-  std::printf(
-      "%-4s %9ld orders %8.1f MB  %7.3f s  %10.0f orders/s  %7.1f MB/s  "
-      "%6.1f us/order  peak %7.1f MB  exit %d\n",
-      kind, orders, mb, r.seconds, static_cast<double>(orders) / r.seconds, mb / r.seconds,
-      r.seconds * 1e6 / static_cast<double>(orders), static_cast<double>(r.peakKb) / 1024.0,
-      r.exitCode);
-  std::fflush(stdout);
+// What one conversion left: its outputs (name and size) and its log lines.
+struct Produced {
+  std::vector<std::pair<std::string, std::size_t>> outputs;
+  std::size_t outputBytes = 0;
+  std::size_t logLines = 0;
+  std::size_t logBytes = 0;
+};
+
+Produced Survey(const std::string& dir) {
+  Produced p;
   std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
+  for (const auto& entry : std::filesystem::directory_iterator(dir + "out", ec)) {
+    std::size_t size = static_cast<std::size_t>(entry.file_size(ec));
+    p.outputs.emplace_back(entry.path().filename().string(), size);
+    p.outputBytes += size;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir + "log", ec)) {
+    std::string log = ReadFile(entry.path().string());
+    p.logLines += static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n'));
+    p.logBytes += log.size();
+  }
+  return p;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n <= 0) {
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The bare file work of the conversion that left `p`, in `dir`floor/; returns its seconds.
+double Floor(const std::string& dir, const std::string& inputPath, const Produced& p) {
+  const std::string floor = dir + "floor/";
+  const std::string chunk(kChunk, 'x');
+  std::size_t lineSize = p.logLines == 0 ? 1 : std::max<std::size_t>(1, p.logBytes / p.logLines);
+  const std::string line(lineSize - 1, 'x');
+  const std::string logLine = line + "\n";
+  bool ok = true;
+
+  auto start = std::chrono::steady_clock::now();
+  int in = ::open(inputPath.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  ok = in >= 0 && ::fstat(in, &st) == 0;
+  std::string input(ok ? static_cast<std::size_t>(st.st_size) : 0, '\0');
+  std::size_t done = 0;
+  while (ok && done < input.size()) {
+    ssize_t n = ::read(in, input.data() + done, input.size() - done);
+    ok = n > 0;
+    done += ok ? static_cast<std::size_t>(n) : 0;
+  }
+  ::close(in);
+  for (std::size_t k = 0; ok && k < p.outputs.size(); ++k) {
+    std::string temp = floor + ".tmp" + std::to_string(k);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    ok = fd >= 0;
+    for (std::size_t left = p.outputs[k].second; ok && left > 0;) {
+      std::size_t n = std::min(left, kChunk);
+      ok = WriteAll(fd, chunk.data(), n);
+      left -= n;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), (floor + p.outputs[k].first).c_str()) == 0;
+  }
+  int log = ::open((floor + "floor.log").c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  ok = ok && log >= 0;
+  for (std::size_t i = 0; ok && i < p.logLines; ++i) {
+    ok = ::write(log, logLine.data(), logLine.size()) == static_cast<ssize_t>(logLine.size());
+  }
+  ::close(log);
+  double seconds = Seconds(start);
+  if (!ok) {
+    std::fprintf(stderr, "the floor loop failed in %s\n", floor.c_str());
+  }
+  return seconds;
+}
+
+struct Measured {
+  double seconds = 0;
+  double userSeconds = 0;
+  double systemSeconds = 0;
+  double floorSeconds = 0;
+  double peakMb = 0;
+  int exitCode = 0;
+  Produced produced;
+};
+
+// Converts `input` `repeat` times with `binary`, each conversion followed by its floor loop.
+Measured Measure(const std::string& binary, const std::string& inputName, const std::string& input,
+                 int repeat) {
+  std::vector<double> times;
+  std::vector<double> floors;
+  std::vector<double> peaks;
+  std::vector<double> users;
+  std::vector<double> systems;
+  Measured m;
+  for (int i = 0; i < repeat; ++i) {
+    RunDir dir(binary, inputName, input);
+    Result r = RunConverter(dir.path());
+    // The conversion moved the input away; the floor reads a copy written just as it was.
+    WriteFile(dir.path() + "floor.in", input);
+    m.produced = Survey(dir.path());
+    times.push_back(r.seconds);
+    users.push_back(r.userSeconds);
+    systems.push_back(r.systemSeconds);
+    peaks.push_back(static_cast<double>(r.peakKb) / 1024.0);
+    floors.push_back(Floor(dir.path(), dir.path() + "floor.in", m.produced));
+    if (r.exitCode != 0) {
+      m.exitCode = r.exitCode;
+    }
+  }
+  m.seconds = Median(times);
+  m.userSeconds = Median(users);
+  m.systemSeconds = Median(systems);
+  m.floorSeconds = Median(floors);
+  m.peakMb = Median(peaks);
+  return m;
+}
+
+void Bench(const char* kind, long orders, const std::string& input,
+           const std::vector<std::string>& binaries, int repeat) {
+  double mb = static_cast<double>(input.size()) / 1e6;
+  std::printf("%s %ld orders, %.1f MB, median of %d:\n", kind, orders, mb, repeat);
+  for (const std::string& binary : binaries) {
+    Measured m = Measure(binary, std::string("BENCH.") + kind, input, repeat);
+    std::printf(
+        "  %7.3f s (user %.3f sys %.3f)  %9.0f orders/s  %6.1f MB/s  %6.1f us/order  "
+        "peak %7.1f MB  exit %d  | floor %7.3f s (%zu outputs %.1f MB, %zu log lines)  x%.2f  "
+        "%s\n",
+        m.seconds, m.userSeconds, m.systemSeconds, static_cast<double>(orders) / m.seconds,
+        mb / m.seconds, m.seconds * 1e6 / static_cast<double>(orders), m.peakMb, m.exitCode,
+        m.floorSeconds, m.produced.outputs.size(),
+        static_cast<double>(m.produced.outputBytes) / 1e6, m.produced.logLines,
+        m.seconds / m.floorSeconds, binary.c_str());
+    std::fflush(stdout);
+  }
 }
 
 }  // namespace
@@ -142,19 +287,37 @@ int main(int argc, char** argv) {
   // --generate HUA|INT orders path: only writes an input file, for profiling.
   if (argc == 5 && std::string(argv[1]) == "--generate") {
     long orders = std::strtol(argv[3], nullptr, 10);
-    WriteFile(argv[4], std::string(argv[2]) == "INT" ? IntFile(orders) : HuaFile(orders));
+    WriteFile(argv[4], std::string(argv[2]) == "INT" ? varnex::GenerateIntFile(orders)
+                                                     : varnex::GenerateHuaFile(orders));
     return 0;
   }
+  std::vector<std::string> binaries = {ProgramDir() + "varnex"};
+  int repeat = 5;
   std::vector<long> sizes;
   for (int i = 1; i < argc; ++i) {
-    sizes.push_back(std::strtol(argv[i], nullptr, 10));
+    std::string arg = argv[i];
+    if (arg == "--binary" && i + 1 < argc) {
+      binaries.push_back(argv[++i]);
+    } else if (arg == "--repeat" && i + 1 < argc) {
+      repeat = std::max(1, static_cast<int>(std::strtol(argv[++i], nullptr, 10)));
+    } else {
+      char* end = nullptr;
+      long orders = std::strtol(arg.c_str(), &end, 10);
+      if (arg.empty() || *end != '\0' || orders < 0) {
+        std::fprintf(stderr,
+                     "usage: varnex_bench [--repeat N] [--binary PATH]... [orders ...]\n"
+                     "       varnex_bench --generate HUA|INT orders path\n");
+        return 1;
+      }
+      sizes.push_back(orders);
+    }
   }
   if (sizes.empty()) {
     sizes.push_back(100000);
   }
   for (long orders : sizes) {
-    Bench("HUA", orders, HuaFile(orders));
-    Bench("INT", orders, IntFile(orders));
+    Bench("HUA", orders, varnex::GenerateHuaFile(orders), binaries, repeat);
+    Bench("INT", orders, varnex::GenerateIntFile(orders), binaries, repeat);
   }
   return 0;
 }

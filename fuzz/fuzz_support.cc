@@ -17,6 +17,12 @@ void SetReason(std::string* reason) {
   }
 }
 
+class DiscardingAppendFile : public AppendFile {
+ public:
+  bool Append(std::string_view) override { return true; }
+  bool StillNamed(const std::string&) override { return true; }
+};
+
 }  // namespace
 
 const CodePages& FuzzCodePages() {
@@ -86,8 +92,8 @@ std::unique_ptr<WritableFile> DiscardingFileSystem::CreateExclusive(const std::s
   return nullptr;
 }
 
-bool DiscardingFileSystem::AppendLocked(const std::string&, std::string_view) {
-  return true;
+std::unique_ptr<AppendFile> DiscardingFileSystem::OpenAppend(const std::string&, std::string*) {
+  return std::make_unique<DiscardingAppendFile>();
 }
 
 bool DiscardingFileSystem::MakeDir(const std::string&) {

@@ -30,8 +30,8 @@ bool CheckFinding(bool ok, std::string_view id, const char* what);
 // one byte after the previous find, so occurrences may overlap.
 int CountMarkers(std::string_view text, std::string_view marker);
 
-// Accepts appends (the daily log) and drops their bytes; every other step fails or finds
-// nothing.
+// Opens the daily log as a file that accepts appends and drops their bytes; every other step fails
+// or finds nothing.
 class DiscardingFileSystem : public FileSystem {
  public:
   OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
@@ -40,7 +40,7 @@ class DiscardingFileSystem : public FileSystem {
   bool ReadFile(const std::string& path, std::string* out, std::string* reason) override;
   std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                 std::string* reason) override;
-  bool AppendLocked(const std::string& path, std::string_view bytes) override;
+  std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override;
   bool MakeDir(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
   bool Exists(const std::string& path) override;

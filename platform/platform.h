@@ -70,6 +70,20 @@ class WritableFile {
   virtual bool Close(std::string* reason) = 0;
 };
 
+// A file held open for appending whole records: the lines of the daily log. Each record is
+// added at the end of the file with one write, so records of several processes never split
+// or interleave; on a network file system each write is also made under an exclusive lock.
+// The destructor closes the file.
+class AppendFile {
+ public:
+  virtual ~AppendFile() = default;
+  // Appends `bytes` with one write. False when they were not written whole.
+  virtual bool Append(std::string_view bytes) = 0;
+  // True when `path` names the opened file (same device and inode); false when it names
+  // another file or nothing (the file was removed or renamed).
+  virtual bool StillNamed(const std::string& path) = 0;
+};
+
 // A held lock; released on destruction.
 class Lock {
  public:
@@ -102,8 +116,10 @@ class FileSystem {
   // Creates a new file; fails when the name exists.
   virtual std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                         std::string* reason) = 0;
-  // Appends to a file (created when missing) under an exclusive lock; the daily log.
-  virtual bool AppendLocked(const std::string& path, std::string_view bytes) = 0;
+
+  // The daily log, kept open for the run.
+  // Opens `path` for appending, creating it when missing; null, with a reason, on failure.
+  virtual std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) = 0;
 
   // Creates one directory level. Returns false when it was not created (it may exist).
   virtual bool MakeDir(const std::string& path) = 0;

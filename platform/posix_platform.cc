@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -152,6 +153,77 @@ class PosixWritableFile : public WritableFile {
   int fd_;
 };
 
+// File systems whose appends from several hosts are not atomic: NFS, SMB/CIFS, Coda, AFS,
+// NCP, 9P, Ceph, Lustre and FUSE (which may forward to any of them).
+bool IsNetworkFileSystem(std::uint64_t type) {
+  switch (type & 0xffffffffU) {
+  case 0x6969U:      // NFS
+  case 0x517bU:      // SMB
+  case 0xff534d42U:  // CIFS
+  case 0xfe534d42U:  // SMB2
+  case 0x73757245U:  // Coda
+  case 0x5346414fU:  // AFS
+  case 0x6b414653U:  // kAFS
+  case 0x564cU:      // NCP
+  case 0x01021997U:  // 9P
+  case 0x00c36400U:  // Ceph
+  case 0x0bd00bd0U:  // Lustre
+  case 0x65735546U:  // FUSE
+    return true;
+  default:
+    return false;
+  }
+}
+
+// Appends each record with one write() to a descriptor opened with O_APPEND, which places
+// it at the end of the file atomically on a local file system. On a network file system the
+// write is made under an exclusive lock, waited for about a second at most.
+class PosixAppendFile : public AppendFile {
+ public:
+  PosixAppendFile(int fd, bool network) : fd_(fd), network_(network) {}
+  ~PosixAppendFile() override { ::close(fd_); }
+
+  bool Append(std::string_view bytes) override {
+    if (network_ && !LockBriefly()) {
+      return false;
+    }
+    ssize_t n;
+    do {
+      n = ::write(fd_, bytes.data(), bytes.size());
+    } while (n < 0 && errno == EINTR);
+    if (network_) {
+      ::flock(fd_, LOCK_UN);
+    }
+    return n >= 0 && static_cast<std::size_t>(n) == bytes.size();
+  }
+
+  bool StillNamed(const std::string& path) override {
+    struct stat opened;
+    struct stat named;
+    return ::fstat(fd_, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+  }
+
+ private:
+  // Another writer holds the file only for one record: wait briefly rather than lose it.
+  bool LockBriefly() {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+        return true;
+      }
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        return false;
+      }
+      struct timespec pause = {0, 5 * 1000 * 1000};
+      ::nanosleep(&pause, nullptr);
+    }
+    return false;
+  }
+
+  int fd_;
+  bool network_;
+};
+
 std::string DirectoryOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -272,28 +344,17 @@ std::unique_ptr<WritableFile> PosixFileSystem::CreateExclusive(const std::string
   return std::make_unique<PosixWritableFile>(fd);
 }
 
-bool PosixFileSystem::AppendLocked(const std::string& path, std::string_view bytes) {
+std::unique_ptr<AppendFile> PosixFileSystem::OpenAppend(const std::string& path,
+                                                        std::string* reason) {
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    return false;
+    SetReason(reason, errno);
+    return nullptr;
   }
-  // Another writer holds the file only for one message: wait briefly rather than lose it.
-  bool locked = false;
-  for (int attempt = 0; attempt < 200 && !locked; ++attempt) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      locked = true;
-    } else if (errno == EWOULDBLOCK || errno == EINTR) {
-      struct timespec pause = {0, 5 * 1000 * 1000};
-      ::nanosleep(&pause, nullptr);
-    } else {
-      break;
-    }
-  }
-  bool ok = locked && WriteAll(fd, bytes, nullptr);
-  if (::close(fd) != 0) {
-    ok = false;
-  }
-  return ok;
+  struct statfs fsInfo;
+  bool network =
+      ::fstatfs(fd, &fsInfo) == 0 && IsNetworkFileSystem(static_cast<std::uint64_t>(fsInfo.f_type));
+  return std::make_unique<PosixAppendFile>(fd, network);
 }
 
 bool PosixFileSystem::MakeDir(const std::string& path) {

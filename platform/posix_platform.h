@@ -18,7 +18,7 @@ class PosixFileSystem : public FileSystem {
   bool ReadFile(const std::string& path, std::string* out, std::string* reason) override;
   std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                 std::string* reason) override;
-  bool AppendLocked(const std::string& path, std::string_view bytes) override;
+  std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override;
   bool MakeDir(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
   bool Exists(const std::string& path) override;

@@ -80,6 +80,40 @@ TEST_F(PosixPlatformTest, CreateExclusiveRefusesExistingName) {
   EXPECT_EQ("nincs ilyen fájl vagy könyvtár", reason);
 }
 
+// Two descriptors on one file: each record lands at the end, after the other's.
+TEST_F(PosixPlatformTest, AppendFileWritesAtTheEnd) {
+  std::string reason;
+  std::unique_ptr<AppendFile> first = fs_.OpenAppend(Path("log"), &reason);
+  std::unique_ptr<AppendFile> second = fs_.OpenAppend(Path("log"), &reason);
+  ASSERT_NE(nullptr, first);
+  ASSERT_NE(nullptr, second);
+  EXPECT_TRUE(first->Append("1\r\n"));
+  EXPECT_TRUE(second->Append("2\r\n"));
+  EXPECT_TRUE(first->Append("3\r\n"));
+  EXPECT_EQ("1\r\n2\r\n3\r\n", ReadFileBytes(Path("log")));
+  EXPECT_EQ(nullptr, fs_.OpenAppend(Path("missing/log"), &reason));
+  EXPECT_EQ("nincs ilyen fájl vagy könyvtár", reason);
+}
+
+TEST_F(PosixPlatformTest, AppendFileKnowsWhetherItsNameStillLeadsToIt) {
+  std::string reason;
+  std::unique_ptr<AppendFile> file = fs_.OpenAppend(Path("log"), &reason);
+  ASSERT_NE(nullptr, file);
+  EXPECT_TRUE(file->StillNamed(Path("log")));
+  ASSERT_EQ(0, ::rename(Path("log").c_str(), Path("log.1").c_str()));
+  EXPECT_FALSE(file->StillNamed(Path("log")));
+  EXPECT_TRUE(file->StillNamed(Path("log.1")));
+  // Another file under the old name is not the opened one.
+  WriteFileBytes(Path("log"), "");
+  EXPECT_FALSE(file->StillNamed(Path("log")));
+  ASSERT_EQ(0, ::unlink(Path("log.1").c_str()));
+  EXPECT_FALSE(file->StillNamed(Path("log.1")));
+  // A failed write reports failure.
+  std::unique_ptr<AppendFile> full = fs_.OpenAppend("/dev/full", &reason);
+  ASSERT_NE(nullptr, full);
+  EXPECT_FALSE(full->Append("x"));
+}
+
 TEST(TerminalFilePickerTest, AnswersByNumberAndPath) {
   ScopedTempDir dir;
   PosixFileSystem fs;

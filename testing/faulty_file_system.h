@@ -49,8 +49,8 @@ class FaultyFileSystem : public FileSystem {
   }
   std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                 std::string* reason) override;
-  bool AppendLocked(const std::string& path, std::string_view bytes) override {
-    return real_.AppendLocked(path, bytes);
+  std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override {
+    return real_.OpenAppend(path, reason);
   }
   bool MakeDir(const std::string& path) override { return real_.MakeDir(path); }
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }

@@ -1,5 +1,10 @@
 set(TESTING_SOURCES
   testing/fake_platform.cc
   testing/faulty_file_system.cc
+  testing/order_files.cc
   testing/run_harness.cc
+  testing/sha256.cc
   testing/xml_check.cc)
+set(TESTING_TESTS
+  testing/order_files_test.cc
+  testing/sha256_test.cc)
