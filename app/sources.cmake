@@ -1,5 +1,6 @@
 set(APP_SOURCES
   app/application.cc
+  app/backup_index.cc
   app/conversion_run.cc
   app/file_commit.cc
   app/file_driver.cc
@@ -8,6 +9,7 @@ set(APP_SOURCES
   app/settings.cc)
 set(APP_TESTS
   app/application_test.cc
+  app/backup_index_test.cc
   app/end_to_end_test.cc
   app/file_driver_test.cc
   app/process_test.cc
