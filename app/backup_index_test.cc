@@ -152,11 +152,15 @@ TEST_F(BackupIndexTest, EqualHashesAreConfirmedByTheBytes) {
 TEST_F(BackupIndexTest, IgnoresOwnFilesAndWhatIsNotARegularFile) {
   const std::string bytes = "order one";
   Put(".varnex-123-1.tmp", bytes);
-  std::filesystem::create_directory(Path("DIR.HUA"));
-  ASSERT_EQ(0, ::mkfifo(Path("FIFO.HUA").c_str(), 0644));  // reading it would block
   EXPECT_EQ(std::nullopt, FindInNewRun(bytes));
   Put(std::string(kBackupIndexName), bytes);
   EXPECT_EQ(std::nullopt, FindInNewRun(bytes));
+  // Of the size of an empty input; reading the FIFO would block.
+  std::filesystem::create_directory(Path("DIR.HUA"));
+  ASSERT_EQ(0, ::mkfifo(Path("FIFO.HUA").c_str(), 0644));
+  EXPECT_EQ(std::nullopt, FindInNewRun(""));
+  Put("EMPTY.HUA", "");
+  EXPECT_EQ(Path("EMPTY.HUA"), FindInNewRun(""));
 }
 
 TEST_F(BackupIndexTest, LookupInLargeDirectoryReadsOnlyFilesOfTheSameSize) {
