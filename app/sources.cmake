@@ -5,6 +5,7 @@ set(APP_SOURCES
   app/file_commit.cc
   app/file_driver.cc
   app/input_discovery.cc
+  app/refusal_memory.cc
   app/run_log.cc
   app/settings.cc)
 set(APP_TESTS
@@ -13,5 +14,6 @@ set(APP_TESTS
   app/end_to_end_test.cc
   app/file_driver_test.cc
   app/process_test.cc
+  app/refusal_memory_test.cc
   app/run_log_test.cc
   app/settings_test.cc)
