@@ -149,7 +149,7 @@ void BackupIndex::Load() {
 }
 
 void BackupIndex::Refresh(std::int64_t size) {
-  std::map<std::string, Entry> fresh;
+  ++generation_;
   for (std::string& name : fs_.ListNames(dir_)) {
     if (name == kBackupIndexName || TempFileOwner(name) >= 0) {
       continue;
@@ -159,16 +159,13 @@ void BackupIndex::Refresh(std::int64_t size) {
     if (!fs_.StatRegular(path, &id)) {
       continue;
     }
-    Entry entry;
-    auto known = entries_.find(name);
-    if (known != entries_.end() && known->second.size == id.size &&
-        known->second.mtimeNs == id.mtimeNs) {
-      entry = known->second;
-    } else {
-      entry.size = id.size;
-      entry.mtimeNs = id.mtimeNs;
+    auto [it, added] = entries_.try_emplace(std::move(name));
+    Entry& entry = it->second;
+    if (added || entry.size != id.size || entry.mtimeNs != id.mtimeNs) {
+      entry = Entry{id.size, id.mtimeNs};
       dirty_ = true;
     }
+    entry.seen = generation_;
     if (!entry.hashed && entry.size == size) {
       std::string content;
       if (fs_.ReadFile(path, &content, nullptr) &&
@@ -178,13 +175,10 @@ void BackupIndex::Refresh(std::int64_t size) {
         dirty_ = true;
       }
     }
-    fresh.emplace(std::move(name), entry);
   }
-  // Every name kept was known; a smaller count means some are gone.
-  if (fresh.size() != entries_.size()) {
+  if (std::erase_if(entries_, [&](const auto& e) { return e.second.seen != generation_; }) > 0) {
     dirty_ = true;
   }
-  entries_ = std::move(fresh);
 }
 
 std::string BackupIndex::Serialize() const {

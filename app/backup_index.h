@@ -60,6 +60,7 @@ class BackupIndex {
     std::int64_t mtimeNs = 0;
     bool hashed = false;
     std::uint64_t hash = 0;
+    std::uint64_t seen = 0;  // the last listing that showed the file
   };
 
   void Load();
@@ -72,6 +73,7 @@ class BackupIndex {
   TempNames& tempNames_;
   std::string dir_;
   std::map<std::string, Entry> entries_;
+  std::uint64_t generation_ = 0;
   bool loaded_ = false;
   bool dirty_ = false;
 };
