@@ -1,5 +1,6 @@
 set(APP_SOURCES
   app/application.cc
+  app/backup_index.cc
   app/command_line.cc
   app/completeness.cc
   app/conversion_run.cc
@@ -7,15 +8,18 @@ set(APP_SOURCES
   app/file_driver.cc
   app/file_sink.cc
   app/input_discovery.cc
+  app/refusal_memory.cc
   app/run_log.cc
   app/settings.cc)
 set(APP_TESTS
   app/application_test.cc
+  app/backup_index_test.cc
   app/completeness_test.cc
   app/conversion_run_test.cc
   app/end_to_end_test.cc
   app/file_driver_test.cc
   app/golden_test.cc
   app/process_test.cc
+  app/refusal_memory_test.cc
   app/run_log_test.cc
   app/settings_test.cc)

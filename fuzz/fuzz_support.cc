@@ -133,6 +133,12 @@ std::vector<std::string> DiscardingFileSystem::ListNames(const std::string&) {
   return {};
 }
 
+bool DiscardingFileSystem::ReplaceFile(const std::string&, std::string_view, const std::string&,
+                                       std::string* reason) {
+  SetReason(reason);
+  return false;
+}
+
 std::string DiscardingFileSystem::ExecutableDir() {
   return "/varnex/";
 }

@@ -52,6 +52,9 @@ class DiscardingFileSystem : public FileSystem {
                      std::string* reason) override;
   std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override;
   std::vector<std::string> ListNames(const std::string& dir) override;
+  bool StatRegular(const std::string&, FileIdentity*) override { return false; }
+  bool ReplaceFile(const std::string& path, std::string_view bytes, const std::string& tempName,
+                   std::string* reason) override;
   std::string ExecutableDir() override;
   long ProcessId() override;
   bool ProcessExists(long pid) override;

@@ -144,6 +144,16 @@ class FileSystem {
   // Names of all entries of `dir`, unsorted.
   virtual std::vector<std::string> ListNames(const std::string& dir) = 0;
 
+  // Small files a run keeps for itself beside its data (caches, what earlier runs found).
+  // The identity of what `path` names now (links followed) when it is a regular file; false
+  // when nothing or something else (a directory, a FIFO) is there.
+  virtual bool StatRegular(const std::string& path, FileIdentity* out) = 0;
+  // Writes `bytes` into a new file named `tempName` in the directory of `path`, flushes it to
+  // the device and renames it to `path`, replacing whatever file had that name, so a reader
+  // sees the old or the new content whole. On failure the temporary file is removed.
+  virtual bool ReplaceFile(const std::string& path, std::string_view bytes,
+                           const std::string& tempName, std::string* reason) = 0;
+
   // The directory of the running executable, ending in a separator.
   virtual std::string ExecutableDir() = 0;
   // Process identity, used to tell a running converter's temporary files from leftovers.

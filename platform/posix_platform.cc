@@ -486,6 +486,33 @@ std::vector<std::string> PosixFileSystem::ListNames(const std::string& dir) {
   return names;
 }
 
+bool PosixFileSystem::StatRegular(const std::string& path, FileIdentity* out) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return false;
+  }
+  *out = IdentityOf(st);
+  return true;
+}
+
+bool PosixFileSystem::ReplaceFile(const std::string& path, std::string_view bytes,
+                                  const std::string& tempName, std::string* reason) {
+  std::string temp = DirectoryOf(path) + tempName;
+  std::unique_ptr<WritableFile> out = CreateExclusive(temp, reason);
+  if (out == nullptr) {
+    return false;
+  }
+  bool ok = out->Append(bytes, reason) && out->Sync(reason) && out->Close(reason);
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    SetReason(reason, errno);
+    ok = false;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+  }
+  return ok;
+}
+
 std::string PosixFileSystem::ExecutableDir() {
   char buffer[4096];
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

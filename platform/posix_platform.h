@@ -30,6 +30,9 @@ class PosixFileSystem : public FileSystem {
                      std::string* reason) override;
   std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override;
   std::vector<std::string> ListNames(const std::string& dir) override;
+  bool StatRegular(const std::string& path, FileIdentity* out) override;
+  bool ReplaceFile(const std::string& path, std::string_view bytes, const std::string& tempName,
+                   std::string* reason) override;
   std::string ExecutableDir() override;
   long ProcessId() override;
   bool ProcessExists(long pid) override;

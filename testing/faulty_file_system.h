@@ -69,6 +69,13 @@ class FaultyFileSystem : public FileSystem {
   std::vector<std::string> ListNames(const std::string& dir) override {
     return real_.ListNames(dir);
   }
+  bool StatRegular(const std::string& path, FileIdentity* out) override {
+    return real_.StatRegular(path, out);
+  }
+  bool ReplaceFile(const std::string& path, std::string_view bytes, const std::string& tempName,
+                   std::string* reason) override {
+    return real_.ReplaceFile(path, bytes, tempName, reason);
+  }
   std::string ExecutableDir() override { return exeDir_; }
   long ProcessId() override { return real_.ProcessId(); }
   bool ProcessExists(long pid) override { return real_.ProcessExists(pid); }

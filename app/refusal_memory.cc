@@ -1,0 +1,186 @@
+#include "app/refusal_memory.h"
+
+#include <charconv>
+#include <cinttypes>
+#include <vector>
+
+#include "app/file_commit.h"
+#include "util/string_printf.h"
+
+namespace varnex {
+namespace {
+
+// The file: a header line, then one line per refused path, fields separated by tabs:
+//   <device> <inode> <size> <mtimeNs> <when> <path> <reason>
+// In the texts every control byte, DEL and '%' is written as '%' and two hex digits, so no
+// file name or reason can add a line or a field.
+constexpr std::string_view kHeader = "varnex elutasitott fajlok 1";
+constexpr std::size_t kFields = 7;
+
+void AppendEscaped(std::string* out, std::string_view text) {
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '%') {
+      StringAppendF(out, "%%%02X", byte);
+    } else {
+      out->push_back(c);
+    }
+  }
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  return -1;
+}
+
+bool Unescape(std::string_view text, std::string* out) {
+  out->clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out->push_back(text[i]);
+      continue;
+    }
+    int high = i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
+    int low = high >= 0 ? HexDigit(text[i + 2]) : -1;
+    if (low < 0) {
+      return false;
+    }
+    out->push_back(static_cast<char>(high * 16 + low));
+    i += 2;
+  }
+  return true;
+}
+
+template <typename T>
+bool ParseNumber(std::string_view text, T* out) {
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
+  return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (;;) {
+    std::size_t tab = line.find('\t');
+    fields.push_back(line.substr(0, tab));
+    if (tab == std::string_view::npos) {
+      return fields;
+    }
+    line.remove_prefix(tab + 1);
+  }
+}
+
+}  // namespace
+
+RefusalMemory::RefusalMemory(FileSystem& fs, TempNames& tempNames, std::string logDir)
+    : fs_(fs), tempNames_(tempNames), path_(logDir + std::string(kRefusalMemoryName)) {}
+
+std::optional<Refusal> RefusalMemory::Find(const std::string& path, const FileIdentity& now) {
+  Load();
+  auto it = entries_.find(path);
+  if (it == entries_.end() || !(it->second.id == now)) {
+    return std::nullopt;
+  }
+  return it->second.refusal;
+}
+
+void RefusalMemory::Record(const std::string& path, const FileIdentity& id, std::string_view when,
+                           std::string_view reason) {
+  Load();
+  entries_[path] = Entry{id, Refusal{std::string(when), std::string(reason)}};
+  dirty_ = true;
+}
+
+void RefusalMemory::Forget(const std::string& path) {
+  Load();
+  if (entries_.erase(path) > 0) {
+    dirty_ = true;
+  }
+}
+
+void RefusalMemory::Save() {
+  if (!loaded_) {
+    return;  // nothing was asked or told
+  }
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    FileIdentity id;
+    if (fs_.Stat(it->first, &id) && id == it->second.id) {
+      ++it;
+    } else {
+      it = entries_.erase(it);
+      dirty_ = true;
+    }
+  }
+  if (dirty_) {
+    dirty_ = false;
+    fs_.ReplaceFile(path_, Serialize(), tempNames_.Next(), nullptr);
+  }
+}
+
+void RefusalMemory::Load() {
+  if (loaded_) {
+    return;
+  }
+  loaded_ = true;
+  FileIdentity id;
+  std::string text;
+  if (fs_.StatRegular(path_, &id) && fs_.ReadFile(path_, &text, nullptr)) {
+    Parse(text);
+  }
+}
+
+void RefusalMemory::Parse(std::string_view text) {
+  std::size_t end = text.find('\n');
+  if (end == std::string_view::npos || text.substr(0, end) != kHeader) {
+    dirty_ = true;  // replaced by a good file on saving
+    return;
+  }
+  text.remove_prefix(end + 1);
+  // A line cut short by a lost write has no line end and is dropped; so is a damaged line.
+  while ((end = text.find('\n')) != std::string_view::npos) {
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
+    std::vector<std::string_view> fields = SplitTabs(line);
+    std::string path;
+    Entry entry;
+    if (fields.size() != kFields || !ParseNumber(fields[0], &entry.id.device) ||
+        !ParseNumber(fields[1], &entry.id.inode) || !ParseNumber(fields[2], &entry.id.size) ||
+        !ParseNumber(fields[3], &entry.id.mtimeNs) || !Unescape(fields[4], &entry.refusal.when) ||
+        !Unescape(fields[5], &path) || !Unescape(fields[6], &entry.refusal.reason)) {
+      dirty_ = true;
+      continue;
+    }
+    entries_[path] = std::move(entry);
+  }
+  if (!text.empty()) {
+    dirty_ = true;
+  }
+}
+
+std::string RefusalMemory::Serialize() const {
+  std::string text(kHeader);
+  text.push_back('\n');
+  for (const auto& [path, entry] : entries_) {
+    StringAppendF(&text, "%" PRIu64 "\t%" PRIu64 "\t%" PRId64 "\t%" PRId64 "\t", entry.id.device,
+                  entry.id.inode, entry.id.size, entry.id.mtimeNs);
+    AppendEscaped(&text, entry.refusal.when);
+    text.push_back('\t');
+    AppendEscaped(&text, path);
+    text.push_back('\t');
+    AppendEscaped(&text, entry.refusal.reason);
+    text.push_back('\n');
+  }
+  return text;
+}
+
+}  // namespace varnex
