@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "app/backup_index.h"
 #include "app/conversion_run.h"
 #include "app/file_commit.h"
+#include "app/refusal_memory.h"
 #include "app/run_log.h"
 #include "app/settings.h"
 #include "platform/code_page.h"
@@ -87,6 +89,14 @@ class Application {
   void ReportProblems(const std::string& path, const MtFile& file,
                       const std::vector<FileProblem>& problems);
 
+  // The log line time of now, "YYYY.MM.DD. hh:mm:ss".
+  std::string NowText();
+  // Logs the problems of a refused file and remembers the refusal for later runs.
+  void RefuseFile(const std::string& path, const FileIdentity& identity, const MtFile* file,
+                  const std::vector<FileProblem>& problems);
+
+  std::optional<BackupIndex> backupIndex_;
+  std::optional<RefusalMemory> refusals_;
   bool anyFileLeft_ = false;
   std::string lastFileStamp_;
   TempNames tempNames_{platform_.fs};

@@ -90,6 +90,12 @@ std::unique_ptr<Writer> MakeWriter(WriterKind kind, const ConversionContext& con
   return nullptr;
 }
 
+constexpr const char* kHeaderUnreadable =
+    "a fájl fejléce a kimeneti fájl szerkezetét jelző részt tartalmaz, változatlanul nem írható ki";
+constexpr const char* kMessageUnreadable =
+    "az üzenet szövege a kimeneti fájl szerkezetét jelző részt tartalmaz, változatlanul nem írható "
+    "ki";
+
 bool Takes(WriterKind kind, bool urgentPass, const MessageClass& c) {
   if (kind == WriterKind::kSepaXml) {
     return c.sepa && c.urgent == urgentPass;
@@ -129,7 +135,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   header.CtrlSum = planned.cents;
   writer->BeginStream(header, sink);
   if (!writer->readsBack()) {
-    result.problems.push_back({OrderProblem::Kind::kUnreadable, 0});
+    result.problems.push_back({0, kHeaderUnreadable});
     writer->ResetReadsBack();
   }
 
@@ -146,7 +152,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
     converter->FillPaymentRecord(record, header, context.sequence);
     std::optional<std::int64_t> cents = AmountCents(writer->AddPayment(record));
     if (!writer->readsBack()) {
-      result.problems.push_back({OrderProblem::Kind::kUnreadable, i + 1L});
+      result.problems.push_back({i + 1L, kMessageUnreadable});
       writer->ResetReadsBack();
     }
     if (!cents || *cents != c.cents || !AddOrder(written, *cents)) {

@@ -71,15 +71,6 @@ struct FileProblem {
   std::string text;  // what is wrong, Hungarian, UTF-8; names neither the order nor the file
 };
 
-// Something in one message (or the file header) that keeps the file from being converted.
-struct OrderProblem {
-  enum class Kind {
-    kUnreadable,  // the text would not read back from an MT output as written
-  };
-  Kind kind = Kind::kUnreadable;
-  long message = 0;  // 1-based; 0 for the file header
-};
-
 struct PassResult {
   enum class Status {
     kOk,
@@ -89,7 +80,7 @@ struct PassResult {
   };
   Status status = Status::kOk;
   std::int32_t nbOfTxs = 0;
-  std::vector<OrderProblem> problems;
+  std::vector<FileProblem> problems;
 };
 
 // Logs whether each message is a SEPA order and returns the classes with the totals of each

@@ -130,6 +130,8 @@ void Application::ProcessInputFiles() {
       RemoveLeftoverTemps(platform_.fs, log_, dir);
     }
   }
+  backupIndex_.emplace(platform_.fs, tempNames_, settings.backupPath);
+  refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
   for (std::size_t i = 0; i < inputPaths.size(); ++i) {
     bool converted = false;
     try {
@@ -143,6 +145,30 @@ void Application::ProcessInputFiles() {
       anyFileLeft_ = true;
     }
   }
+  refusals_->Save();
+  backupIndex_->Save();
+}
+
+std::string Application::NowText() {
+  LocalTime t = platform_.clock.Now();
+  auto u = [](int v) { return static_cast<unsigned>(v); };
+  return StringPrintf("%4.4u.%2.2u.%2.2u. %2.2u:%2.2u:%2.2u", u(t.year), u(t.month), u(t.day),
+                      u(t.hour), u(t.minute), u(t.second));
+}
+
+void Application::RefuseFile(const std::string& path, const FileIdentity& identity,
+                             const MtFile* file, const std::vector<FileProblem>& problems) {
+  if (problems.empty()) {
+    return;
+  }
+  if (file != nullptr) {
+    ReportProblems(path, *file, problems);
+  }
+  std::string reason = file != nullptr ? DescribeProblem(*file, problems[0]) : problems[0].text;
+  if (problems.size() > 1) {
+    StringAppendF(&reason, " (és további %zu hiba)", problems.size() - 1);
+  }
+  refusals_->Record(path, identity, NowText(), reason);
 }
 
 std::string Application::DescribeProblem(const MtFile& file, const FileProblem& problem) const {
@@ -209,10 +235,34 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     log_.Printf("Hiba: az input fájl nem olvasható: %s (%s)\n", path.c_str(), reason.c_str());
     return false;
   }
+  const FileIdentity identity = input->Identity();
+  if (mode == RunMode::kInputDirectory) {
+    if (std::optional<Refusal> earlier = refusals_->Find(path, identity)) {
+      log_.Printf(
+          "Hiba: a fájlt egy korábbi futás már elutasította, azóta nem változott, kihagyva: %s "
+          "(elutasítva: %s, oka: %s)\n",
+          path.c_str(), earlier->when.c_str(), earlier->reason.c_str());
+      return false;
+    }
+  }
   std::string bytes;
   if (!input->ReadAll(&bytes, &reason)) {
     log_.Printf("Hiba: az input fájl nem olvasható: %s (%s)\n", path.c_str(), reason.c_str());
     return false;
+  }
+  const Fingerprint print = FingerprintOf(bytes);
+  if (settings.rejectDuplicates == 1) {
+    if (std::optional<std::string> copy = backupIndex_->FindCopy(bytes)) {
+      std::string text = StringPrintf(
+          "a fájl egy korábban már feldolgozott fájl másolata (backup: %s); szándékos "
+          "újraküldéshez vegye ki a backup fájlt a backup könyvtárból, vagy kapcsolja ki az "
+          "ellenőrzést: [General] RejectDuplicates=0",
+          copy->c_str());
+      log_.Printf("Hiba: %s: %s\n", path.c_str(), text.c_str());
+      log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
+      RefuseFile(path, identity, nullptr, {{0, text}});
+      return false;
+    }
   }
 
   MtFile file;
@@ -225,15 +275,11 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
       problems.push_back(std::move(problem));
     }
   }
-  if (!problems.empty()) {
-    ReportProblems(path, file, problems);
-    return false;
-  }
   for (long message : classification.uncountable) {
     problems.push_back({message, "az összeg nem írható ki pontosan (túl nagy vagy nem szám)"});
   }
   if (!problems.empty()) {
-    ReportProblems(path, file, problems);
+    RefuseFile(path, identity, &file, problems);
     return false;
   }
   log_.Printf("Input fájl feldolgozása: %s.\n", path.c_str());
@@ -282,13 +328,8 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
       log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
       return false;
     case PassResult::Status::kProblems:
-      for (const OrderProblem& problem : result.problems) {
-        problems.push_back(
-            {problem.message, problem.message > 0
-                                  ? "az üzenet szövege a kimeneti fájl szerkezetét jelző részt "
-                                    "tartalmaz, változatlanul nem írható ki"
-                                  : "a fájl fejléce a kimeneti fájl szerkezetét jelző részt "
-                                    "tartalmaz, változatlanul nem írható ki"});
+      for (FileProblem& problem : result.problems) {
+        problems.push_back(std::move(problem));
       }
       continue;
     case PassResult::Status::kWriteFailed:
@@ -301,13 +342,15 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     }
   }
   if (!problems.empty()) {
-    ReportProblems(path, file, problems);
+    RefuseFile(path, identity, &file, problems);
     return false;
   }
 
   if (!commit.Commit(path, names.backup, log_)) {
     return false;
   }
+  backupIndex_->Add(names.backup, print);
+  refusals_->Forget(path);
   for (const std::string& output : commit.FinalNames()) {
     log_.Printf("Output fájl létrehozva: %s\n", output.c_str());
   }

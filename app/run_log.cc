@@ -23,6 +23,9 @@ void RunLog::Printf(const char* format, ...) {
 }
 
 void RunLog::Write(std::string_view text) {
+  if (muted_) {
+    return;
+  }
   LocalTime now = clock_.Now();
   // The file name and the prefix change at most once a second.
   bool newSecond = false;

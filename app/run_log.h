@@ -34,6 +34,9 @@ class RunLog {
   // Until tables are set, the file copy holds the UTF-8 text unconverted.
   void SetCodePages(const CodePages* codePages) { codePages_ = codePages; }
 
+  // A muted log writes nothing anywhere (the dry run of --check classifies silently).
+  void Mute() { muted_ = true; }
+
   // Formats printf-style and writes the result.
   void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // Writes `text` (it carries its own line ends) to the file and the console.
@@ -50,6 +53,7 @@ class RunLog {
   Clock& clock_;
   Console& console_;
   const CodePages* codePages_ = nullptr;
+  bool muted_ = false;
   std::string dir_;
   // Cached per second of the clock, and buffers reused for every message.
   LocalTime stampTime_;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "app/application.h"
+#include "app/backup_index.h"
 #include "app/completeness.h"
 #include "output/formatters.h"
 
@@ -48,7 +49,10 @@ std::vector<std::string> RunHarness::Files(const std::string& relative) const {
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(Path(relative), ec)) {
-    names.push_back(entry.path().filename().string());
+    // The duplicate index beside the backups is a cache, not a file of the conversion.
+    if (entry.path().filename() != kBackupIndexName) {
+      names.push_back(entry.path().filename().string());
+    }
   }
   std::sort(names.begin(), names.end());
   return names;

@@ -49,7 +49,7 @@ class RunHarness {
 
   // The log messages of the last run, without time prefixes.
   std::string Log() const { return log_; }
-  // Names of the files in `relative` (sorted), dot files included.
+  // Names of the files in `relative` (sorted), dot files included, the duplicate index not.
   std::vector<std::string> Files(const std::string& relative) const;
   std::string Read(const std::string& relative) const { return ReadFileBytes(Path(relative)); }
 
