@@ -1,6 +1,7 @@
 #include "output/sepa_xml_writer.h"
 
 #include "convert/account_utils.h"
+#include "output/schema_check.h"
 
 namespace varnex {
 namespace {
@@ -87,6 +88,35 @@ void SepaXmlWriter::SerializeNodes(NodeList& nodes, std::string* out) {
   SerializeXml(nodes, cleaner_, out);
 }
 
+void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
+  bool payment = &nodes == &paymentNodes_;
+  Pain001Path path;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    const OutputNode& node = nodes[i];
+    std::optional<LeafType> type = path.Enter(node.tag, node.depth);
+    if (node.IsContainer()) {
+      continue;
+    }
+    std::string_view value = cleaner_.Plain(LeafValueText(node, &valueScratch_), &plainScratch_);
+    std::string_view rule;
+    if (payment && i == dbtrIbanNode_ && !dbtrIbanRule_.empty()) {
+      rule = dbtrIbanRule_;
+    } else if (!type) {
+      rule = "ismeretlen elem, nem ellenőrizhető";
+    } else {
+      if (*type == LeafType::kActiveOrHistoricCurrencyAndAmount) {
+        rule = InstructedAmountRule(value);
+      }
+      if (rule.empty()) {
+        rule = LeafTypeRule(*type, value);
+      }
+    }
+    if (!rule.empty()) {
+      problems_.push_back({path.Path(), std::string(value), std::string(rule)});
+    }
+  }
+}
+
 void SepaXmlWriter::BuildGroupHeader() {
   const GroupHeaderRecord& h = groupHeader_;
   NodeList& nodes = headerNodes_;
@@ -124,13 +154,21 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   AppendText(nodes, "Nm", 4, dbtrName_);
   AppendPostalAddress(nodes, 4, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2);
 
+  // A domestic account becomes a Hungarian IBAN only when made of digits alone; anything
+  // else stays as it is and is reported.
   AssignCut(p.DbtrAcctId.view(), kMaxIbanLength, &dbtrIban_);
+  dbtrIbanRule_.clear();
   if (!IsValidIban(dbtrIban_)) {
-    AssignCut(MakeHuIban(p.DbtrAgtBankCode.view(), p.DbtrAcctId.view()), kMaxIbanLength,
-              &dbtrIban_);
+    if (IsHuIbanSource(p.DbtrAgtBankCode.view(), p.DbtrAcctId.view())) {
+      AssignCut(MakeHuIban(p.DbtrAgtBankCode.view(), p.DbtrAcctId.view()), kMaxIbanLength,
+                &dbtrIban_);
+    } else {
+      dbtrIbanRule_ = HuIbanSourceRule(cleaner_.Plain(p.DbtrAgtBankCode.view(), &plainScratch_));
+    }
   }
   AppendContainer(nodes, "DbtrAcct", 3);
   AppendContainer(nodes, "Id", 4);
+  dbtrIbanNode_ = nodes.size();
   AppendText(nodes, "IBAN", 5, dbtrIban_);
 
   // The debtor agent is mandatory; without a BIC it is named as not provided.

@@ -18,7 +18,9 @@ std::string DocumentText::Joined() const {
 
 double Writer::AddPayment(const PaymentRecord& payment) {
   paymentNodes_.clear();
+  problems_.clear();
   BuildPayment(payment);
+  CheckNodes(paymentNodes_);
   if (paymentChunks_.empty() || paymentChunks_.back().size() >= kChunkSize) {
     paymentChunks_.emplace_back();
     paymentChunks_.back().reserve(kChunkSize + kChunkSize / 8);
@@ -30,7 +32,9 @@ double Writer::AddPayment(const PaymentRecord& payment) {
 
 DocumentText Writer::FinishDocument() {
   headerText_.assign(LeadingText());
+  problems_.clear();
   BuildGroupHeader();
+  CheckNodes(headerNodes_);
   SerializeNodes(headerNodes_, &headerText_);
   DocumentText text;
   text.header = headerText_;
