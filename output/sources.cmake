@@ -3,8 +3,10 @@ set(OUTPUT_SOURCES
   output/output_node.cc
   output/writer.cc
   output/xml_serializer.cc
+  output/schema_check.cc
   output/sepa_xml_writer.cc)
 set(OUTPUT_TESTS
   output/formatters_test.cc
   output/xml_serializer_test.cc
+  output/schema_check_test.cc
   output/sepa_xml_writer_test.cc)
