@@ -368,13 +368,29 @@ constexpr std::array<int, kElements.size()> kAfter = [] {
   return after;
 }();
 
-// The child `tag` of element `parent` (-1: the top level); -1 when there is none.
-int FindChild(int parent, std::string_view tag) {
+bool SameTag(std::string_view known, std::string_view tag) {
+  return known.size() == tag.size() && known.front() == tag.front() && known == tag;
+}
+
+// The child `tag` of element `parent` (-1: the top level); -1 when there is none. The search
+// starts at `from`, the sibling after the one found last, since the elements come in table
+// order; it wraps around to the first child for an element out of that order.
+int FindChild(int parent, int from, std::string_view tag) {
+  if (tag.empty()) {
+    return -1;
+  }
+  int first = parent + 1;
   int level = parent < 0 ? 0 : kElements[static_cast<std::size_t>(parent)].level + 1;
-  for (int j = parent + 1;
-       j < kElementCount && kElements[static_cast<std::size_t>(j)].level == level;
-       j = kAfter[static_cast<std::size_t>(j)]) {
-    if (kElements[static_cast<std::size_t>(j)].tag == tag) {
+  auto isChild = [level](int j) {
+    return j < kElementCount && kElements[static_cast<std::size_t>(j)].level == level;
+  };
+  for (int j = from; isChild(j); j = kAfter[static_cast<std::size_t>(j)]) {
+    if (SameTag(kElements[static_cast<std::size_t>(j)].tag, tag)) {
+      return j;
+    }
+  }
+  for (int j = first; j != from && isChild(j); j = kAfter[static_cast<std::size_t>(j)]) {
+    if (SameTag(kElements[static_cast<std::size_t>(j)].tag, tag)) {
       return j;
     }
   }
@@ -474,14 +490,21 @@ std::optional<LeafType> Pain001Path::Enter(std::string_view tag, int depth) {
     // Outside the tree: nothing below it is known either.
     level_ = std::clamp(level, 0, kMaxLevels - 1);
     tags_[static_cast<std::size_t>(level_)] = tag;
-    entries_[static_cast<std::size_t>(level_)] = -1;
+    entries_[static_cast<std::size_t>(level_)] = kUnknown;
     return std::nullopt;
   }
-  int parent = level == 0 ? -1 : entries_[static_cast<std::size_t>(level - 1)];
-  int entry = level > 0 && parent < 0 ? -1 : FindChild(parent, tag);
+  auto at = static_cast<std::size_t>(level);
+  int parent = level == 0 ? -1 : entries_[at - 1];
+  int entry = kUnknown;
+  if (level == 0 || parent >= 0) {
+    // The sibling found last at this level, when the parent has not changed since.
+    int previous = level <= level_ ? entries_[at] : kUnknown;
+    int from = previous >= 0 ? kAfter[static_cast<std::size_t>(previous)] : parent + 1;
+    entry = FindChild(parent, from, tag);
+  }
   level_ = level;
-  tags_[static_cast<std::size_t>(level)] = tag;
-  entries_[static_cast<std::size_t>(level)] = entry;
+  tags_[at] = tag;
+  entries_[at] = entry;
   if (entry < 0 || !kElements[static_cast<std::size_t>(entry)].leaf) {
     return std::nullopt;
   }

@@ -72,7 +72,10 @@ class Pain001Path {
 
  private:
   std::array<std::string_view, kMaxLevels> tags_{};
-  std::array<int, kMaxLevels> entries_{};  // table index per level; -1 for an unknown element
+  static constexpr int kUnknown = -1;
+  // The table index of the element last entered at each level down to level_; kUnknown for
+  // an element outside the tree.
+  std::array<int, kMaxLevels> entries_{};
   int level_ = -1;
 };
 
