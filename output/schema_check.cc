@@ -39,15 +39,6 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-// Length facets of the text types; the texts name the limit.
-std::string_view LengthRule(std::string_view value, std::size_t maxLength,
-                            std::string_view tooLong) {
-  if (value.empty()) {
-    return "nem lehet üres";
-  }
-  return CharCount(value) > maxLength ? tooLong : std::string_view();
-}
-
 bool IsIban2007(std::string_view v) {
   if (v.size() < 5 || v.size() > 34 || !IsUpper(v[0]) || !IsUpper(v[1]) || !IsDigit(v[2]) ||
       !IsDigit(v[3])) {
@@ -368,17 +359,23 @@ constexpr std::array<int, kElements.size()> kAfter = [] {
   return after;
 }();
 
+// Tags are a few letters: compared in line, the length first.
 bool SameTag(std::string_view known, std::string_view tag) {
-  return known.size() == tag.size() && known.front() == tag.front() && known == tag;
+  if (known.size() != tag.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    if (known[i] != tag[i]) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // The child `tag` of element `parent` (-1: the top level); -1 when there is none. The search
 // starts at `from`, the sibling after the one found last, since the elements come in table
 // order; it wraps around to the first child for an element out of that order.
 int FindChild(int parent, int from, std::string_view tag) {
-  if (tag.empty()) {
-    return -1;
-  }
   int first = parent + 1;
   int level = parent < 0 ? 0 : kElements[static_cast<std::size_t>(parent)].level + 1;
   auto isChild = [level](int j) {
@@ -399,23 +396,57 @@ int FindChild(int parent, int from, std::string_view tag) {
 
 }  // namespace
 
+bool IsTextType(LeafType type) {
+  switch (type) {
+  case LeafType::kMax35Text:
+  case LeafType::kMax70Text:
+  case LeafType::kMax140Text:
+  case LeafType::kExternalServiceLevel1Code:
+  case LeafType::kExternalLocalInstrument1Code:
+  case LeafType::kExternalPurpose1Code:
+    return true;
+  default:
+    return false;
+  }
+}
+
+std::string_view TextLengthRule(LeafType type, std::size_t characters) {
+  if (characters == 0) {
+    return IsTextType(type) ? "nem lehet üres" : "";
+  }
+  switch (type) {
+  case LeafType::kMax35Text:
+  case LeafType::kExternalLocalInstrument1Code:
+    return characters > 35 ? "legfeljebb 35 karakter" : "";
+  case LeafType::kMax70Text:
+    return characters > 70 ? "legfeljebb 70 karakter" : "";
+  case LeafType::kMax140Text:
+    return characters > 140 ? "legfeljebb 140 karakter" : "";
+  case LeafType::kExternalServiceLevel1Code:
+  case LeafType::kExternalPurpose1Code:
+    return characters > 4 ? "legfeljebb 4 karakter" : "";
+  default:
+    return "";
+  }
+}
+
 std::string_view LeafTypeRule(LeafType type, std::string_view value) {
   static constexpr std::array<std::string_view, 3> kPaymentMethods = {"CHK", "TRF", "TRA"};
   static constexpr std::array<std::string_view, 4> kChargeBearers = {"DEBT", "CRED", "SHAR",
                                                                      "SLEV"};
   static constexpr std::array<std::string_view, 3> kRateTypes = {"SPOT", "SALE", "AGRD"};
   static constexpr std::array<std::string_view, 4> kBooleans = {"true", "false", "1", "0"};
+  if (IsTextType(type)) {
+    return TextLengthRule(type, CharCount(value));
+  }
   switch (type) {
   case LeafType::kMax35Text:
   case LeafType::kExternalLocalInstrument1Code:
-    return LengthRule(value, 35, "legfeljebb 35 karakter");
   case LeafType::kMax70Text:
-    return LengthRule(value, 70, "legfeljebb 70 karakter");
   case LeafType::kMax140Text:
-    return LengthRule(value, 140, "legfeljebb 140 karakter");
   case LeafType::kExternalServiceLevel1Code:
   case LeafType::kExternalPurpose1Code:
-    return LengthRule(value, 4, "legfeljebb 4 karakter");
+    return "";  // above
   case LeafType::kIban2007Identifier:
     return IsIban2007(value)
                ? ""

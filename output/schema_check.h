@@ -43,6 +43,12 @@ enum class LeafType : std::uint8_t {
   kBatchBookingIndicator,  // xs:boolean
 };
 
+// True for the text types, whose only facets are a minimum and a maximum length.
+bool IsTextType(LeafType type);
+// The length rule a value of `characters` characters breaks as a text type; empty when it
+// fits, and for a type that is no text type.
+std::string_view TextLengthRule(LeafType type, std::size_t characters);
+
 // The rule `value` breaks as a value of `type`, a short Hungarian text; empty when the
 // value fits the type.
 std::string_view LeafTypeRule(LeafType type, std::string_view value);

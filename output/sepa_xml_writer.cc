@@ -1,5 +1,7 @@
 #include "output/sepa_xml_writer.h"
 
+#include <algorithm>
+
 #include "convert/account_utils.h"
 #include "output/schema_check.h"
 
@@ -97,13 +99,19 @@ void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
     if (node.IsContainer()) {
       continue;
     }
-    std::string_view value = cleaner_.Plain(LeafValueText(node, &valueScratch_), &plainScratch_);
+    std::string_view raw = LeafValueText(node, &valueScratch_);
     std::string_view rule;
     if (payment && i == dbtrIbanNode_ && !dbtrIbanRule_.empty()) {
       rule = dbtrIbanRule_;
     } else if (!type) {
       rule = "ismeretlen elem, nem ellenőrizhető";
+    } else if (IsTextType(*type)) {
+      // Cleaning turns every byte but CR and LF into one character.
+      auto lineBreaks = static_cast<std::size_t>(
+          std::count_if(raw.begin(), raw.end(), [](char c) { return c == '\r' || c == '\n'; }));
+      rule = TextLengthRule(*type, raw.size() - lineBreaks);
     } else {
+      std::string_view value = cleaner_.Plain(raw, &plainScratch_);
       if (*type == LeafType::kActiveOrHistoricCurrencyAndAmount) {
         rule = InstructedAmountRule(value);
       }
@@ -112,7 +120,8 @@ void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
       }
     }
     if (!rule.empty()) {
-      problems_.push_back({path.Path(), std::string(value), std::string(rule)});
+      problems_.push_back(
+          {path.Path(), std::string(cleaner_.Plain(raw, &plainScratch_)), std::string(rule)});
     }
   }
 }
