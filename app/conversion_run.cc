@@ -96,6 +96,13 @@ constexpr const char* kMessageUnreadable =
     "az üzenet szövege a kimeneti fájl szerkezetét jelző részt tartalmaz, változatlanul nem írható "
     "ki";
 
+// The element values of the part the writer rendered last that the bank would reject.
+void AddLeafProblems(const Writer& writer, long message, std::vector<FileProblem>* problems) {
+  for (const LeafProblem& leaf : writer.problems()) {
+    problems->push_back({message, leaf.element + " = \"" + leaf.value + "\": " + leaf.rule});
+  }
+}
+
 bool Takes(WriterKind kind, bool urgentPass, const MessageClass& c) {
   if (kind == WriterKind::kSepaXml) {
     return c.sepa && c.urgent == urgentPass;
@@ -134,6 +141,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   header.NbOfTxs = planned.count;
   header.CtrlSum = planned.cents;
   writer->BeginStream(header, sink);
+  AddLeafProblems(*writer, 0, &result.problems);
   if (!writer->readsBack()) {
     result.problems.push_back({0, kHeaderUnreadable});
     writer->ResetReadsBack();
@@ -151,6 +159,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
     record = PaymentRecord{};
     converter->FillPaymentRecord(record, header, context.sequence);
     std::optional<std::int64_t> cents = AmountCents(writer->AddPayment(record));
+    AddLeafProblems(*writer, i + 1L, &result.problems);
     if (!writer->readsBack()) {
       result.problems.push_back({i + 1L, kMessageUnreadable});
       writer->ResetReadsBack();

@@ -160,6 +160,14 @@ std::string MakeHuIban(std::string_view bankCode, std::string_view account) {
   return iban;
 }
 
+bool IsHuIbanSource(std::string_view bankCode, std::string_view account) {
+  auto allDigits = [](std::string_view text) {
+    return std::all_of(text.begin(), text.end(), IsDigit);
+  };
+  return bankCode.size() == 8 && allDigits(bankCode) &&
+         (account.size() == 8 || account.size() == kHuAccountLength) && allDigits(account);
+}
+
 bool CheckDomestic8(std::string_view digits) {
   return CheckWeighted(digits, 8);
 }

@@ -28,6 +28,9 @@ bool IsValidIban(std::string_view candidate);
 std::string Mod97CheckDigits(std::string_view text);
 // The Hungarian IBAN of a bank code and a domestic account number (padded or cut to 16).
 std::string MakeHuIban(std::string_view bankCode, std::string_view account);
+// True when MakeHuIban(bankCode, account) is a Hungarian IBAN made of the given digits alone:
+// a bank code of 8 digits and an account of 8 or 16 digits (no padding of other lengths).
+bool IsHuIbanSource(std::string_view bankCode, std::string_view account);
 // The check digit of the bank and branch block of a Hungarian account number (8 digits).
 bool CheckDomestic8(std::string_view digits);
 // The check digit of the account block of a 16-digit Hungarian account number.

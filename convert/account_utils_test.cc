@@ -178,6 +178,31 @@ TEST(IbanTest, MakeHuIbanPadsOrCutsTheAccountTo16) {
   }
 }
 
+TEST(IbanTest, HuIbanSourceIsDigitsOnly) {
+  struct Row {
+    const char* bankCode;
+    const char* account;
+    bool source;
+  } rows[] = {
+      {"11773016", "11111018", true},
+      {"11773016", "1111101800000000", true},
+      {"11773016", "", false},
+      {"11773016", "11111018-", false},
+      {"11773016", "11773016-11111018", false},
+      {"11773016", "KOVACS", false},
+      {"11773016", "1111 018", false},
+      {"11773016", "111110180", false},
+      {"1177301", "11111018", false},
+      {"117730160", "11111018", false},
+      {"1177301A", "11111018", false},
+      {"", "11111018", false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(IsHuIbanSource(row.bankCode, row.account), row.source)
+        << row.bankCode << " " << row.account;
+  }
+}
+
 TEST(DomesticAccountTest, PublicAccountNumbers) {
   std::vector<std::string> valid = ReadVectors("hu-accounts/valid.txt");
   ASSERT_GT(valid.size(), 10u);

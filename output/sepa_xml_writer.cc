@@ -1,6 +1,9 @@
 #include "output/sepa_xml_writer.h"
 
+#include <algorithm>
+
 #include "convert/account_utils.h"
+#include "output/schema_check.h"
 
 namespace varnex {
 namespace {
@@ -87,6 +90,42 @@ void SepaXmlWriter::SerializeNodes(NodeList& nodes, std::string* out) {
   SerializeXml(nodes, cleaner_, out);
 }
 
+void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
+  bool payment = &nodes == &paymentNodes_;
+  Pain001Path path;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    const OutputNode& node = nodes[i];
+    std::optional<LeafType> type = path.Enter(node.tag, node.depth);
+    if (node.IsContainer()) {
+      continue;
+    }
+    std::string_view raw = LeafValueText(node, &valueScratch_);
+    std::string_view rule;
+    if (payment && i == dbtrIbanNode_ && !dbtrIbanRule_.empty()) {
+      rule = dbtrIbanRule_;
+    } else if (!type) {
+      rule = "ismeretlen elem, nem ellenőrizhető";
+    } else if (IsTextType(*type)) {
+      // Cleaning turns every byte but CR and LF into one character.
+      auto lineBreaks = static_cast<std::size_t>(
+          std::count_if(raw.begin(), raw.end(), [](char c) { return c == '\r' || c == '\n'; }));
+      rule = TextLengthRule(*type, raw.size() - lineBreaks);
+    } else {
+      std::string_view value = cleaner_.Plain(raw, &plainScratch_);
+      if (*type == LeafType::kActiveOrHistoricCurrencyAndAmount) {
+        rule = InstructedAmountRule(value);
+      }
+      if (rule.empty()) {
+        rule = LeafTypeRule(*type, value);
+      }
+    }
+    if (!rule.empty()) {
+      problems_.push_back(
+          {path.Path(), std::string(cleaner_.Plain(raw, &plainScratch_)), std::string(rule)});
+    }
+  }
+}
+
 void SepaXmlWriter::BuildGroupHeader() {
   const GroupHeaderRecord& h = groupHeader_;
   NodeList& nodes = headerNodes_;
@@ -124,13 +163,21 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   AppendText(nodes, "Nm", 4, dbtrName_);
   AppendPostalAddress(nodes, 4, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2);
 
+  // A domestic account becomes a Hungarian IBAN only when made of digits alone; anything
+  // else stays as it is and is reported.
   AssignCut(p.DbtrAcctId.view(), kMaxIbanLength, &dbtrIban_);
+  dbtrIbanRule_.clear();
   if (!IsValidIban(dbtrIban_)) {
-    AssignCut(MakeHuIban(p.DbtrAgtBankCode.view(), p.DbtrAcctId.view()), kMaxIbanLength,
-              &dbtrIban_);
+    if (IsHuIbanSource(p.DbtrAgtBankCode.view(), p.DbtrAcctId.view())) {
+      AssignCut(MakeHuIban(p.DbtrAgtBankCode.view(), p.DbtrAcctId.view()), kMaxIbanLength,
+                &dbtrIban_);
+    } else {
+      dbtrIbanRule_ = HuIbanSourceRule(cleaner_.Plain(p.DbtrAgtBankCode.view(), &plainScratch_));
+    }
   }
   AppendContainer(nodes, "DbtrAcct", 3);
   AppendContainer(nodes, "Id", 4);
+  dbtrIbanNode_ = nodes.size();
   AppendText(nodes, "IBAN", 5, dbtrIban_);
 
   // The debtor agent is mandatory; without a BIC it is named as not provided.

@@ -6,6 +6,12 @@
 // and BuildPayment; optional elements are left out when their source fields are empty. Names
 // and the remittance text are composed into buffers of the writer, which the nodes view until
 // the payment has been serialized.
+//
+// Every leaf value is checked, as it will be written, against its schema type and the SEPA
+// usage rules (schema_check.h) before the part is serialized; problems() names each value
+// that breaks one. A debtor account that is no IBAN is turned into a Hungarian IBAN only
+// when it and the bank code are digits of the domestic lengths; else the account is written
+// as it stands and reported.
 #pragma once
 
 #include <string>
@@ -32,6 +38,7 @@ class SepaXmlWriter : public Writer {
  protected:
   void BuildGroupHeader() override;
   void BuildPayment(const PaymentRecord& payment) override;
+  void CheckNodes(const NodeList& nodes) override;
   void SerializeNodes(NodeList& nodes, std::string* out) override;
   std::string_view LeadingText() const override;
   std::string_view TrailingText() const override;
@@ -45,6 +52,13 @@ class SepaXmlWriter : public Writer {
   std::string rmtText_;
   std::string dbtrIban_;
   std::string dbtrBic_;
+  // The debtor IBAN node of the payment being built, and the rule it breaks when it could
+  // not be built (empty otherwise).
+  std::size_t dbtrIbanNode_ = 0;
+  std::string dbtrIbanRule_;
+  // Value texts of the leaf being checked.
+  std::string valueScratch_;
+  std::string plainScratch_;
 };
 
 }  // namespace varnex

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "output/formatters.h"
+#include "output/schema_check.h"
 #include "testing/xml_check.h"
 
 namespace varnex {
@@ -375,6 +376,197 @@ TEST(SepaXmlWriterTest, WithoutPaymentsOnlyFrameAndHeader) {
   std::string doc = writer.BuildDocument();
   EXPECT_EQ(0u, doc.find(kStart));
   EXPECT_NE(std::string::npos, doc.find("\t\t</GrpHdr>\n\t</CstmrCdtTrfInitn>\n</Document>\n"));
+}
+
+// What one payment reports, and the document it ends up in.
+struct Checked {
+  std::vector<LeafProblem> payment;
+  std::vector<LeafProblem> header;
+  std::string document;
+};
+
+Checked Check(const GroupHeaderRecord& header, const PaymentRecord& p) {
+  SepaXmlWriter writer(Pages());
+  Checked out;
+  writer.AddPayment(p);
+  out.payment = writer.problems();
+  GroupHeaderRecord h = header;
+  h.NbOfTxs = 1;
+  h.CtrlSum = AmountCents(p.InstdAmt).value_or(0);
+  writer.SetGroupHeader(h);
+  out.document = writer.BuildDocument();
+  out.header = writer.problems();
+  return out;
+}
+
+constexpr std::string_view kDebtorIban = "PmtInf/DbtrAcct/Id/IBAN";
+
+TEST(SepaXmlWriterTest, ValidOrdersReportNothing) {
+  for (const PaymentRecord& p : {UrgentOrder(), PlainOrder()}) {
+    Checked c = Check(Header("20160115083005+0100"), p);
+    EXPECT_TRUE(c.payment.empty()) << c.payment.front().element;
+    EXPECT_TRUE(c.header.empty()) << c.header.front().element;
+  }
+}
+
+// The defects orders arrive with: each is named by element, value as written and rule, and
+// the document indeed fails the schema.
+TEST(SepaXmlWriterTest, DefectsAreReportedPrecisely) {
+  const std::string noIban = HuIbanSourceRule("11773016");
+  struct Case {
+    const char* name;
+    PaymentRecord (*order)();
+    void (*change)(PaymentRecord&);
+    LeafProblem expected;
+  } cases[] = {
+      {"dashed debtor account",
+       PlainOrder,
+       [](PaymentRecord& p) {
+         p.DbtrAcctId.Assign("11773016-11111018");
+         p.DbtrAgtBankCode.Assign("11773016");
+       },
+       {std::string(kDebtorIban), "11773016-11111018", noIban}},
+      {"name in the account line",
+       PlainOrder,
+       [](PaymentRecord& p) {
+         p.DbtrAcctId.Assign("KOVACS");
+         p.DbtrAgtBankCode.Assign("11773016");
+       },
+       {std::string(kDebtorIban), "KOVACS", noIban}},
+      {"empty debtor account",
+       PlainOrder,
+       [](PaymentRecord& p) {
+         p.DbtrAcctId.Assign("");
+         p.DbtrAgtBankCode.Assign("11773016");
+       },
+       {std::string(kDebtorIban), "", noIban}},
+      {"bank code of 7 digits",
+       PlainOrder,
+       [](PaymentRecord& p) { p.DbtrAgtBankCode.Assign("1177301"); },
+       {std::string(kDebtorIban), "2000000230000003", HuIbanSourceRule("1177301")}},
+      {"lower-case country",
+       UrgentOrder,
+       [](PaymentRecord& p) { p.CdtrCtry.Assign("de"); },
+       {"PmtInf/CdtTrfTxInf/Cdtr/PstlAdr/Ctry", "de", "nem érvényes országkód (két nagybetű)"}},
+      {"country with a letter outside ASCII",
+       UrgentOrder,
+       [](PaymentRecord& p) { p.DbtrCtry.Assign("\x84T"); },
+       {"PmtInf/Dbtr/PstlAdr/Ctry", "\xC3\xA4T", "nem érvényes országkód (két nagybetű)"}},
+      {"BIC of four letters",
+       UrgentOrder,
+       [](PaymentRecord& p) { p.DbtrAgtBic.Assign("ABCD"); },
+       {"PmtInf/DbtrAgt/FinInstnId/BIC", "ABCD",
+        "nem érvényes BIC (minta: 8 vagy 11 nagybetű vagy számjegy, az első hat betű)"}},
+      {"negative amount",
+       UrgentOrder,
+       [](PaymentRecord& p) { p.InstdAmt = -5; },
+       {"PmtInf/CdtTrfTxInf/Amt/InstdAmt", "-5.00", "az összeg 0,01 és 999999999,99 között lehet"}},
+      {"zero amount",
+       PlainOrder,
+       [](PaymentRecord& p) { p.InstdAmt = 0.004; },
+       {"PmtInf/CdtTrfTxInf/Amt/InstdAmt", "0.00", "az összeg 0,01 és 999999999,99 között lehet"}},
+      {"amount of a billion",
+       PlainOrder,
+       [](PaymentRecord& p) { p.InstdAmt = 1e9; },
+       {"PmtInf/CdtTrfTxInf/Amt/InstdAmt", "1000000000.00",
+        "az összeg 0,01 és 999999999,99 között lehet"}},
+      {"no such day",
+       PlainOrder,
+       [](PaymentRecord& p) { p.ReqdExctnDt.Assign("20160230"); },
+       {"PmtInf/ReqdExctnDt", "2016-02-30", "nem érvényes dátum (ÉÉÉÉ-HH-NN, létező nap)"}},
+      {"service level code of five",
+       UrgentOrder,
+       [](PaymentRecord& p) { p.SvcLvlCd.Assign("URGPX"); },
+       {"PmtInf/PmtTpInf/SvcLvl/Cd", "URGPX", "legfeljebb 4 karakter"}},
+      {"exchange rate type",
+       UrgentOrder,
+       [](PaymentRecord& p) { p.XchgRateTp.Assign("agrd"); },
+       {"PmtInf/CdtTrfTxInf/XchgRateInf/RateTp", "agrd", "nem megengedett kód (SPOT, SALE, AGRD)"}},
+      {"creditor IBAN with a blank",
+       UrgentOrder,
+       [](PaymentRecord& p) { p.CdtrAcctId.Assign("DE89 3704 0044 0532 0130 00"); },
+       {"PmtInf/CdtTrfTxInf/CdtrAcct/Id/IBAN", "DE89 3704 0044 0532 0130 00",
+        "nem érvényes IBAN (minta: két nagybetű, két számjegy, 1–30 betű vagy számjegy)"}},
+      {"empty end-to-end id",
+       UrgentOrder,
+       [](PaymentRecord& p) { p.EndToEndId.Assign(""); },
+       {"PmtInf/CdtTrfTxInf/PmtId/EndToEndId", "", "nem lehet üres"}},
+  };
+  for (const Case& c : cases) {
+    PaymentRecord p = c.order();
+    c.change(p);
+    Checked checked = Check(Header("20160115083005+0100"), p);
+    ASSERT_EQ(checked.payment.size(), 1u) << c.name;
+    EXPECT_EQ(checked.payment[0], c.expected)
+        << c.name << ": " << checked.payment[0].element << " [" << checked.payment[0].value << "] "
+        << checked.payment[0].rule;
+    // The amount range is a usage rule beyond the schema.
+    bool schemaRule = c.expected.element != "PmtInf/CdtTrfTxInf/Amt/InstdAmt" || p.InstdAmt < 0;
+    std::string error;
+    EXPECT_EQ(ValidatesAgainstPain001(checked.document, &error), !schemaRule) << c.name;
+  }
+}
+
+TEST(SepaXmlWriterTest, DebtorAccountThatIsNoIbanSourceStaysAsItIs) {
+  PaymentRecord p = PlainOrder();
+  p.DbtrAcctId.Assign("11773016-11111018");
+  p.DbtrAgtBankCode.Assign("11773016");
+  Checked c = Check(Header("20160115083005+0100"), p);
+  EXPECT_NE(std::string::npos, c.document.find("<IBAN>11773016-11111018</IBAN>"));
+  // An 8-digit account is a source: eight zeros complete it.
+  p.DbtrAcctId.Assign("11111018");
+  c = Check(Header("20160115083005+0100"), p);
+  EXPECT_TRUE(c.payment.empty());
+  EXPECT_NE(std::string::npos, c.document.find("<IBAN>HU42117730161111101800000000</IBAN>"));
+}
+
+// A value is judged as written: an accented capital loses its accent and fits.
+TEST(SepaXmlWriterTest, ValuesAreCheckedAsWritten) {
+  PaymentRecord p = UrgentOrder();
+  p.CdtrCtry.Assign("\xB5T");  // ÁT in CP852, written AT
+  p.RmtInfUstrd1.Assign(std::string(70, 'R') + "\r\n");
+  p.RmtInfUstrd2.Assign(std::string(68, 'S'));
+  p.EndToEndId.Assign("&" + std::string(34, 'E'));  // 35 characters, more bytes escaped
+  Checked c = Check(Header("20160115083005+0100"), p);
+  EXPECT_TRUE(c.payment.empty()) << c.payment.front().element;
+  EXPECT_NE(std::string::npos, c.document.find("<Ctry>AT</Ctry>"));
+  std::string error;
+  EXPECT_TRUE(ValidatesAgainstPain001(c.document, &error)) << error;
+}
+
+TEST(SepaXmlWriterTest, EveryProblemOfARecordIsReported) {
+  PaymentRecord p = UrgentOrder();
+  p.DbtrAcctId.Assign("KOVACS");
+  p.DbtrCtry.Assign("hu");
+  p.InstdAmt = -5;
+  Checked c = Check(Header("20160115083005+0100"), p);
+  ASSERT_EQ(c.payment.size(), 3u);
+  EXPECT_EQ(c.payment[0].element, "PmtInf/Dbtr/PstlAdr/Ctry");
+  EXPECT_EQ(c.payment[1].element, kDebtorIban);
+  EXPECT_EQ(c.payment[1].value, "KOVACS");
+  EXPECT_EQ(c.payment[2].element, "PmtInf/CdtTrfTxInf/Amt/InstdAmt");
+}
+
+TEST(SepaXmlWriterTest, ProblemsBelongToThePartRenderedLast) {
+  SepaXmlWriter writer(Pages());
+  PaymentRecord bad = PlainOrder();
+  bad.InstdAmt = 0;
+  writer.AddPayment(bad);
+  EXPECT_EQ(writer.problems().size(), 1u);
+  writer.AddPayment(PlainOrder());
+  EXPECT_TRUE(writer.problems().empty());
+  GroupHeaderRecord h = Header("20160230083005+0100");
+  h.MsgId.Assign("");
+  h.NbOfTxs = -1;
+  writer.SetGroupHeader(h);
+  writer.FinishDocument();
+  std::vector<LeafProblem> expected = {
+      {"GrpHdr/MsgId", "", "nem lehet üres"},
+      {"GrpHdr/CreDtTm", "2016-02-30T08:30:05+01:00",
+       "nem érvényes időpont (ÉÉÉÉ-HH-NNTóó:pp:mm, létező nap)"},
+      {"GrpHdr/NbOfTxs", "-1", "1–15 számjegy lehet"},
+  };
+  EXPECT_EQ(writer.problems(), expected);
 }
 
 }  // namespace

@@ -32,10 +32,12 @@ set(OUTPUT_SOURCES
   output/schema_validator.cc
   output/writer.cc
   output/xml_serializer.cc
+  output/schema_check.cc
   output/sepa_xml_writer.cc
   ${PAIN001_XSD_CC})
 set(OUTPUT_TESTS
   output/formatters_test.cc
   output/schema_validator_test.cc
   output/xml_serializer_test.cc
+  output/schema_check_test.cc
   output/sepa_xml_writer_test.cc)

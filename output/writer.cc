@@ -23,7 +23,9 @@ void Writer::BeginStream(const GroupHeaderRecord& header, ByteSink& sink) {
   streamBuffer_.reserve(kStreamChunkSize + kStreamChunkSize / 4);
   streamBuffer_.assign(LeadingText());
   headerNodes_.clear();
+  problems_.clear();
   BuildGroupHeader();
+  CheckNodes(headerNodes_);
   SerializeNodes(headerNodes_, &streamBuffer_);
   FlushStream();
 }
@@ -44,7 +46,9 @@ void Writer::FlushStream() {
 
 double Writer::AddPayment(const PaymentRecord& payment) {
   paymentNodes_.clear();
+  problems_.clear();
   BuildPayment(payment);
+  CheckNodes(paymentNodes_);
   if (sink_ != nullptr) {
     SerializeNodes(paymentNodes_, &streamBuffer_);
     paymentNodes_.clear();
@@ -64,7 +68,9 @@ double Writer::AddPayment(const PaymentRecord& payment) {
 
 DocumentText Writer::FinishDocument() {
   headerText_.assign(LeadingText());
+  problems_.clear();
   BuildGroupHeader();
+  CheckNodes(headerNodes_);
   SerializeNodes(headerNodes_, &headerText_);
   DocumentText text;
   text.header = headerText_;

@@ -42,6 +42,15 @@ struct DocumentText {
   std::string Joined() const;
 };
 
+// One element value that breaks the schema of the document or a usage rule of its format.
+struct LeafProblem {
+  std::string element;  // the element's path below the message element, "PmtInf/DbtrAcct/Id/IBAN"
+  std::string value;    // UTF-8, as the element would hold it
+  std::string rule;     // the broken rule, a short Hungarian text
+
+  bool operator==(const LeafProblem&) const = default;
+};
+
 // Receives the text of a streamed document as it is produced.
 class ByteSink {
  public:
@@ -63,9 +72,10 @@ class Writer : public OutputFile {
   // Stores a copy of the header record (with NbOfTxs and CtrlSum).
   void SetGroupHeader(const GroupHeaderRecord& header) { groupHeader_ = header; }
   // Renders `payment` into the document; the record itself is not kept. Returns InstdAmt.
+  // problems() then holds the problems of this payment.
   double AddPayment(const PaymentRecord& payment);
   // Renders the group header and returns the document in pieces. Called once, after the
-  // last AddPayment and SetGroupHeader.
+  // last AddPayment and SetGroupHeader. problems() then holds the problems of the header.
   DocumentText FinishDocument();
   // The whole document text (FinishDocument joined).
   std::string BuildDocument();
@@ -76,11 +86,19 @@ class Writer : public OutputFile {
   // Clears the mark, so that the next part is judged on its own.
   void ResetReadsBack() { readsBack_ = true; }
 
+  // The problems of the part rendered last (AddPayment: that payment; BeginStream and
+  // FinishDocument: the group header), in document order; empty when every value fits. A document with a
+  // problem in any part must not be written. Writers without leaf checks report none.
+  const std::vector<LeafProblem>& problems() const { return problems_; }
+
  protected:
   // Appends the group-header nodes for groupHeader_ to headerNodes_.
   virtual void BuildGroupHeader() = 0;
   // Appends the nodes of one payment to paymentNodes_, filling the writer's buffers.
   virtual void BuildPayment(const PaymentRecord& payment) = 0;
+  // Adds the problems of the values of `nodes`, just built, to problems_. Called before the
+  // nodes are serialized; the default checks nothing.
+  virtual void CheckNodes(const NodeList& /*nodes*/) {}
   // Appends the text of `nodes` to `out`.
   virtual void SerializeNodes(NodeList& nodes, std::string* out) = 0;
   virtual std::string_view LeadingText() const { return ""; }
@@ -91,6 +109,7 @@ class Writer : public OutputFile {
   GroupHeaderRecord groupHeader_{};
   NodeList headerNodes_;
   NodeList paymentNodes_;
+  std::vector<LeafProblem> problems_;
 
  private:
   // Payment texts are kept in chunks of about kChunkSize bytes, so that a large document

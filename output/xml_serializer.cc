@@ -25,9 +25,9 @@ bool IsForbiddenControl(unsigned char c) {
   return c < 0x20 && c != '\t';
 }
 
-// The value text of `node`: a view of the node's own text where no formatting is needed,
-// else the formatted text in `*scratch`.
-std::string_view ValueText(const OutputNode& node, std::string* scratch) {
+}  // namespace
+
+std::string_view LeafValueText(const OutputNode& node, std::string* scratch) {
   using Kind = OutputNode::Kind;
   switch (node.format) {
   case 's':
@@ -75,6 +75,13 @@ std::string_view ValueText(const OutputNode& node, std::string* scratch) {
   default:
     return {};
   }
+}
+
+namespace {
+
+// The characters that EscapeXml replaces; cleaning leaves them as they are otherwise.
+bool IsEscaped(unsigned char c) {
+  return c == '&' || c == '<' || c == '>' || c == '\'' || c == '"';
 }
 
 void AppendIndent(int depth, std::string* out) {
@@ -140,6 +147,25 @@ void XmlValueCleaner::Append(std::string_view text, std::string* out) const {
   out->append(text.data() + runStart, text.size() - runStart);
 }
 
+std::string_view XmlValueCleaner::Plain(std::string_view text, std::string* scratch) const {
+  auto unchanged = [this](char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return unchanged_[byte] || IsEscaped(byte);
+  };
+  if (std::all_of(text.begin(), text.end(), unchanged)) {
+    return text;
+  }
+  scratch->clear();
+  for (char c : text) {
+    if (IsEscaped(static_cast<unsigned char>(c))) {
+      scratch->push_back(c);
+    } else {
+      scratch->append(Of(static_cast<unsigned char>(c)));
+    }
+  }
+  return *scratch;
+}
+
 std::string CleanXmlValue(std::string_view text, const CodePages& codePages) {
   std::string plain;
   plain.reserve(text.size());
@@ -157,7 +183,7 @@ std::string CleanXmlValue(std::string_view text, const CodePages& codePages) {
 
 std::string FormatValue(const OutputNode& node) {
   std::string scratch;
-  std::string_view value = ValueText(node, &scratch);
+  std::string_view value = LeafValueText(node, &scratch);
   return std::string(value);
 }
 
@@ -182,7 +208,7 @@ void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* 
       continue;
     }
     // A leaf is complete on its line, also when its value is empty.
-    cleaner.Append(ValueText(node, &scratch), out);
+    cleaner.Append(LeafValueText(node, &scratch), out);
     out->append("</").append(node.tag).append(">\n");
     node.closed = true;
   }

@@ -31,6 +31,9 @@ class XmlValueCleaner {
 
   // Appends the cleaned UTF-8 form of CP852 `text` to `out`.
   void Append(std::string_view text, std::string* out) const;
+  // The cleaned form of CP852 `text` without the XML escaping, as the element's value reads:
+  // `text` itself where cleaning leaves it unchanged, else the UTF-8 text in `*scratch`.
+  std::string_view Plain(std::string_view text, std::string* scratch) const;
   // The cleaned UTF-8 form of one CP852 byte; empty for CR and LF.
   std::string_view Of(unsigned char byte) const {
     const Entry& e = table_[byte];
@@ -56,6 +59,9 @@ std::string CleanXmlValue(std::string_view text, const CodePages& codePages);
 // The value text of a leaf by its format code, before cleaning; empty for a container, for
 // no format and for an unknown one.
 std::string FormatValue(const OutputNode& node);
+// FormatValue as a view: of the node's own text where no formatting is needed, else of the
+// formatted text in `*scratch`.
+std::string_view LeafValueText(const OutputNode& node, std::string* scratch);
 
 // Appends the XML text of `nodes` to `out`, values cleaned by `cleaner`. Sets `closed` of
 // every node. A leaf with an empty value is written as an empty element.

@@ -6,7 +6,9 @@
 #include <libxml/xmlschemas.h>
 #include <libxml/xmlversion.h>
 #include <memory>
+#include <vector>
 
+#include "output/formatters.h"
 #include "util/string_printf.h"
 
 namespace varnex {
@@ -79,7 +81,125 @@ xmlSchema* Pain001Schema(std::string* error) {
   return schema.get();
 }
 
+// The elements of the full document in order, by depth below CstmrCdtTrfInitn; containers
+// have no value.
+struct Element {
+  int depth;
+  const char* tag;
+  const char* value;
+};
+constexpr Element kDocumentElements[] = {
+    {0, "GrpHdr", nullptr},
+    {1, "MsgId", "MSG-1"},
+    {1, "CreDtTm", "2016-01-15T08:30:05+01:00"},
+    {1, "NbOfTxs", "1"},
+    {1, "CtrlSum", "10.05"},
+    {1, "InitgPty", nullptr},
+    {2, "Nm", "Initiator"},
+    {0, "PmtInf", nullptr},
+    {1, "PmtInfId", "P1"},
+    {1, "PmtMtd", "TRF"},
+    {1, "BtchBookg", "false"},
+    {1, "PmtTpInf", nullptr},
+    {2, "SvcLvl", nullptr},
+    {3, "Cd", "SEPA"},
+    {3, "Prtry", "EXPRESS"},
+    {2, "LclInstrm", nullptr},
+    {3, "Cd", "CORE"},
+    {3, "Prtry", "INST"},
+    {1, "ReqdExctnDt", "2016-01-18"},
+    {1, "Dbtr", nullptr},
+    {2, "Nm", "Debtor"},
+    {2, "PstlAdr", nullptr},
+    {3, "Ctry", "HU"},
+    {3, "AdrLine", "Budapest"},
+    {1, "DbtrAcct", nullptr},
+    {2, "Id", nullptr},
+    {3, "IBAN", "HU42117730161111101800000000"},
+    {1, "DbtrAgt", nullptr},
+    {2, "FinInstnId", nullptr},
+    {3, "BIC", "GIBAHUHB"},
+    {3, "Othr", nullptr},
+    {4, "Id", "NOTPROVIDED"},
+    {1, "ChrgBr", "SLEV"},
+    {1, "CdtTrfTxInf", nullptr},
+    {2, "PmtId", nullptr},
+    {3, "InstrId", "REF-1"},
+    {3, "EndToEndId", "NOTPROVIDED"},
+    {2, "Amt", nullptr},
+    {3, "InstdAmt", "10.05"},
+    {2, "XchgRateInf", nullptr},
+    {3, "RateTp", "AGRD"},
+    {2, "ChrgBr", "SLEV"},
+    {2, "CdtrAgt", nullptr},
+    {3, "FinInstnId", nullptr},
+    {4, "BIC", "COBADEFFXXX"},
+    {2, "Cdtr", nullptr},
+    {3, "Nm", "Creditor"},
+    {3, "PstlAdr", nullptr},
+    {4, "Ctry", "DE"},
+    {4, "AdrLine", "Berlin"},
+    {2, "CdtrAcct", nullptr},
+    {3, "Id", nullptr},
+    {4, "IBAN", "DE89370400440532013000"},
+    {2, "Purp", nullptr},
+    {3, "Cd", "SUPP"},
+    {3, "Prtry", "GOODS"},
+    {2, "RmtInf", nullptr},
+    {3, "Ustrd", "Invoice 1"},
+};
+
 }  // namespace
+
+std::string Pain001WithValue(std::string_view path, std::string_view value) {
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+      "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.03\">\n"
+      "<CstmrCdtTrfInitn>\n";
+  std::vector<std::string> paths;  // path of each open element, by depth
+  std::vector<const char*> open;
+  bool placed = false;
+  for (const Element& e : kDocumentElements) {
+    auto depth = static_cast<std::size_t>(e.depth);
+    while (open.size() > depth) {
+      text.append("</").append(open.back()).append(">\n");
+      open.pop_back();
+    }
+    paths.resize(depth);
+    std::string own = depth == 0 ? std::string(e.tag) : paths.back() + "/" + e.tag;
+    std::string_view tag = e.tag;
+    // Of Cd and Prtry only one: Prtry when the path names it, else Cd.
+    std::string parentPath = depth == 0 ? "" : paths.back();
+    bool prtryWanted = path == parentPath + "/Prtry";
+    if ((tag == "Prtry" && !prtryWanted) || (tag == "Cd" && prtryWanted)) {
+      continue;
+    }
+    paths.push_back(own);
+    if (e.value == nullptr) {
+      text.append("<").append(tag).append(">\n");
+      open.push_back(e.tag);
+      continue;
+    }
+    std::string_view leafValue = e.value;
+    if (own == path) {
+      leafValue = value;
+      placed = true;
+    }
+    text.append("<").append(tag);
+    if (tag == "InstdAmt") {
+      text.append(" Ccy=\"EUR\"");
+    }
+    text.append(">");
+    AppendEscapedXml(leafValue, &text);
+    text.append("</").append(tag).append(">\n");
+  }
+  while (!open.empty()) {
+    text.append("</").append(open.back()).append(">\n");
+    open.pop_back();
+  }
+  text.append("</CstmrCdtTrfInitn>\n</Document>\n");
+  return placed ? text : std::string();
+}
 
 bool IsWellFormedXml(std::string_view text, std::string* error) {
   return Parse(text, error) != nullptr;

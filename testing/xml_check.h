@@ -15,4 +15,10 @@ bool IsWellFormedXml(std::string_view text, std::string* error);
 // with the parser's or the validator's messages in `*error`.
 bool ValidatesAgainstPain001(std::string_view text, std::string* error);
 
+// A pain.001.001.03 document holding every element the SEPA writer writes, each with a valid
+// value, except that the leaf at `path` (below CstmrCdtTrfInitn, "GrpHdr/MsgId") holds
+// `value` (UTF-8, escaped here). Where the schema offers Cd or Prtry, the document holds
+// the one named by `path`, else Cd. Empty when no leaf has that path.
+std::string Pain001WithValue(std::string_view path, std::string_view value);
+
 }  // namespace varnex
