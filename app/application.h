@@ -89,6 +89,9 @@ class Application {
   void ReportProblems(const std::string& path, const MtFile& file,
                       const std::vector<FileProblem>& problems);
 
+  // The problems with the orders' debtor agent BIC that all come from a malformed [General]
+  // BankBIC folded into one problem naming the setting.
+  std::vector<FileProblem> InheritedSettingOnce(std::vector<FileProblem> problems) const;
   // The log line time of now, "YYYY.MM.DD. hh:mm:ss".
   std::string NowText();
   // Logs the problems of a refused file and remembers the refusal for later runs.

@@ -99,7 +99,8 @@ constexpr const char* kMessageUnreadable =
 // The element values of the part the writer rendered last that the bank would reject.
 void AddLeafProblems(const Writer& writer, long message, std::vector<FileProblem>* problems) {
   for (const LeafProblem& leaf : writer.problems()) {
-    problems->push_back({message, leaf.element + " = \"" + leaf.value + "\": " + leaf.rule});
+    problems->push_back({message, leaf.element + " = \"" + leaf.value + "\": " + leaf.rule,
+                         leaf.element, leaf.value});
   }
 }
 

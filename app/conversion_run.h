@@ -69,6 +69,9 @@ struct Classification {
 struct FileProblem {
   long message = 0;  // 1-based number of the order at fault; 0 for the file or its header
   std::string text;  // what is wrong, Hungarian, UTF-8; names neither the order nor the file
+  // For a value the bank would reject: the element and the value (UTF-8), also named in text.
+  std::string element = {};
+  std::string value = {};
 };
 
 struct PassResult {

@@ -104,6 +104,9 @@ std::string NextFileStamp(const LocalTime& now, const std::string& previous) {
 namespace varnex {
 namespace {
 
+// The element that every order without a well-formed BIC of its own gets [General] BankBIC in.
+constexpr std::string_view kDebtorAgentBic = "PmtInf/DbtrAgt/FinInstnId/BIC";
+
 // At most this many problem lines are logged per file; the rest are counted.
 constexpr std::size_t kMaxProblemLines = 20;
 
@@ -147,6 +150,33 @@ void Application::ProcessInputFiles() {
   }
   refusals_->Save();
   backupIndex_->Save();
+}
+
+std::vector<FileProblem> Application::InheritedSettingOnce(
+    std::vector<FileProblem> problems) const {
+  if (settings.bankBic.empty()) {
+    return problems;
+  }
+  std::string bankBic = codePages_->Recode(settings.bankBic, CodePage::k852, CodePage::kUtf8);
+  std::vector<FileProblem> kept;
+  std::size_t inherited = 0;
+  std::string rule;
+  for (FileProblem& problem : problems) {
+    if (problem.element == kDebtorAgentBic && problem.value == bankBic) {
+      if (inherited++ == 0) {
+        rule = problem.text.substr(problem.text.rfind("\": ") + 3);
+      }
+      continue;
+    }
+    kept.push_back(std::move(problem));
+  }
+  if (inherited > 0) {
+    kept.insert(kept.begin(),
+                FileProblem{0, StringPrintf("a [General] BankBIC beállítás hibás: \"%s\": %s (%zu "
+                                            "megbízás kapná bankazonosítóként)",
+                                            bankBic.c_str(), rule.c_str(), inherited)});
+  }
+  return kept;
 }
 
 std::string Application::NowText() {
@@ -342,7 +372,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     }
   }
   if (!problems.empty()) {
-    RefuseFile(path, identity, &file, problems);
+    RefuseFile(path, identity, &file, InheritedSettingOnce(std::move(problems)));
     return false;
   }
 

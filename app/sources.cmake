@@ -14,6 +14,7 @@ set(APP_SOURCES
 set(APP_TESTS
   app/application_test.cc
   app/backup_index_test.cc
+  app/bank_acceptance_test.cc
   app/completeness_test.cc
   app/conversion_run_test.cc
   app/end_to_end_test.cc

@@ -1,0 +1,87 @@
+// Orders the bank's gateway would reject keep their whole file from being converted, with one
+// line per problem naming the order, its reference, the element, the value and the rule.
+#include <gtest/gtest.h>
+
+#include "testing/run_harness.h"
+
+namespace varnex {
+namespace {
+
+const char kDeIban[] = "DE89370400440532013000";
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  std::size_t at = text.find(from);
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+// A SEPA order whose debtor account line (:52D: line 1) is `debtorAccount`.
+std::string WithDebtor(bool first, const std::string& ref, const std::string& debtorAccount) {
+  return Replace(HuaMessage(first, ref, "EUR10,00", "DEUTDEFF", kDeIban),
+                 ":52D:117730161111101800000000", ":52D:" + debtorAccount);
+}
+
+void ExpectRefused(RunHarness& h, const std::string& name) {
+  EXPECT_EQ(std::vector<std::string>{name}, h.Files("in"));
+  EXPECT_EQ(std::vector<std::string>{}, h.Files("out"));
+  EXPECT_EQ(std::vector<std::string>{}, h.Files("bak"));
+  EXPECT_NE(std::string::npos, h.Log().find("Hiba: a fájl nem konvertálható, az input marad: " +
+                                            h.Path("in/" + name)));
+  EXPECT_EQ(std::string::npos, h.Log().find("Output fájl létrehozva"));
+}
+
+TEST(BankAcceptanceTest, EveryRejectedValueIsReported) {
+  RunHarness h;
+  h.WriteInput("A.HUA", HuaFile({WithDebtor(true, "R1", "11773016-11111018"),
+                                 HuaMessage(false, "R2", "EUR1,00", "DEUTDEFF", kDeIban),
+                                 WithDebtor(false, "R3", "KOVACS"),
+                                 HuaMessage(false, "R4", "EUR-5,00", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "R5", "EUR1,00", "ABCD", kDeIban)}));
+  EXPECT_EQ(2, h.Run("-c"));
+  ExpectRefused(h, "A.HUA");
+  std::string prefix = "Hiba: " + h.Path("in/A.HUA") + ": ";
+  for (const char* expected : {
+           "1. megbízás (:20: R1): PmtInf/DbtrAcct/Id/IBAN = \"11773016-11111018\"",
+           "3. megbízás (:20: R3): PmtInf/DbtrAcct/Id/IBAN = \"KOVACS\"",
+           "4. megbízás (:20: R4): PmtInf/CdtTrfTxInf/Amt/InstdAmt = \"-5.00\"",
+           "5. megbízás (:20: R5): PmtInf/CdtTrfTxInf/CdtrAgt/FinInstnId/BIC = \"ABCD\"",
+       }) {
+    EXPECT_NE(std::string::npos, h.Log().find(prefix + expected)) << expected << "\n" << h.Log();
+  }
+  EXPECT_EQ(std::string::npos, h.Log().find("2. megbízás (:20: R2)")) << h.Log();
+  EXPECT_EQ(5, Count(h.Log(), "Hiba: "));
+}
+
+TEST(BankAcceptanceTest, MalformedBankBicIsReportedOnce) {
+  RunHarness h;
+  std::string ini = RunHarness::kIni;
+  h.WriteIni(Replace(ini, "BankBIC=ABCDHUHB", "BankBIC=ABCD"));
+  std::vector<std::string> orders;
+  for (int i = 0; i < 3; ++i) {
+    orders.push_back(
+        HuaMessage(i == 0, "R" + std::to_string(i + 1), "EUR1,00", "DEUTDEFF", kDeIban));
+  }
+  // The file names no BIC of its own, so every order inherits the setting.
+  h.WriteInput("B.HUA", Replace(HuaFile(orders), ":04:ABCDHUHB", ":04:"));
+  EXPECT_EQ(2, h.Run("-c"));
+  ExpectRefused(h, "B.HUA");
+  EXPECT_EQ(1, Count(h.Log(), "[General] BankBIC")) << h.Log();
+  EXPECT_NE(std::string::npos, h.Log().find("\"ABCD\"")) << h.Log();
+  EXPECT_EQ(std::string::npos, h.Log().find("megbízás (:20:")) << h.Log();
+}
+
+TEST(BankAcceptanceTest, ProblemLinesAreCappedAndCounted) {
+  RunHarness h;
+  std::vector<std::string> orders;
+  for (int i = 0; i < 25; ++i) {
+    orders.push_back(WithDebtor(i == 0, "R" + std::to_string(i + 1), "1177-3016"));
+  }
+  h.WriteInput("C.HUA", HuaFile(orders));
+  EXPECT_EQ(2, h.Run("-c"));
+  ExpectRefused(h, "C.HUA");
+  EXPECT_EQ(20, Count(h.Log(), "PmtInf/DbtrAcct/Id/IBAN = \"1177-3016\""));
+  EXPECT_NE(std::string::npos,
+            h.Log().find("Hiba: további 5 hiba ebben a fájlban: " + h.Path("in/C.HUA")));
+}
+
+}  // namespace
+}  // namespace varnex
