@@ -22,5 +22,6 @@ set(APP_TESTS
   app/golden_test.cc
   app/process_test.cc
   app/refusal_memory_test.cc
+  app/repeat_test.cc
   app/run_log_test.cc
   app/settings_test.cc)
