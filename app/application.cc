@@ -7,6 +7,17 @@ Application* instance = nullptr;
 
 }  // namespace
 
+void LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings) {
+  std::string programDir = fs.ExecutableDir();
+  std::string iniPath = ResolvePath(programDir + "varnex.ini", programDir);
+  std::string text;
+  std::string reason;
+  if (!fs.ReadFile(iniPath, &text, &reason)) {
+    text.clear();  // a missing file gives every key its default
+  }
+  settings->Load(iniPath, text, programDir);
+}
+
 RunMode ModeFromArgument(const char* argument) {
   if (argument != nullptr && (argument[0] == '-' || argument[0] == '/') && argument[1] == 'c') {
     return RunMode::kInputDirectory;
@@ -18,14 +29,7 @@ Application::Application(Platform platform, std::ostream& errors, CodePageOpener
     : platform_(platform), errors_(errors), log_(platform.fs, platform.clock, platform.console) {
   instance = this;
   sequence = 0;
-  std::string programDir = platform_.fs.ExecutableDir();
-  std::string iniPath = ResolvePath(programDir + "varnex.ini", programDir);
-  std::string text;
-  std::string reason;
-  if (!platform_.fs.ReadFile(iniPath, &text, &reason)) {
-    text.clear();  // a missing file gives every key its default
-  }
-  settings.Load(iniPath, text, programDir);
+  LoadSettingsBesideExecutable(platform_.fs, &settings);
   log_.SetDirectory(settings.logPath);
   codePages_ = openCodePages();
   if (codePages_) {

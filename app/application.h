@@ -29,6 +29,9 @@ class MtFile;
 
 enum class RunMode { kInputDirectory, kManualSelection };
 
+// Loads varnex.ini from the directory of the executable; a missing file gives the defaults.
+void LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings);
+
 // Input directory mode when the argument starts with '-' or '/' followed by a lower-case 'c'.
 RunMode ModeFromArgument(const char* argument);
 
@@ -82,16 +85,11 @@ class Application {
   bool ProcessInputFile(const std::string& path, const std::string& title);
   // True when MinFileAge holds `path` back in input directory mode.
   bool IsTooYoung(const std::string& path);
-  // The problem's text, led by the order's number and :20: reference when it has one.
-  std::string DescribeProblem(const MtFile& file, const FileProblem& problem) const;
   // Logs the problems of a file that is not converted (at most 20, then their number) and
   // the file's failure line.
   void ReportProblems(const std::string& path, const MtFile& file,
                       const std::vector<FileProblem>& problems);
 
-  // The problems with the orders' debtor agent BIC that all come from a malformed [General]
-  // BankBIC folded into one problem naming the setting.
-  std::vector<FileProblem> InheritedSettingOnce(std::vector<FileProblem> problems) const;
   // The log line time of now, "YYYY.MM.DD. hh:mm:ss".
   std::string NowText();
   // Logs the problems of a refused file and remembers the refusal for later runs.

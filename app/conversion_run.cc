@@ -8,11 +8,14 @@
 #include "app/run_log.h"
 #include "app/settings.h"
 #include "convert/converter.h"
+#include "convert/field_rules.h"
 #include "mt/hua_writer.h"
 #include "mt/int_writer.h"
 #include "mt/mt_file.h"
 #include "output/formatters.h"
 #include "output/sepa_xml_writer.h"
+#include "platform/code_page.h"
+#include "util/string_printf.h"
 
 namespace varnex {
 namespace {
@@ -180,6 +183,56 @@ PassResult Convert(const MtFile& file, const Classification& classification,
     result.status = PassResult::Status::kWriteFailed;
   }
   return result;
+}
+
+std::string DescribeProblem(const MtFile& file, const FileProblem& problem,
+                            const CodePages& codePages) {
+  if (problem.message <= 0 || problem.message > file.MessageCount()) {
+    return problem.text;
+  }
+  std::string reference(
+      FieldReader(&file.message(static_cast<int>(problem.message - 1)), false).Find("20").line(1));
+  reference = codePages.Recode(reference, CodePage::k852, CodePage::kUtf8);
+  return StringPrintf("%ld. megbízás (:20: %s): %s", problem.message, reference.c_str(),
+                      problem.text.c_str());
+}
+
+std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
+                                              const Settings& settings,
+                                              const CodePages& codePages) {
+  // The element every order without a well-formed BIC of its own gets BankBIC in.
+  constexpr std::string_view kDebtorAgentBic = "PmtInf/DbtrAgt/FinInstnId/BIC";
+  if (settings.bankBic.empty()) {
+    return problems;
+  }
+  std::string bankBic = codePages.Recode(settings.bankBic, CodePage::k852, CodePage::kUtf8);
+  std::vector<FileProblem> kept;
+  std::size_t inherited = 0;
+  std::string rule;
+  for (FileProblem& problem : problems) {
+    if (problem.element == kDebtorAgentBic && problem.value == bankBic) {
+      if (inherited++ == 0) {
+        rule = problem.text.substr(problem.text.rfind("\": ") + 3);
+      }
+      continue;
+    }
+    kept.push_back(std::move(problem));
+  }
+  if (inherited > 0) {
+    kept.insert(kept.begin(),
+                FileProblem{0, StringPrintf("a [General] BankBIC beállítás hibás: \"%s\": %s (%zu "
+                                            "megbízás kapná bankazonosítóként)",
+                                            bankBic.c_str(), rule.c_str(), inherited)});
+  }
+  return kept;
+}
+
+std::string DuplicateText(const std::string& copy) {
+  return StringPrintf(
+      "a fájl egy korábban már feldolgozott fájl másolata (backup: %s); szándékos újraküldéshez "
+      "vegye ki a backup fájlt a backup könyvtárból, vagy kapcsolja ki az ellenőrzést: [General] "
+      "RejectDuplicates=0",
+      copy.c_str());
 }
 
 }  // namespace varnex

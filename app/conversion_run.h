@@ -96,6 +96,19 @@ Classification Classify(const MtFile& file, ConversionContext& context);
 PassResult Convert(const MtFile& file, const Classification& classification,
                    ConversionContext& context, WriterKind kind, bool urgentPass, ByteSink& sink);
 
+// The problem's text, led by the order's number and :20: reference when it has one.
+std::string DescribeProblem(const MtFile& file, const FileProblem& problem,
+                            const CodePages& codePages);
+
+// Folds the problems of the orders' debtor agent BIC that all come from a malformed [General]
+// BankBIC (every order without a well-formed BIC of its own inherits it) into one problem
+// naming the setting.
+std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
+                                              const Settings& settings, const CodePages& codePages);
+
+// The refusal of an input whose bytes equal those of the file `copy` in the backup directory.
+std::string DuplicateText(const std::string& copy);
+
 // Keeps a whole document in memory.
 class StringSink : public ByteSink {
  public:

@@ -104,9 +104,6 @@ std::string NextFileStamp(const LocalTime& now, const std::string& previous) {
 namespace varnex {
 namespace {
 
-// The element that every order without a well-formed BIC of its own gets [General] BankBIC in.
-constexpr std::string_view kDebtorAgentBic = "PmtInf/DbtrAgt/FinInstnId/BIC";
-
 // At most this many problem lines are logged per file; the rest are counted.
 constexpr std::size_t kMaxProblemLines = 20;
 
@@ -152,33 +149,6 @@ void Application::ProcessInputFiles() {
   backupIndex_->Save();
 }
 
-std::vector<FileProblem> Application::InheritedSettingOnce(
-    std::vector<FileProblem> problems) const {
-  if (settings.bankBic.empty()) {
-    return problems;
-  }
-  std::string bankBic = codePages_->Recode(settings.bankBic, CodePage::k852, CodePage::kUtf8);
-  std::vector<FileProblem> kept;
-  std::size_t inherited = 0;
-  std::string rule;
-  for (FileProblem& problem : problems) {
-    if (problem.element == kDebtorAgentBic && problem.value == bankBic) {
-      if (inherited++ == 0) {
-        rule = problem.text.substr(problem.text.rfind("\": ") + 3);
-      }
-      continue;
-    }
-    kept.push_back(std::move(problem));
-  }
-  if (inherited > 0) {
-    kept.insert(kept.begin(),
-                FileProblem{0, StringPrintf("a [General] BankBIC beállítás hibás: \"%s\": %s (%zu "
-                                            "megbízás kapná bankazonosítóként)",
-                                            bankBic.c_str(), rule.c_str(), inherited)});
-  }
-  return kept;
-}
-
 std::string Application::NowText() {
   LocalTime t = platform_.clock.Now();
   auto u = [](int v) { return static_cast<unsigned>(v); };
@@ -194,30 +164,19 @@ void Application::RefuseFile(const std::string& path, const FileIdentity& identi
   if (file != nullptr) {
     ReportProblems(path, *file, problems);
   }
-  std::string reason = file != nullptr ? DescribeProblem(*file, problems[0]) : problems[0].text;
+  std::string reason =
+      file != nullptr ? DescribeProblem(*file, problems[0], *codePages_) : problems[0].text;
   if (problems.size() > 1) {
     StringAppendF(&reason, " (és további %zu hiba)", problems.size() - 1);
   }
   refusals_->Record(path, identity, NowText(), reason);
 }
 
-std::string Application::DescribeProblem(const MtFile& file, const FileProblem& problem) const {
-  if (problem.message <= 0 || problem.message > file.MessageCount()) {
-    return problem.text;
-  }
-  std::string reference(
-      FieldReader(&file.message(static_cast<int>(problem.message - 1)), false).Find("20").line(1));
-  if (codePages_) {
-    reference = codePages_->Recode(reference, CodePage::k852, CodePage::kUtf8);
-  }
-  return StringPrintf("%ld. megbízás (:20: %s): %s", problem.message, reference.c_str(),
-                      problem.text.c_str());
-}
-
 void Application::ReportProblems(const std::string& path, const MtFile& file,
                                  const std::vector<FileProblem>& problems) {
   for (std::size_t i = 0; i < problems.size() && i < kMaxProblemLines; ++i) {
-    log_.Printf("Hiba: %s: %s\n", path.c_str(), DescribeProblem(file, problems[i]).c_str());
+    log_.Printf("Hiba: %s: %s\n", path.c_str(),
+                DescribeProblem(file, problems[i], *codePages_).c_str());
   }
   if (problems.size() > kMaxProblemLines) {
     log_.Printf("Hiba: további %zu hiba ebben a fájlban: %s\n", problems.size() - kMaxProblemLines,
@@ -283,11 +242,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   const Fingerprint print = FingerprintOf(bytes);
   if (settings.rejectDuplicates == 1) {
     if (std::optional<std::string> copy = backupIndex_->FindCopy(bytes)) {
-      std::string text = StringPrintf(
-          "a fájl egy korábban már feldolgozott fájl másolata (backup: %s); szándékos "
-          "újraküldéshez vegye ki a backup fájlt a backup könyvtárból, vagy kapcsolja ki az "
-          "ellenőrzést: [General] RejectDuplicates=0",
-          copy->c_str());
+      std::string text = DuplicateText(*copy);
       log_.Printf("Hiba: %s: %s\n", path.c_str(), text.c_str());
       log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
       RefuseFile(path, identity, nullptr, {{0, text}});
@@ -372,7 +327,8 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     }
   }
   if (!problems.empty()) {
-    RefuseFile(path, identity, &file, InheritedSettingOnce(std::move(problems)));
+    RefuseFile(path, identity, &file,
+               FoldInheritedBankBic(std::move(problems), settings, *codePages_));
     return false;
   }
 

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "app/application.h"
+#include "app/check_mode.h"
 #include "app/command_line.h"
 #include "platform/posix_platform.h"
 
@@ -24,6 +25,10 @@ int main(int argc, char** argv) {
   varnex::SystemClock clock;
   varnex::StdoutConsole console;
   varnex::TerminalFilePicker picker(std::cin, std::cout, varnex::StdinIsTerminal(), fs);
+  if (varnex::CommandOf(argc, argv) == varnex::Command::kCheck) {
+    return varnex::RunCheck(varnex::Platform{fs, clock, console, picker},
+                            std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+  }
   int code;
   {
     varnex::Application app(varnex::Platform{fs, clock, console, picker}, std::cerr);

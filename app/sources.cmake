@@ -1,6 +1,7 @@
 set(APP_SOURCES
   app/application.cc
   app/backup_index.cc
+  app/check_mode.cc
   app/command_line.cc
   app/completeness.cc
   app/conversion_run.cc
@@ -15,6 +16,7 @@ set(APP_TESTS
   app/application_test.cc
   app/backup_index_test.cc
   app/bank_acceptance_test.cc
+  app/check_mode_test.cc
   app/completeness_test.cc
   app/conversion_run_test.cc
   app/end_to_end_test.cc
