@@ -139,17 +139,10 @@ bool Checker::CheckFile(const std::string& path) {
 
   MtFile file;
   file.Parse(path, std::move(bytes), codePages_);
-  std::vector<FileProblem> problems = FindStructuralGaps(file);
   ConversionContext context{settings_, platform_.clock, codePages_, log_, sequence_};
   Classification classification = Classify(file, context);
-  if (settings_.checkTotals == 1 && classification.uncountable.empty()) {
-    for (FileProblem& problem : FindTotalsMismatch(file, classification)) {
-      problems.push_back(std::move(problem));
-    }
-  }
-  for (long message : classification.uncountable) {
-    problems.push_back({message, "az összeg nem írható ki pontosan (túl nagy vagy nem szám)"});
-  }
+  std::vector<FileProblem> problems =
+      FindIncompleteness(file, classification, settings_.checkTotals == 1);
   if (!platform_.fs.IsDirectory(settings_.backupPath)) {
     problems.push_back({0, "a backup könyvtár nem létezik: " + settings_.backupPath});
   }

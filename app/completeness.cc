@@ -118,4 +118,19 @@ std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
   return problems;
 }
 
+std::vector<FileProblem> FindIncompleteness(const MtFile& file,
+                                            const Classification& classification,
+                                            bool checkTotals) {
+  std::vector<FileProblem> problems = FindStructuralGaps(file);
+  if (checkTotals && classification.uncountable.empty()) {
+    for (FileProblem& problem : FindTotalsMismatch(file, classification)) {
+      problems.push_back(std::move(problem));
+    }
+  }
+  for (long message : classification.uncountable) {
+    problems.push_back({message, "az összeg nem írható ki pontosan (túl nagy vagy nem szám)"});
+  }
+  return problems;
+}
+
 }  // namespace varnex

@@ -30,4 +30,9 @@ std::vector<FileProblem> FindStructuralGaps(const MtFile& file);
 std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
                                             const Classification& classification);
 
+// Every reason why `file`, classified as `classification`, is not whole: its structural gaps,
+// with `checkTotals` the disagreements of its totals, and the amounts that cannot be counted.
+std::vector<FileProblem> FindIncompleteness(const MtFile& file,
+                                            const Classification& classification, bool checkTotals);
+
 }  // namespace varnex

@@ -252,17 +252,10 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
 
   MtFile file;
   file.Load(path, std::move(bytes), *codePages_, log_);
-  std::vector<FileProblem> problems = FindStructuralGaps(file);
   ConversionContext context{settings, platform_.clock, *codePages_, log_, sequence};
   Classification classification = Classify(file, context);
-  if (settings.checkTotals == 1 && classification.uncountable.empty()) {
-    for (FileProblem& problem : FindTotalsMismatch(file, classification)) {
-      problems.push_back(std::move(problem));
-    }
-  }
-  for (long message : classification.uncountable) {
-    problems.push_back({message, "az összeg nem írható ki pontosan (túl nagy vagy nem szám)"});
-  }
+  std::vector<FileProblem> problems =
+      FindIncompleteness(file, classification, settings.checkTotals == 1);
   if (!problems.empty()) {
     RefuseFile(path, identity, &file, problems);
     return false;
