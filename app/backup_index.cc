@@ -100,7 +100,14 @@ BackupIndex::BackupIndex(FileSystem& fs, TempNames& tempNames, std::string backu
 std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes) {
   Load();
   Fingerprint print = FingerprintOf(bytes);
-  Refresh(print.size);
+  // The directory is listed once a run; later lookups hash only what they need of it. A
+  // match is always confirmed against the file as it is now.
+  if (!listed_) {
+    Refresh(print.size);
+    listed_ = true;
+  } else {
+    HashSize(print.size);
+  }
   for (const auto& [name, entry] : entries_) {
     if (!entry.hashed || entry.size != print.size || entry.hash != print.hash) {
       continue;
@@ -178,6 +185,21 @@ void BackupIndex::Refresh(std::int64_t size) {
   }
   if (std::erase_if(entries_, [&](const auto& e) { return e.second.seen != generation_; }) > 0) {
     dirty_ = true;
+  }
+}
+
+void BackupIndex::HashSize(std::int64_t size) {
+  for (auto& [name, entry] : entries_) {
+    if (entry.hashed || entry.size != size) {
+      continue;
+    }
+    std::string content;
+    if (fs_.ReadFile(dir_ + name, &content, nullptr) &&
+        static_cast<std::int64_t>(content.size()) == size) {
+      entry.hash = Hash(content);
+      entry.hashed = true;
+      dirty_ = true;
+    }
   }
 }
 

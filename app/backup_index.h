@@ -66,6 +66,8 @@ class BackupIndex {
   void Load();
   // Brings the entries in line with the directory; hashes the unknown files of `size`.
   void Refresh(std::int64_t size);
+  // Hashes the known entries of `size` that are not hashed yet.
+  void HashSize(std::int64_t size);
   std::string Serialize() const;
   bool Parse(std::string_view text);
 
@@ -75,6 +77,7 @@ class BackupIndex {
   std::map<std::string, Entry> entries_;
   std::uint64_t generation_ = 0;
   bool loaded_ = false;
+  bool listed_ = false;
   bool dirty_ = false;
 };
 

@@ -143,9 +143,9 @@ TEST_F(BackupIndexTest, EqualHashesAreConfirmedByTheBytes) {
   Put("A.HUA", "order AAA");
   index.Add(Path("A.HUA"), FingerprintOf("order BBB"));
   EXPECT_EQ(std::nullopt, index.FindCopy("order BBB"));
-  Put("B.HUA", "order BBB");
-  EXPECT_EQ(Path("B.HUA"), index.FindCopy("order BBB"));
   index.Save();
+  // A backup put in by hand is found by the next run, past the colliding entry.
+  Put("B.HUA", "order BBB");
   EXPECT_EQ(Path("B.HUA"), FindInNewRun("order BBB"));
 }
 
