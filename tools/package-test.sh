@@ -35,7 +35,8 @@ expect_converted() {
   expect_files "$output" '*.CCU' 2
   expect_files "$output" '*.HUA' 1
   expect_files "$output" '*.INT' 1
-  expect_files "$backup" '*' 2
+  expect_files "$backup" '*.HUA' 1
+  expect_files "$backup" '*.INT' 1
   expect_files "$log" '*.log' 1
 }
 
