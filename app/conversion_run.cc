@@ -152,6 +152,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   }
 
   OrderTotals written;
+  bool differs = false;  // an amount printed otherwise than the classification counted it
   PaymentRecord record;
   for (int i = 0; i < file.MessageCount(); ++i) {
     const MessageClass& c = classification.classes[static_cast<std::size_t>(i)];
@@ -169,12 +170,12 @@ PassResult Convert(const MtFile& file, const Classification& classification,
       writer->ResetReadsBack();
     }
     if (!cents || *cents != c.cents || !AddOrder(written, *cents)) {
-      written.count = -1;  // the header would not match what follows it
+      differs = true;  // the header would not match what follows it
     }
   }
   bool sinkOk = writer->EndStream();
   result.nbOfTxs = written.count;
-  if (written.count != planned.count || written.cents != planned.cents) {
+  if (differs || written.count != planned.count || written.cents != planned.cents) {
     context.log.Printf("Belső hiba: a fejléc összesítője eltér a tételektől!\n");
     result.status = PassResult::Status::kInternalError;
   } else if (!result.problems.empty()) {
