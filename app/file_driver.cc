@@ -144,13 +144,6 @@ void Application::ProcessInputFiles() {
   if (inputPaths.empty()) {
     return;
   }
-  std::set<std::string> dirs = {settings.outputPath, settings.outputPathHua, settings.outputPathInt,
-                                settings.backupPath};
-  for (const std::string& dir : dirs) {
-    if (platform_.fs.IsDirectory(dir)) {
-      RemoveLeftoverTemps(platform_.fs, log_, dir);
-    }
-  }
   for (std::size_t i = 0; i < inputPaths.size(); ++i) {
     bool converted = false;
     try {
@@ -255,7 +248,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     }
   }
 
-  if (!commit.Commit(path, names.backup, log_)) {
+  if (!commit.Commit(path, input->Identity(), names.backup, log_)) {
     return false;
   }
   for (const std::string& output : commit.FinalNames()) {

@@ -9,6 +9,7 @@ set(APP_SOURCES
 set(APP_TESTS
   app/application_test.cc
   app/end_to_end_test.cc
+  app/file_commit_test.cc
   app/file_driver_test.cc
   app/process_test.cc
   app/run_log_test.cc

@@ -52,9 +52,11 @@ class DiscardingFileSystem : public FileSystem {
                      std::string* reason) override;
   std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override;
   std::vector<std::string> ListNames(const std::string& dir) override;
+  bool SyncDirectory(const std::string& dir, std::string* reason) override;
+  std::unique_ptr<Lock> CreateRunLock(const std::string& path, std::string_view content,
+                                      std::string* reason) override;
+  std::string RunId() override;
   std::string ExecutableDir() override;
-  long ProcessId() override;
-  bool ProcessExists(long pid) override;
 };
 
 class DiscardingConsole : public Console {

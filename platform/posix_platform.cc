@@ -5,7 +5,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <stdio.h>
 #include <string>
 #include <sys/file.h>
@@ -434,12 +433,73 @@ std::string PosixFileSystem::ExecutableDir() {
   return DirectoryOf(std::string(buffer, static_cast<std::size_t>(n)));
 }
 
-long PosixFileSystem::ProcessId() {
-  return static_cast<long>(::getpid());
+bool PosixFileSystem::SyncDirectory(const std::string& dir, std::string* reason) {
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    SetReason(reason, errno);
+    return false;
+  }
+  bool ok = ::fsync(fd) == 0;
+  if (!ok) {
+    SetReason(reason, errno);
+  }
+  ::close(fd);
+  return ok;
 }
 
-bool PosixFileSystem::ProcessExists(long pid) {
-  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+std::unique_ptr<Lock> PosixFileSystem::CreateRunLock(const std::string& path,
+                                                     std::string_view content,
+                                                     std::string* reason) {
+  // A run that found the file unlocked between our create and our lock takes it for a dead
+  // run's and removes it; then the name no longer names our file and we create it anew.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      SetReason(reason, errno);
+      return nullptr;
+    }
+    int locked;
+    do {
+      locked = ::flock(fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    struct stat opened;
+    struct stat named;
+    if (locked != 0 || ::fstat(fd, &opened) != 0) {
+      SetReason(reason, errno);
+      ::close(fd);
+      return nullptr;
+    }
+    if (::stat(path.c_str(), &named) != 0 || named.st_dev != opened.st_dev ||
+        named.st_ino != opened.st_ino) {
+      ::close(fd);
+      continue;
+    }
+    bool written = WriteAll(fd, content, reason);
+    if (written && ::fsync(fd) != 0) {
+      SetReason(reason, errno);
+      written = false;
+    }
+    if (!written) {
+      ::unlink(path.c_str());
+      ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<FdLock>(fd);
+  }
+  SetReason(reason, EAGAIN);
+  return nullptr;
+}
+
+std::string PosixFileSystem::RunId() {
+  // The process id tells apart the runs of one moment; the start time those of different
+  // moments, also after a reboot has reused the process id.
+  struct timespec ts;
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%lxt%llx", static_cast<unsigned long>(::getpid()),
+                static_cast<unsigned long long>(ts.tv_sec) * 1000000000ULL +
+                    static_cast<unsigned long long>(ts.tv_nsec));
+  return buffer;
 }
 
 LocalTime SystemClock::Now() {

@@ -30,9 +30,11 @@ class PosixFileSystem : public FileSystem {
                      std::string* reason) override;
   std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override;
   std::vector<std::string> ListNames(const std::string& dir) override;
+  bool SyncDirectory(const std::string& dir, std::string* reason) override;
+  std::unique_ptr<Lock> CreateRunLock(const std::string& path, std::string_view content,
+                                      std::string* reason) override;
+  std::string RunId() override;
   std::string ExecutableDir() override;
-  long ProcessId() override;
-  bool ProcessExists(long pid) override;
 };
 
 // Local time from the system clock; the broken-down time is cached per second.
