@@ -151,14 +151,16 @@ TEST(FileCommitTest, InputChangedWhileConvertedIsLeftForTheNextRun) {
 TEST(FileCommitTest, UnfinishableCommitBlocksConversion) {
   CrashWorld w(false);
   int commitPoint = 0;
-  for (int stop = 1; commitPoint == 0; ++stop) {
+  for (int stop = 1; commitPoint == 0 && stop < 100; ++stop) {
     CrashWorld probe(false);
     probe.fs.StopAfter(stop);
     probe.Run();
+    probe.fs.Crash(~0ULL);
     if (probe.Count(probe.bak, RunFileName::Kind::kJournal) == 1) {
       commitPoint = stop;
     }
   }
+  ASSERT_NE(0, commitPoint);
   w.fs.StopAfter(commitPoint);
   EXPECT_EQ(2, w.Run());
   w.fs.Crash(~0ULL);
