@@ -1,7 +1,11 @@
-// Runs of the real executable in separate processes: one run at a time, and a run killed
-// at any moment.
+// Runs of the real executable in separate processes: one run at a time, and runs killed at
+// any moment, each order reaching the outputs exactly once.
+#include <chrono>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
+#include <random>
 #include <signal.h>
 #include <string>
 #include <sys/file.h>
@@ -134,6 +138,104 @@ TEST_F(ProcessTest, KilledRunLeavesNoIncompleteOutput) {
     EXPECT_EQ(std::vector<std::string>{}, Files("in"));
     EXPECT_EQ(1u, Files("bak").size());
   }
+}
+
+// Many small inputs per run, the run killed with SIGKILL after a random delay (most of a run's
+// time goes to the syncs of the commits, so the kills fall all over them), then a run that is
+// not killed. Every order of the inputs is then in exactly one output, no input is left, and
+// nothing of either run stays behind. Right after each kill, an output under its final name
+// belongs to a commit whose journal waits or that is complete.
+TEST_F(ProcessTest, KilledRunsConvertEveryOrderExactlyOnce) {
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr int kKills = 60;  // a sanitized run is several times slower
+#else
+  constexpr int kKills = 200;
+#endif
+  constexpr int kFiles = 3;
+  std::mt19937 random(20161005);
+  auto writeInputs = [&](int round) {
+    std::vector<std::string> refs;
+    for (int f = 0; f < kFiles; ++f) {
+      std::vector<std::string> messages;
+      for (int m = 0; m < 3; ++m) {
+        char ref[32];
+        std::snprintf(ref, sizeof ref, "K%03dF%02dM%d", round, f, m);
+        refs.push_back(ref);
+        // A SEPA order, an urgent one and one that is not: three outputs per input.
+        messages.push_back(HuaMessage(m == 0, ref, m == 2 ? "HUF1,00" : "EUR1,00", "DEUTDEFF",
+                                      kDeIban, m == 1 ? "URGENT" : "A B C D"));
+      }
+      WriteFileBytes(Path("in/F" + std::to_string(f) + ".HUA"), HuaFile(messages));
+    }
+    return refs;
+  };
+  auto reset = [&] {
+    for (const char* dir : {"in", "out", "bak"}) {
+      std::filesystem::remove_all(Path(dir));
+      ::mkdir(Path(dir).c_str(), 0755);
+    }
+  };
+
+  // The length of an uninterrupted run sets the range of the kill delays.
+  writeInputs(0);
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(0, Wait(Start("-c")));
+  long runUs = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count());
+  std::uniform_int_distribution<long> delay(0, runUs + runUs / 10);
+
+  int withJournal = 0;
+  int withTemps = 0;
+  int inputsDoneAtKill = 0;
+  for (int round = 1; round <= kKills; ++round) {
+    reset();
+    std::vector<std::string> refs = writeInputs(round);
+    pid_t pid = Start("-c");
+    ::usleep(static_cast<useconds_t>(delay(random)));
+    ::kill(pid, SIGKILL);
+    Wait(pid);
+
+    bool journal = false;
+    for (const std::string& name : Files("bak")) {
+      journal = journal || name.ends_with(".jrn");
+      inputsDoneAtKill += name[0] != '.' ? 1 : 0;
+    }
+    withJournal += journal ? 1 : 0;
+    bool temps = false;
+    for (const std::string& name : Files("out")) {
+      if (name[0] == '.') {
+        temps = temps || name.ends_with(".tmp");
+        continue;
+      }
+      std::string backup = name.substr(0, name.rfind('.')) + ".HUA";
+      EXPECT_TRUE(journal || std::filesystem::exists(Path("bak/" + backup)))
+          << name << " stands before its commit, round " << round;
+    }
+    withTemps += temps ? 1 : 0;
+
+    EXPECT_EQ(0, Wait(Start("-c"))) << "round " << round;
+    std::map<std::string, int> seen;
+    for (const std::string& name : Files("out")) {
+      ASSERT_NE('.', name[0]) << name << " left behind, round " << round;
+      std::string text = ReadFileBytes(Path("out/" + name));
+      for (const std::string& ref : refs) {
+        seen[ref] +=
+            Count(text, "<InstrId>" + ref + "</InstrId>") + Count(text, ":20:" + ref + "\r\n");
+      }
+    }
+    for (const std::string& ref : refs) {
+      ASSERT_EQ(1, seen[ref]) << ref << ", round " << round;
+    }
+    ASSERT_EQ(std::vector<std::string>{}, Files("in")) << "round " << round;
+    std::vector<std::string> backups = Files("bak");
+    ASSERT_EQ(static_cast<std::size_t>(kFiles), backups.size()) << "round " << round;
+    ASSERT_NE('.', backups.front()[0]) << backups.front() << " left behind, round " << round;
+  }
+  std::printf(
+      "%d runs killed (delays up to %ld us): %d inside a commit past its commit point, %d with "
+      "temporary outputs left, %d of %d inputs already converted at the kill\n",
+      kKills, runUs + runUs / 10, withJournal, withTemps, inputsDoneAtKill, kKills * kFiles);
 }
 
 }  // namespace
