@@ -1,5 +1,6 @@
 #include "app/file_commit.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 
@@ -141,9 +142,16 @@ bool RollForward(FileSystem& fs, const CommitRecord& r, const std::string& journ
   if (!fs.SyncDirectory(journalDir, reason)) {
     return false;
   }
-  std::set<std::string> dirs = {journalDir, DirectoryOf(r.input), DirectoryOf(r.backup)};
+  // Flushed in this order: the backup directory before the input's, so that a move of which
+  // only half reaches the disk leaves the input under both names, never under none.
+  std::vector<std::string> dirs;
+  auto flushLater = [&dirs](const std::string& dir) {
+    if (std::find(dirs.begin(), dirs.end(), dir) == dirs.end()) {
+      dirs.push_back(dir);
+    }
+  };
   for (const auto& [temp, final] : r.outputs) {
-    dirs.insert(DirectoryOf(final));
+    flushLater(DirectoryOf(final));
     if (fs.Exists(temp)) {
       if (!fs.RenameNoReplace(temp, final, reason)) {
         return false;
@@ -183,6 +191,9 @@ bool RollForward(FileSystem& fs, const CommitRecord& r, const std::string& journ
       return false;
     }
   }
+  flushLater(DirectoryOf(r.backup));
+  flushLater(journalDir);
+  flushLater(DirectoryOf(r.input));
   for (const std::string& dir : dirs) {
     if (!fs.SyncDirectory(dir, reason)) {
       return false;
