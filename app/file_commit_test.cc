@@ -208,64 +208,136 @@ std::vector<std::uint64_t> CrashMasks(int pending) {
   return masks;
 }
 
+// What runs without crash produce at the crashed run's time (0) and at the later runs' (1, 2).
+struct Reference {
+  explicit Reference(bool elsewhere) {
+    for (int i = 0; i < 3; ++i) {
+      CrashWorld clean(elsewhere);
+      clean.clock.AdvanceMs(1000 * i);
+      EXPECT_EQ(0, clean.Run());
+      steps = clean.fs.steps();
+      outputs[i] = clean.Finals("/v/out/");
+      backup[i] = clean.Finals(clean.bak);
+      EXPECT_EQ(3u, outputs[i].size());
+    }
+  }
+  std::map<std::string, std::string> outputs[3];
+  std::map<std::string, std::string> backup[3];
+  int steps = 0;
+};
+
+// Right after a crash: an output of the crashed run under its final name only after the
+// commit point, and then with its whole content.
+void ExpectNoOutputBeforeCommit(CrashWorld& w, const Reference& ref, const std::string& where) {
+  std::map<std::string, std::string> seen = w.Finals("/v/out/");
+  if (!seen.empty() && w.Count(w.bak, RunFileName::Kind::kJournal) == 0) {
+    EXPECT_EQ(ref.outputs[0], seen) << where;
+    EXPECT_EQ(ref.backup[0], w.Finals(w.bak)) << where;
+  }
+  for (const auto& [name, bytes] : seen) {
+    EXPECT_EQ(ref.outputs[0].count(name) ? ref.outputs[0].at(name) : "?", bytes) << where;
+  }
+}
+
+// After a run that was not interrupted: the input converted by exactly one run, all of its
+// outputs and its backup in place, nothing of any run left behind.
+void ExpectConvertedOnce(CrashWorld& w, const Reference& ref, const std::string& where) {
+  std::map<std::string, std::string> out = w.Finals("/v/out/");
+  int by = 0;
+  while (by < 3 && out != ref.outputs[by]) {
+    ++by;
+  }
+  ASSERT_LT(by, 3) << where << w.console.text();
+  EXPECT_EQ(ref.backup[by], w.Finals(w.bak)) << where;
+  EXPECT_EQ(std::vector<std::string>{}, w.fs.ListNames("/v/in/")) << where;
+  EXPECT_EQ(1u, w.fs.ListNames(w.bak).size()) << where;
+  EXPECT_EQ(3u, w.fs.ListNames("/v/out/").size()) << where;
+}
+
+std::string Where(bool elsewhere, int stop, std::uint64_t mask) {
+  return "stop " + std::to_string(stop) + " mask " + std::to_string(mask) +
+         (elsewhere ? " backup elsewhere" : "");
+}
+
 // Every crash point and every loss of unsynced changes ends, after the next run, with the
 // input converted exactly once: by the crashed run (its outputs and backup all in place) or
 // by the next one.
 TEST(FileCommitTest, EveryCrashEndsConvertedExactlyOnce) {
   for (bool elsewhere : {false, true}) {
-    // What a run without crash produces at the crashed run's time and at the next run's.
-    std::map<std::string, std::string> expected[2];
-    std::map<std::string, std::string> expectedBackup[2];
-    int totalSteps = 0;
-    for (int i = 0; i < 2; ++i) {
-      CrashWorld clean(elsewhere);
-      clean.clock.AdvanceMs(1000 * i);
-      ASSERT_EQ(0, clean.Run());
-      totalSteps = clean.fs.steps();
-      expected[i] = clean.Finals("/v/out/");
-      expectedBackup[i] = clean.Finals(clean.bak);
-      ASSERT_EQ(3u, expected[i].size());
-    }
+    Reference ref(elsewhere);
     int states = 0;
-    for (int stop = 0; stop <= totalSteps; ++stop) {
+    for (int stop = 0; stop <= ref.steps; ++stop) {
       CrashWorld crashed(elsewhere);
       crashed.fs.StopAfter(stop);
       crashed.Run();
       for (std::uint64_t mask : CrashMasks(crashed.fs.PendingChanges())) {
+        std::string where = Where(elsewhere, stop, mask);
         CrashWorld w(elsewhere);
         w.fs = crashed.fs;
         w.fs.Crash(mask);
-        std::string where = "stop " + std::to_string(stop) + " mask " + std::to_string(mask) +
-                            (elsewhere ? " backup elsewhere" : "");
-        // An output under its final name only after the commit point.
-        std::map<std::string, std::string> seen = w.Finals("/v/out/");
-        if (!seen.empty() && w.Count(w.bak, RunFileName::Kind::kJournal) == 0) {
-          EXPECT_EQ(expected[0], seen) << where;
-          EXPECT_EQ(expectedBackup[0], w.Finals(w.bak)) << where;
-        }
-        for (const auto& [name, bytes] : seen) {
-          EXPECT_EQ(expected[0].count(name) ? expected[0].at(name) : "?", bytes) << where;
-        }
-
+        ExpectNoOutputBeforeCommit(w, ref, where);
         w.clock.AdvanceMs(1000);
         EXPECT_EQ(0, w.Run()) << where << w.console.text();
-        std::map<std::string, std::string> out = w.Finals("/v/out/");
-        bool byCrashed = out == expected[0];
-        EXPECT_TRUE(byCrashed || out == expected[1]) << where << w.console.text();
-        EXPECT_EQ(expectedBackup[byCrashed ? 0 : 1], w.Finals(w.bak)) << where;
-        EXPECT_EQ(std::vector<std::string>{}, w.fs.ListNames("/v/in/")) << where;
-        // Nothing of either run is left behind.
-        EXPECT_EQ(1u, w.fs.ListNames(w.bak).size()) << where;
-        EXPECT_EQ(3u, w.fs.ListNames("/v/out/").size()) << where;
+        ExpectConvertedOnce(w, ref, where);
         ++states;
-        if (::testing::Test::HasFailure()) {
+        if (HasFailure()) {
           return;
         }
       }
     }
     std::cout << "crash states explored" << (elsewhere ? " (backup on another file system)" : "")
-              << ": " << states << " over " << totalSteps + 1 << " crash points\n";
+              << ": " << states << " over " << ref.steps + 1 << " crash points\n";
     RecordProperty(elsewhere ? "crash_states_backup_elsewhere" : "crash_states", states);
+  }
+}
+
+// A crash while a journal is being rolled forward: the run after that finishes it. Every
+// crash point of the first run that leaves a journal, with all or none of its unsynced
+// changes kept, then every crash point of the recovering run, likewise.
+TEST(FileCommitTest, CrashDuringRecoveryStillEndsOnce) {
+  for (bool elsewhere : {false, true}) {
+    Reference ref(elsewhere);
+    int states = 0;
+    for (int stop = 0; stop <= ref.steps; ++stop) {
+      CrashWorld crashed(elsewhere);
+      crashed.fs.StopAfter(stop);
+      crashed.Run();
+      for (std::uint64_t mask : {~0ULL, 0ULL}) {
+        CrashWorld first(elsewhere);
+        first.fs = crashed.fs;
+        first.fs.Crash(mask);
+        if (first.Count(first.bak, RunFileName::Kind::kJournal) == 0) {
+          continue;
+        }
+        first.clock.AdvanceMs(1000);
+        CrashWorld probe(elsewhere);
+        probe.fs = first.fs;
+        probe.clock = first.clock;
+        probe.Run();
+        int recoverySteps = probe.fs.steps() - first.fs.steps();
+        for (int stop2 = 0; stop2 <= recoverySteps; ++stop2) {
+          for (std::uint64_t mask2 : {~0ULL, 0ULL}) {
+            std::string where =
+                Where(elsewhere, stop, mask) + ", then " + Where(false, stop2, mask2);
+            CrashWorld w(elsewhere);
+            w.fs = first.fs;
+            w.clock = first.clock;
+            w.fs.StopAfter(stop2);
+            w.Run();
+            w.fs.Crash(mask2);
+            w.clock.AdvanceMs(1000);
+            EXPECT_EQ(0, w.Run()) << where << w.console.text();
+            ExpectConvertedOnce(w, ref, where);
+            ++states;
+            if (HasFailure()) {
+              return;
+            }
+          }
+        }
+      }
+    }
+    std::cout << "crash states explored with a second crash during recovery"
+              << (elsewhere ? " (backup on another file system)" : "") << ": " << states << "\n";
   }
 }
 
