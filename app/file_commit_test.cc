@@ -146,20 +146,53 @@ TEST(FileCommitTest, InputChangedWhileConvertedIsLeftForTheNextRun) {
   }
 }
 
-// A commit that cannot be finished (a file took an output's name after the commit point)
-// stops every run from converting anything, its files all kept, until it can be finished.
-TEST(FileCommitTest, UnfinishableCommitBlocksConversion) {
-  CrashWorld w(false);
-  int commitPoint = 0;
-  for (int stop = 1; commitPoint == 0 && stop < 100; ++stop) {
+// The first number of steps after which a stopped run leaves a state where `holds`.
+template <typename Pred>
+int FirstStop(Pred holds) {
+  for (int stop = 1; stop < 100; ++stop) {
     CrashWorld probe(false);
     probe.fs.StopAfter(stop);
     probe.Run();
     probe.fs.Crash(~0ULL);
-    if (probe.Count(probe.bak, RunFileName::Kind::kJournal) == 1) {
-      commitPoint = stop;
+    if (holds(probe)) {
+      return stop;
     }
   }
+  return 0;
+}
+
+// Recovery runs before any input is read, in both modes, also when there is no input at all.
+TEST(FileCommitTest, RecoveryRunsInBothModesWithoutInput) {
+  int inputMoved = FirstStop([](CrashWorld& w) {
+    return w.Count(w.bak, RunFileName::Kind::kJournal) == 1 && !w.fs.Exists("/v/in/ABC.HUA");
+  });
+  ASSERT_NE(0, inputMoved);
+  for (const char* argument : {"-c", ""}) {
+    CrashWorld w(false);
+    w.fs.StopAfter(inputMoved);
+    w.Run();
+    w.fs.Crash(~0ULL);
+    Application app(Platform{w.fs, w.clock, w.console, w.picker}, w.errors);
+    const char* argv[] = {"varnex", argument, nullptr};
+    EXPECT_EQ(0, app.Main(*argument ? 2 : 1, argv)) << argument;
+    if (*argument != '\0') {
+      EXPECT_NE(std::string::npos, w.console.text().find("Nincs feldolgozandó fájl.\n"));
+    }
+    EXPECT_NE(
+        std::string::npos,
+        w.console.text().find("Egy megszakadt futás véglegesítése befejezve: /v/in/ABC.HUA\n"))
+        << argument << w.console.text();
+    EXPECT_EQ(0, w.Count(w.bak, RunFileName::Kind::kJournal)) << argument;
+    EXPECT_EQ(3u, w.Finals("/v/out/").size()) << argument;
+  }
+}
+
+// A commit that cannot be finished (a file took an output's name after the commit point)
+// stops every run from converting anything, its files all kept, until it can be finished.
+TEST(FileCommitTest, UnfinishableCommitBlocksConversion) {
+  CrashWorld w(false);
+  int commitPoint =
+      FirstStop([](CrashWorld& p) { return p.Count(p.bak, RunFileName::Kind::kJournal) == 1; });
   ASSERT_NE(0, commitPoint);
   w.fs.StopAfter(commitPoint);
   EXPECT_EQ(2, w.Run());
