@@ -298,8 +298,10 @@ bool RecoverInterruptedCommits(FileSystem& fs, RunLog& log, const TempNames& own
     if (status == OpenStatus::kFailed) {
       ok = false;
     } else if (!fs.ReadFile(journal, &text, &reason)) {
-      ok = fs.Exists(journal) ? false : ok;  // finished meanwhile by another run
-      continue;
+      if (!fs.Exists(journal)) {
+        continue;  // finished meanwhile by another run
+      }
+      ok = false;
     } else if (!DecodeRecord(text, &record)) {
       reason = "sérült napló";
       ok = false;
@@ -448,8 +450,7 @@ bool FileCommit::Commit(const std::string& input, const FileIdentity& opened,
   }
   for (const std::string& dir : tempDirs) {
     if (!fs_.SyncDirectory(dir, &reason)) {
-      log.Printf("Hiba: az output könyvtár nem írható a lemezre: %s (%s)\n", dir.c_str(),
-                 reason.c_str());
+      log.Printf("Hiba: a könyvtár nem írható a lemezre: %s (%s)\n", dir.c_str(), reason.c_str());
       return false;
     }
   }
