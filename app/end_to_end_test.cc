@@ -1,5 +1,6 @@
 // Whole runs of the converter against temporary directories: names, log lines, the split
 // of the orders over the outputs, and every failure leaving the input whole and in place.
+#include <filesystem>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -356,6 +357,37 @@ TEST(EndToEndTest, LeftoverTemporaryFilesOfDeadRunsAreRemoved) {
   EXPECT_NE(std::string::npos,
             h.Log().find("törölve: " + h.Path("out/.varnex-999999999-1.tmp") + "\n"));
   EXPECT_NE(std::string::npos, h.Log().find("törölve: " + h.Path("out/.varnex-1-1.tmp") + "\n"));
+}
+
+// A backup directory on another file system (tmpfs, when the machine has one): the input is
+// copied there before the commit point and removed from the input directory after it.
+TEST(EndToEndTest, BackupOnAnotherFileSystem) {
+  char shm[] = "/dev/shm/varnex-bak-XXXXXX";
+  struct stat tmpfs;
+  struct stat here;
+  if (::stat("/dev/shm", &tmpfs) != 0 || ::mkdtemp(shm) == nullptr) {
+    GTEST_SKIP() << "no /dev/shm";
+  }
+  RunHarness h;
+  ASSERT_EQ(0, ::stat(h.root().c_str(), &here));
+  if (here.st_dev == tmpfs.st_dev) {
+    std::filesystem::remove_all(shm);
+    GTEST_SKIP() << "/dev/shm is on the file system of the test directory";
+  }
+  std::string ini = RunHarness::kIni;
+  ini.replace(ini.find("BackupPath=bak"), 14, std::string("BackupPath=") + shm);
+  h.WriteIni(ini);
+  h.WriteInput("ABC.HUA", MixedHuaFile());
+  EXPECT_EQ(0, h.Run("-c")) << h.Log();
+  EXPECT_EQ(std::vector<std::string>{}, h.Files("in"));
+  EXPECT_EQ(3u, h.Files("out").size());
+  std::vector<std::string> backups;
+  for (const auto& entry : std::filesystem::directory_iterator(shm)) {
+    backups.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(std::vector<std::string>{"ABC_20161005140307045.HUA"}, backups);
+  EXPECT_EQ(MixedHuaFile(), ReadFileBytes(std::string(shm) + "/ABC_20161005140307045.HUA"));
+  std::filesystem::remove_all(shm);
 }
 
 TEST(EndToEndTest, ManualSelectionConvertsChosenFiles) {
