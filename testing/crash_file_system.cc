@@ -221,17 +221,23 @@ int CrashFileSystem::PendingChanges() const {
 void CrashFileSystem::Crash(std::uint64_t keep) {
   std::vector<int> unsynced = UnsyncedInodes();
   int bit = 0;
+  // Changes beyond the mask's 64 bits are kept.
+  auto kept = [&keep, &bit] {
+    bool result = bit >= 64 || ((keep >> bit) & 1) != 0;
+    ++bit;
+    return result;
+  };
   for (const Change& change : pending_) {
-    bool kept = ((keep >> bit++) & 1) != 0;
+    bool keepChange = kept();
     for (const Effect& e : change.effects) {
-      if (kept && !e.durable) {
+      if (keepChange && !e.durable) {
         Apply(durable_, e);
       }
     }
   }
   for (int inode : unsynced) {
     Inode& node = inodes_[inode];
-    if (((keep >> bit++) & 1) != 0) {
+    if (kept()) {
       node.durableData = node.data;
     } else {
       node.data = node.durableData;

@@ -51,8 +51,9 @@ class CrashFileSystem : public FileSystem {
   // The number of changes a crash now may keep or lose, each independently: a directory
   // entry change not yet durable (a rename is one change), or a file content not yet synced.
   int PendingChanges() const;
-  // The power goes: change i of PendingChanges survives when bit i of `keep` is set. After
-  // this everything is durable, and the step limit is lifted.
+  // The power goes: change i of PendingChanges survives when bit i of `keep` is set (changes
+  // past the 64th always survive). After this everything is durable, the locks of the gone
+  // process are released, and the step limit is lifted.
   void Crash(std::uint64_t keep);
 
   // The run log's text, in the order appended.
