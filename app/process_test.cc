@@ -23,6 +23,14 @@ namespace {
 
 const char kDeIban[] = "DE89370400440532013000";
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
 // A program directory with the converter, varnex.ini and the usual subdirectories.
 class ProcessTest : public ::testing::Test {
  protected:
@@ -147,11 +155,7 @@ TEST_F(ProcessTest, KilledRunLeavesNoIncompleteOutput) {
 // each kill, an output under its final name belongs to a commit whose journal waits or that is
 // complete.
 TEST_F(ProcessTest, KilledRunsConvertEveryOrderExactlyOnce) {
-#if defined(__SANITIZE_ADDRESS__)
-  constexpr int kKills = 60;  // a sanitized run is several times slower
-#else
-  constexpr int kKills = 200;
-#endif
+  constexpr int kKills = kSanitized ? 60 : 200;  // a sanitized run is several times slower
   constexpr int kFiles = 3;
   std::mt19937 random(20161005);
   auto writeInputs = [&](int round) {
