@@ -43,10 +43,15 @@ class ProcessTest : public ::testing::Test {
   }
   std::string Path(const std::string& relative) const { return dir_.path() + relative; }
 
-  // Starts the converter; standard input from `stdinPath` when given.
-  pid_t Start(const char* argument, const std::string& stdinPath = "/dev/null") {
+  // Starts the converter; standard input from `stdinPath` when given. With `killAtStep` above
+  // 0 the converter kills itself just before that file-system step.
+  pid_t Start(const char* argument, const std::string& stdinPath = "/dev/null",
+              long killAtStep = 0) {
     pid_t pid = ::fork();
     if (pid == 0) {
+      if (killAtStep > 0) {
+        ::setenv("VARNEX_TEST_KILL_AT_STEP", std::to_string(killAtStep).c_str(), 1);
+      }
       int in = ::open(stdinPath.c_str(), O_RDONLY);
       int out = ::open((dir_.path() + "console.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
       ::dup2(in, 0);
@@ -72,6 +77,65 @@ class ProcessTest : public ::testing::Test {
     }
     std::sort(names.begin(), names.end());
     return names;
+  }
+
+  void Reset() {
+    for (const char* dir : {"in", "out", "bak"}) {
+      std::filesystem::remove_all(Path(dir));
+      ::mkdir(Path(dir).c_str(), 0755);
+    }
+  }
+  // Writes `files` inputs of a SEPA order, an urgent one and one that is not (three outputs
+  // each); returns the references of the orders.
+  std::vector<std::string> WriteInputs(int round, int files) {
+    std::vector<std::string> refs;
+    for (int f = 0; f < files; ++f) {
+      std::vector<std::string> messages;
+      for (int m = 0; m < 3; ++m) {
+        char ref[32];
+        std::snprintf(ref, sizeof ref, "K%03dF%02dM%d", round, f, m);
+        refs.push_back(ref);
+        messages.push_back(HuaMessage(m == 0, ref, m == 2 ? "HUF1,00" : "EUR1,00", "DEUTDEFF",
+                                      kDeIban, m == 1 ? "URGENT" : "A B C D"));
+      }
+      WriteFileBytes(Path("in/F" + std::to_string(f) + ".HUA"), HuaFile(messages));
+    }
+    return refs;
+  }
+  // Right after a kill: an output under its final name belongs to a commit that is complete
+  // (its backup in place) or whose journal waits. Returns whether a journal waits.
+  bool ExpectNoOutputBeforeCommit(const std::string& where) {
+    bool journal = false;
+    for (const std::string& name : Files("bak")) {
+      journal = journal || name.ends_with(".jrn");
+    }
+    for (const std::string& name : Files("out")) {
+      std::string backup = name.substr(0, name.rfind('.')) + ".HUA";
+      EXPECT_TRUE(name[0] == '.' || journal || std::filesystem::exists(Path("bak/" + backup)))
+          << name << " stands before its commit, " << where;
+    }
+    return journal;
+  }
+  // After a run that was not killed: every order in exactly one output, no input left, one
+  // backup per input and nothing else.
+  void ExpectEachOrderOnce(const std::vector<std::string>& refs, int files,
+                           const std::string& where) {
+    std::map<std::string, int> seen;
+    for (const std::string& name : Files("out")) {
+      ASSERT_NE('.', name[0]) << name << " left behind, " << where;
+      std::string text = ReadFileBytes(Path("out/" + name));
+      for (const std::string& ref : refs) {
+        seen[ref] +=
+            Count(text, "<InstrId>" + ref + "</InstrId>") + Count(text, ":20:" + ref + "\r\n");
+      }
+    }
+    for (const std::string& ref : refs) {
+      ASSERT_EQ(1, seen[ref]) << ref << ", " << where;
+    }
+    ASSERT_EQ(std::vector<std::string>{}, Files("in")) << where;
+    std::vector<std::string> backups = Files("bak");
+    ASSERT_EQ(static_cast<std::size_t>(files), backups.size()) << where;
+    ASSERT_NE('.', backups.front()[0]) << backups.front() << " left behind, " << where;
   }
 
   ScopedTempDir dir_;
@@ -158,31 +222,9 @@ TEST_F(ProcessTest, KilledRunsConvertEveryOrderExactlyOnce) {
   constexpr int kKills = kSanitized ? 60 : 200;  // a sanitized run is several times slower
   constexpr int kFiles = 3;
   std::mt19937 random(20161005);
-  auto writeInputs = [&](int round) {
-    std::vector<std::string> refs;
-    for (int f = 0; f < kFiles; ++f) {
-      std::vector<std::string> messages;
-      for (int m = 0; m < 3; ++m) {
-        char ref[32];
-        std::snprintf(ref, sizeof ref, "K%03dF%02dM%d", round, f, m);
-        refs.push_back(ref);
-        // A SEPA order, an urgent one and one that is not: three outputs per input.
-        messages.push_back(HuaMessage(m == 0, ref, m == 2 ? "HUF1,00" : "EUR1,00", "DEUTDEFF",
-                                      kDeIban, m == 1 ? "URGENT" : "A B C D"));
-      }
-      WriteFileBytes(Path("in/F" + std::to_string(f) + ".HUA"), HuaFile(messages));
-    }
-    return refs;
-  };
-  auto reset = [&] {
-    for (const char* dir : {"in", "out", "bak"}) {
-      std::filesystem::remove_all(Path(dir));
-      ::mkdir(Path(dir).c_str(), 0755);
-    }
-  };
 
   // The length of an uninterrupted run sets the range of the kill delays.
-  writeInputs(0);
+  WriteInputs(0, kFiles);
   auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(0, Wait(Start("-c")));
   long runUs = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -190,16 +232,14 @@ TEST_F(ProcessTest, KilledRunsConvertEveryOrderExactlyOnce) {
                                      .count());
   // A run that ends before its kill narrows the range, so that the kills stay inside runs.
   long rangeUs = runUs;
-
   int withJournal = 0;
-  int withTemps = 0;
-  int inputsDoneAtKill = 0;
   int kills = 0;
   int round = 0;
   while (kills < kKills && round < 2 * kKills) {
     ++round;
-    reset();
-    std::vector<std::string> refs = writeInputs(round);
+    std::string where = "round " + std::to_string(round);
+    Reset();
+    std::vector<std::string> refs = WriteInputs(round, kFiles);
     pid_t pid = Start("-c");
     ::usleep(static_cast<useconds_t>(std::uniform_int_distribution<long>(0, rangeUs)(random)));
     ::kill(pid, SIGKILL);
@@ -208,49 +248,38 @@ TEST_F(ProcessTest, KilledRunsConvertEveryOrderExactlyOnce) {
     } else {
       rangeUs -= rangeUs / 10;
     }
-
-    bool journal = false;
-    for (const std::string& name : Files("bak")) {
-      journal = journal || name.ends_with(".jrn");
-      inputsDoneAtKill += name[0] != '.' ? 1 : 0;
-    }
-    withJournal += journal ? 1 : 0;
-    bool temps = false;
-    for (const std::string& name : Files("out")) {
-      if (name[0] == '.') {
-        temps = temps || name.ends_with(".tmp");
-        continue;
-      }
-      std::string backup = name.substr(0, name.rfind('.')) + ".HUA";
-      EXPECT_TRUE(journal || std::filesystem::exists(Path("bak/" + backup)))
-          << name << " stands before its commit, round " << round;
-    }
-    withTemps += temps ? 1 : 0;
-
-    EXPECT_EQ(0, Wait(Start("-c"))) << "round " << round;
-    std::map<std::string, int> seen;
-    for (const std::string& name : Files("out")) {
-      ASSERT_NE('.', name[0]) << name << " left behind, round " << round;
-      std::string text = ReadFileBytes(Path("out/" + name));
-      for (const std::string& ref : refs) {
-        seen[ref] +=
-            Count(text, "<InstrId>" + ref + "</InstrId>") + Count(text, ":20:" + ref + "\r\n");
-      }
-    }
-    for (const std::string& ref : refs) {
-      ASSERT_EQ(1, seen[ref]) << ref << ", round " << round;
-    }
-    ASSERT_EQ(std::vector<std::string>{}, Files("in")) << "round " << round;
-    std::vector<std::string> backups = Files("bak");
-    ASSERT_EQ(static_cast<std::size_t>(kFiles), backups.size()) << "round " << round;
-    ASSERT_NE('.', backups.front()[0]) << backups.front() << " left behind, round " << round;
+    withJournal += ExpectNoOutputBeforeCommit(where) ? 1 : 0;
+    EXPECT_EQ(0, Wait(Start("-c"))) << where;
+    ExpectEachOrderOnce(refs, kFiles, where);
+    ASSERT_FALSE(HasFatalFailure());
   }
   EXPECT_EQ(kKills, kills);
   std::printf(
-      "%d runs killed in %d rounds (the first delays up to %ld us): %d inside a commit past its "
-      "commit point, %d with temporary outputs left, %d of %d inputs already converted at the "
-      "kill\n",
-      kills, round, runUs, withJournal, withTemps, inputsDoneAtKill, round * kFiles);
+      "%d runs killed at random in %d rounds (the first delays up to %ld us), %d of them inside "
+      "a commit past its commit point\n",
+      kills, round, runUs, withJournal);
+}
+
+// The same, the run killing itself just before each of its file-system steps in turn, so that
+// every step boundary of every commit is hit once.
+TEST_F(ProcessTest, RunKilledBeforeEveryStepConvertsEveryOrderExactlyOnce) {
+  constexpr int kFiles = 3;
+  int kills = 0;
+  for (long step = 1; step < 1000; ++step) {
+    std::string where = "step " + std::to_string(step);
+    Reset();
+    std::vector<std::string> refs = WriteInputs(static_cast<int>(step % 1000), kFiles);
+    if (Wait(Start("-c", "/dev/null", step)) != -1) {
+      break;  // the run had fewer steps
+    }
+    ++kills;
+    ExpectNoOutputBeforeCommit(where);
+    EXPECT_EQ(0, Wait(Start("-c"))) << where;
+    ExpectEachOrderOnce(refs, kFiles, where);
+    ASSERT_FALSE(HasFatalFailure());
+  }
+  EXPECT_GT(kills, 20 * kFiles);
+  std::printf("%d runs killed, one before each file-system step\n", kills);
 }
 
 }  // namespace

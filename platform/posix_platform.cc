@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string>
 #include <sys/file.h>
@@ -14,6 +16,21 @@
 
 namespace varnex {
 namespace {
+
+// For tests only: with VARNEX_TEST_KILL_AT_STEP=n in its environment the process kills itself
+// with SIGKILL just before its n-th state-changing file-system step (a file created, written,
+// synced, renamed or removed, a directory synced, a lock file made), so that a test can stop a
+// real run at an exact point of a commit.
+void TestKillPoint() {
+  static const long killAt = [] {
+    const char* value = std::getenv("VARNEX_TEST_KILL_AT_STEP");
+    return value != nullptr ? std::strtol(value, nullptr, 10) : 0L;
+  }();
+  static long steps = 0;
+  if (killAt > 0 && ++steps == killAt) {
+    ::raise(SIGKILL);
+  }
+}
 
 // The reason of a failed call, in the language of the run log.
 std::string ErrorText(int err) {
@@ -128,9 +145,11 @@ class PosixWritableFile : public WritableFile {
   }
 
   bool Append(std::string_view bytes, std::string* reason) override {
+    TestKillPoint();
     return WriteAll(fd_, bytes, reason);
   }
   bool Sync(std::string* reason) override {
+    TestKillPoint();
     if (::fsync(fd_) != 0) {
       SetReason(reason, errno);
       return false;
@@ -263,6 +282,7 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string* out, std::s
 
 std::unique_ptr<WritableFile> PosixFileSystem::CreateExclusive(const std::string& path,
                                                                std::string* reason) {
+  TestKillPoint();
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     SetReason(reason, errno);
@@ -319,6 +339,7 @@ bool PosixFileSystem::Stat(const std::string& path, FileIdentity* out) {
 }
 
 bool PosixFileSystem::Remove(const std::string& path, std::string* reason) {
+  TestKillPoint();
   if (::unlink(path.c_str()) != 0) {
     SetReason(reason, errno);
     return false;
@@ -328,6 +349,7 @@ bool PosixFileSystem::Remove(const std::string& path, std::string* reason) {
 
 bool PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to,
                                       std::string* reason) {
+  TestKillPoint();
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }
@@ -434,6 +456,7 @@ std::string PosixFileSystem::ExecutableDir() {
 }
 
 bool PosixFileSystem::SyncDirectory(const std::string& dir, std::string* reason) {
+  TestKillPoint();
   int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     SetReason(reason, errno);
@@ -450,6 +473,7 @@ bool PosixFileSystem::SyncDirectory(const std::string& dir, std::string* reason)
 std::unique_ptr<Lock> PosixFileSystem::CreateRunLock(const std::string& path,
                                                      std::string_view content,
                                                      std::string* reason) {
+  TestKillPoint();
   // A run that found the file unlocked between our create and our lock takes it for a dead
   // run's and removes it; then the name no longer names our file and we create it anew.
   for (int attempt = 0; attempt < 100; ++attempt) {
