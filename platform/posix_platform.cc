@@ -498,6 +498,7 @@ std::unique_ptr<Lock> PosixFileSystem::CreateRunLock(const std::string& path,
       ::close(fd);
       continue;
     }
+    TestKillPoint();
     bool written = WriteAll(fd, content, reason);
     if (written && ::fsync(fd) != 0) {
       SetReason(reason, errno);
