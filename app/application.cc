@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include <set>
+
 namespace varnex {
 namespace {
 
@@ -80,14 +82,42 @@ void Application::Run(RunMode runMode) {
           settings.inputPath.c_str());
       return;
     }
-    ScanInputDirectory();
-    ProcessInputFiles();
+    if (RecoverInterruptedRuns()) {
+      ScanInputDirectory();
+      ProcessInputFiles();
+    }
     return;
   }
   log_.Printf("Mód: fájlok kiválasztása kézzel.\n");
-  if (SelectInputFiles()) {
+  if (RecoverInterruptedRuns() && SelectInputFiles()) {
     ProcessInputFiles();
   }
+}
+
+}  // namespace varnex
+
+namespace varnex {
+
+bool Application::RecoverInterruptedRuns() {
+  FileSystem& fs = platform_.fs;
+  tempNames_.SetJournalDirectory(settings.backupPath);
+  bool finished = !fs.IsDirectory(settings.backupPath) ||
+                  RecoverInterruptedCommits(fs, log_, tempNames_, settings.backupPath);
+  // The log directory holds the temporary files of the refusal memory.
+  std::set<std::string> dirs = {settings.outputPath, settings.outputPathHua, settings.outputPathInt,
+                                settings.backupPath, settings.logPath};
+  for (const std::string& dir : dirs) {
+    if (fs.IsDirectory(dir)) {
+      RemoveLeftoverTemps(fs, log_, dir, tempNames_);
+    }
+  }
+  if (!finished) {
+    log_.Printf(
+        "Hiba: egy megszakadt futás véglegesítése nem fejeződött be, ez a futás nem dolgoz fel "
+        "semmit.\n");
+    anyFileLeft_ = true;
+  }
+  return finished;
 }
 
 }  // namespace varnex

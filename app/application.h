@@ -81,6 +81,9 @@ class Application {
   std::ostream& errors_;
   RunLog log_;
   std::optional<CodePages> codePages_;
+  // Finishes or undoes what interrupted runs left, before any input is read. False when a
+  // commit could not be finished: then no input is converted.
+  bool RecoverInterruptedRuns();
   // Converts one input file all-or-nothing; false when it was left in place by an error.
   bool ProcessInputFile(const std::string& path, const std::string& title);
   // True when MinFileAge holds `path` back in input directory mode.

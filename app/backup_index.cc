@@ -138,7 +138,11 @@ void BackupIndex::Save() {
     return;
   }
   dirty_ = false;
-  fs_.ReplaceFile(dir_ + std::string(kBackupIndexName), Serialize(), tempNames_.Next(), nullptr);
+  std::string temp = tempNames_.Next(dir_, nullptr);
+  if (!temp.empty()) {
+    fs_.ReplaceFile(dir_ + std::string(kBackupIndexName), Serialize(),
+                    temp.substr(temp.rfind(kDirSeparator) + 1), nullptr);
+  }
 }
 
 void BackupIndex::Load() {
@@ -158,7 +162,8 @@ void BackupIndex::Load() {
 void BackupIndex::Refresh(std::int64_t size) {
   ++generation_;
   for (std::string& name : fs_.ListNames(dir_)) {
-    if (name == kBackupIndexName || TempFileOwner(name) >= 0) {
+    RunFileName ours;
+    if (name == kBackupIndexName || ParseRunFileName(name, &ours)) {
       continue;
     }
     std::string path = dir_ + name;

@@ -121,7 +121,10 @@ TEST_F(BackupIndexTest, UnwritableIndexOnlyCostsReads) {
   EXPECT_EQ(Path("PELDA_1.HUA"), FindInNewRun("order one"));
   EXPECT_TRUE(std::filesystem::is_directory(Path(std::string(kBackupIndexName))));
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
-    EXPECT_LT(TempFileOwner(entry.path().filename().string()), 0) << entry.path();
+    RunFileName ours;
+    EXPECT_FALSE(ParseRunFileName(entry.path().filename().string(), &ours) &&
+                 ours.kind == RunFileName::Kind::kTemp)
+        << entry.path();
   }
 }
 

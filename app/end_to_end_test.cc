@@ -1,9 +1,11 @@
 // Whole runs of the converter against temporary directories: names, log lines, the split
 // of the orders over the outputs, and every failure leaving the input whole and in place.
+#include <filesystem>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include "app/backup_index.h"
 #include "testing/run_harness.h"
 #include "testing/xml_check.h"
 
@@ -260,36 +262,53 @@ TEST(EndToEndTest, FailuresLeaveTheInputInPlace) {
   }
 }
 
-// Each file-system step of converting one input fails in turn.
+// Each file-system step of converting one input fails in turn. Before the commit point (the
+// journal's directory synced) the input stays whole in place and nothing of it is left; after
+// it the next run finishes the commit before it reads any input.
 TEST(EndToEndTest, FaultAtEveryStep) {
   using Step = FaultyFileSystem::Step;
   struct Case {
     Step step;
     int nth;
+    bool committed;
   } cases[] = {
-      {Step::kOpenInput, 1},    {Step::kReadInput, 1},    {Step::kCreateOutput, 1},
-      {Step::kCreateOutput, 2}, {Step::kCreateOutput, 3}, {Step::kWriteOutput, 1},
-      {Step::kWriteOutput, 2},  {Step::kWriteOutput, 3},  {Step::kSyncOutput, 1},
-      {Step::kSyncOutput, 3},   {Step::kCloseOutput, 1},  {Step::kCloseOutput, 3},
-      {Step::kRename, 1},       {Step::kRename, 2},       {Step::kRename, 3},
-      {Step::kMove, 1},
+      {Step::kOpenInput, 1, false},     {Step::kReadInput, 1, false},
+      {Step::kCreateOutput, 1, false},  {Step::kCreateOutput, 2, false},
+      {Step::kCreateOutput, 3, false},  {Step::kWriteOutput, 1, false},
+      {Step::kWriteOutput, 2, false},   {Step::kWriteOutput, 3, false},
+      {Step::kSyncOutput, 1, false},    {Step::kSyncOutput, 3, false},
+      {Step::kCloseOutput, 1, false},   {Step::kCloseOutput, 3, false},
+      {Step::kSyncDirectory, 1, false},  // the outputs' directory
+      {Step::kCreateOutput, 4, false},   // the journal
+      {Step::kWriteOutput, 4, false},   {Step::kSyncOutput, 4, false},
+      {Step::kRename, 1, false},        {Step::kSyncDirectory, 2, true},  // the commit point
+      {Step::kRename, 2, true},         {Step::kRename, 4, true},
+      {Step::kRename, 5, true},  // the input to backup
+      {Step::kSyncDirectory, 3, true},  {Step::kSyncDirectory, 5, true},
   };
   for (const Case& c : cases) {
+    std::string row = std::to_string(static_cast<int>(c.step)) + "/" + std::to_string(c.nth);
     RunHarness h;
     h.WriteInput("ABC.HUA", MixedHuaFile());
     h.fs.FailAt(c.step, c.nth);
-    EXPECT_EQ(2, h.Run("-c")) << static_cast<int>(c.step) << "/" << c.nth;
-    EXPECT_EQ(MixedHuaFile(), h.Read("in/ABC.HUA"));
-    EXPECT_EQ(std::vector<std::string>{}, h.Files("out")) << static_cast<int>(c.step);
-    EXPECT_EQ(std::vector<std::string>{}, h.Files("bak")) << static_cast<int>(c.step);
-    EXPECT_EQ(1, Count(h.Log(), "Hiba: ")) << h.Log();
-    EXPECT_NE(std::string::npos, h.Log().find(FaultyFileSystem::kReason)) << h.Log();
-    // A second run without the fault converts the file completely.
+    EXPECT_EQ(2, h.Run("-c")) << row;
+    EXPECT_EQ(1, Count(h.Log(), "Hiba: ")) << row << h.Log();
+    EXPECT_NE(std::string::npos, h.Log().find(FaultyFileSystem::kReason)) << row << h.Log();
+    if (!c.committed) {
+      EXPECT_EQ(MixedHuaFile(), h.Read("in/ABC.HUA")) << row;
+      EXPECT_EQ(std::vector<std::string>{}, h.Files("out")) << row;
+      EXPECT_EQ(std::vector<std::string>{}, h.Files("bak")) << row;
+    }
+    // A second run without the fault: the file converted completely, once.
     h.fs.FailAt(c.step, 0);
     h.clock.AdvanceMs(1);
-    EXPECT_EQ(0, h.Run("-c"));
-    EXPECT_EQ(3u, h.Files("out").size());
-    EXPECT_EQ(std::vector<std::string>{}, h.Files("in"));
+    EXPECT_EQ(0, h.Run("-c")) << row << h.Log();
+    EXPECT_EQ(c.committed ? 1 : 0, Count(h.Log(), "Egy megszakadt futás véglegesítése befejezve: " +
+                                                      h.Path("in/ABC.HUA") + "\n"))
+        << row << h.Log();
+    EXPECT_EQ(3u, h.Files("out").size()) << row;
+    EXPECT_EQ(1u, h.Files("bak").size()) << row;
+    EXPECT_EQ(std::vector<std::string>{}, h.Files("in")) << row;
   }
 }
 
@@ -317,20 +336,61 @@ TEST(EndToEndTest, OutOfMemoryLeavesOnlyThatFile) {
       << h.Log();
 }
 
+// Temporary files of runs that are gone are removed, whatever their process id; those of a
+// run holding its lock stay.
 TEST(EndToEndTest, LeftoverTemporaryFilesOfDeadRunsAreRemoved) {
   RunHarness h;
-  // pid 1 is alive (init); a very large pid is not running.
   WriteFileBytes(h.Path("out/.varnex-999999999-1.tmp"), "partial");
-  WriteFileBytes(h.Path("out/.varnex-1-1.tmp"), "someone else's");
+  WriteFileBytes(h.Path("out/.varnex-1-1.tmp"), "of a dead run with a live process id");
+  std::string reason;
+  PosixFileSystem other;
+  std::unique_ptr<Lock> live = other.CreateRunLock(h.Path("out/.varnex-live.lock"), "", &reason);
+  ASSERT_NE(nullptr, live) << reason;
+  WriteFileBytes(h.Path("out/.varnex-live-1.tmp"), "someone else's");
   WriteFileBytes(h.Path("out/.other-999999999-1.tmp"), "not ours");
   h.WriteInput("ABC.HUA", MixedHuaFile());
   ASSERT_EQ(0, h.Run("-c"));
   std::vector<std::string> out = h.Files("out");
-  EXPECT_EQ(5u, out.size());
+  ASSERT_EQ(6u, out.size());
   EXPECT_EQ(".other-999999999-1.tmp", out[0]);
-  EXPECT_EQ(".varnex-1-1.tmp", out[1]);
+  EXPECT_EQ(".varnex-live-1.tmp", out[1]);
+  EXPECT_EQ(".varnex-live.lock", out[2]);
   EXPECT_NE(std::string::npos,
             h.Log().find("törölve: " + h.Path("out/.varnex-999999999-1.tmp") + "\n"));
+  EXPECT_NE(std::string::npos, h.Log().find("törölve: " + h.Path("out/.varnex-1-1.tmp") + "\n"));
+}
+
+// A backup directory on another file system (tmpfs, when the machine has one): the input is
+// copied there before the commit point and removed from the input directory after it.
+TEST(EndToEndTest, BackupOnAnotherFileSystem) {
+  char shm[] = "/dev/shm/varnex-bak-XXXXXX";
+  struct stat tmpfs;
+  struct stat here;
+  if (::stat("/dev/shm", &tmpfs) != 0 || ::mkdtemp(shm) == nullptr) {
+    GTEST_SKIP() << "no /dev/shm";
+  }
+  RunHarness h;
+  ASSERT_EQ(0, ::stat(h.root().c_str(), &here));
+  if (here.st_dev == tmpfs.st_dev) {
+    std::filesystem::remove_all(shm);
+    GTEST_SKIP() << "/dev/shm is on the file system of the test directory";
+  }
+  std::string ini = RunHarness::kIni;
+  ini.replace(ini.find("BackupPath=bak"), 14, std::string("BackupPath=") + shm);
+  h.WriteIni(ini);
+  h.WriteInput("ABC.HUA", MixedHuaFile());
+  EXPECT_EQ(0, h.Run("-c")) << h.Log();
+  EXPECT_EQ(std::vector<std::string>{}, h.Files("in"));
+  EXPECT_EQ(3u, h.Files("out").size());
+  std::vector<std::string> backups;
+  for (const auto& entry : std::filesystem::directory_iterator(shm)) {
+    if (entry.path().filename() != kBackupIndexName) {
+      backups.push_back(entry.path().filename().string());
+    }
+  }
+  EXPECT_EQ(std::vector<std::string>{"ABC_20161005140307045.HUA"}, backups);
+  EXPECT_EQ(MixedHuaFile(), ReadFileBytes(std::string(shm) + "/ABC_20161005140307045.HUA"));
+  std::filesystem::remove_all(shm);
 }
 
 TEST(EndToEndTest, ManualSelectionConvertsChosenFiles) {

@@ -1,10 +1,22 @@
-// Writing the outputs of one input file under temporary names and committing them, together
-// with the input's move to the backup directory, as one step.
+// Committing the outputs of one input file together with the input's move to the backup
+// directory, so that a crash at any instant (the process killed, or the power lost with
+// whatever was not yet flushed) leaves the input converted once or not at all.
 //
-// An output is first created under a temporary name ".varnex-<pid>-<n>.tmp" in its own
-// directory (a name that never matches an input or an output). Commit renames the outputs
-// into place, never replacing a file, and moves the input to backup. Whatever was not
-// committed is removed when the FileCommit is destroyed, on every way out.
+// Every file of a run is named ".varnex-<run>-<n>.tmp" (a name that never matches an input or
+// an output), and before a run creates one in a directory it creates and locks its lock file
+// ".varnex-<run>.lock" there, which holds the journal directory. A commit:
+//   1. the outputs are written under temporary names and flushed (the driver); across file
+//      systems the input is copied under a temporary name into the backup directory and
+//      flushed; the directories of these temporary files are flushed;
+//   2. the input is checked to be the file that was opened, unchanged;
+//   3. a journal naming the input, its identity, the backup name and every temporary/final
+//      pair is written under a temporary name in the backup directory, flushed, renamed to
+//      ".varnex-<run>-<n>.jrn", and the backup directory flushed: the commit point;
+//   4. the outputs are renamed into place, the input moved to backup (renamed, or its copy
+//      renamed and the input removed), every directory touched flushed, the journal removed.
+// Before the commit point the temporary files are removed and the input stays; after it any
+// run rolls the journal forward (step 4 is idempotent). Liveness of a run is told by its lock,
+// never by process ids.
 #pragma once
 
 #include <memory>
@@ -18,44 +30,84 @@ namespace varnex {
 
 class RunLog;
 
-// The prefix and suffix of this program's temporary files: ".varnex-<pid>-<n>.tmp".
+// The name parts of this program's files.
 inline constexpr std::string_view kTempPrefix = ".varnex-";
 inline constexpr std::string_view kTempSuffix = ".tmp";
+inline constexpr std::string_view kJournalSuffix = ".jrn";
+inline constexpr std::string_view kLockSuffix = ".lock";
 
-// The process id in a temporary file's name, or -1 when `name` is not one of ours.
-long TempFileOwner(std::string_view name);
-
-// Hands out the temporary names of one run.
-class TempNames {
- public:
-  explicit TempNames(FileSystem& fs) : fs_(fs) {}
-  // A fresh name, without directory.
-  std::string Next();
-
- private:
-  FileSystem& fs_;
-  long counter_ = 0;
+// What a file name of this program says: the run that made it and what it is.
+struct RunFileName {
+  enum class Kind { kTemp, kJournal, kLock };
+  std::string run;
+  Kind kind = Kind::kTemp;
 };
 
-// Removes the temporary files that converters no longer running left in `dir`, one log line
-// each.
-void RemoveLeftoverTemps(FileSystem& fs, RunLog& log, const std::string& dir);
+// Parses ".varnex-<run>-<n>.tmp", ".varnex-<run>-<n>.jrn" or ".varnex-<run>.lock"; false for
+// any other name.
+bool ParseRunFileName(std::string_view name, RunFileName* out);
+
+// The files of one run: its id, the temporary names it hands out and the lock it holds in
+// every directory where it has made a file. The lock files are removed on destruction, unless
+// a commit of this run was left for recovery.
+class TempNames {
+ public:
+  explicit TempNames(FileSystem& fs);
+  ~TempNames();
+  TempNames(const TempNames&) = delete;
+  TempNames& operator=(const TempNames&) = delete;
+
+  // The directory of this run's journals (BackupPath), recorded in its lock files.
+  void SetJournalDirectory(std::string dir) { journalDir_ = std::move(dir); }
+  const std::string& run() const { return run_; }
+
+  // A fresh temporary path in `dir` (empty, or ending in a separator), this run's lock there
+  // taken first. Empty with a reason on failure.
+  std::string Next(const std::string& dir, std::string* reason);
+  // Keeps the lock files: a journal of this run waits for recovery.
+  void KeepLocks() { keepLocks_ = true; }
+
+ private:
+  struct Held {
+    std::string path;
+    std::unique_ptr<Lock> lock;
+  };
+  FileSystem& fs_;
+  std::string run_;
+  std::string journalDir_;
+  long counter_ = 0;
+  std::vector<Held> locks_;
+  bool keepLocks_ = false;
+};
+
+// Finishes every commit that a run no longer alive left in `journalDir`, one log line each.
+// False, after a "Hiba: " line each, when one cannot be finished: its input must then not be
+// converted again, so the caller converts nothing.
+bool RecoverInterruptedCommits(FileSystem& fs, RunLog& log, const TempNames& own,
+                               const std::string& journalDir);
+
+// Removes from `dir` the temporary and lock files of runs no longer alive, except those that
+// a journal still waiting for recovery needs; one log line per temporary file.
+void RemoveLeftoverTemps(FileSystem& fs, RunLog& log, const std::string& dir, const TempNames& own);
 
 class FileCommit {
  public:
   FileCommit(FileSystem& fs, TempNames& tempNames) : fs_(fs), tempNames_(tempNames) {}
   FileCommit(const FileCommit&) = delete;
   FileCommit& operator=(const FileCommit&) = delete;
-  // Removes every output that was not committed.
+  // Removes every temporary file that was not committed.
   ~FileCommit();
 
   // Creates the temporary file of the output that is to be named `finalPath`. Null with a
-  // reason on failure.
+  // reason on failure. The caller writes, syncs and closes it.
   std::unique_ptr<WritableFile> CreateOutput(const std::string& finalPath, std::string* reason);
 
-  // Places every created output under its final name and moves `input` to `backup`. On
-  // failure logs a "Hiba: " line and returns false; what was produced is then removed.
-  bool Commit(const std::string& input, const std::string& backup, RunLog& log);
+  // Commits the created outputs and the move of `input`, opened as `opened`, to `backup`.
+  // False after a "Hiba: " line when the input was not converted: before the commit point
+  // (the input changed since it was opened, a name taken, any step failed) what was produced
+  // is removed; after it the next run finishes the commit.
+  bool Commit(const std::string& input, const FileIdentity& opened, const std::string& backup,
+              RunLog& log);
 
   // The final names of the outputs, in the order they were created.
   std::vector<std::string> FinalNames() const;
@@ -64,11 +116,11 @@ class FileCommit {
   struct Output {
     std::string temp;
     std::string final;
-    bool placed = false;
   };
   FileSystem& fs_;
   TempNames& tempNames_;
   std::vector<Output> outputs_;
+  std::string backupTemp_;  // the input's copy, across file systems
   bool committed_ = false;
 };
 

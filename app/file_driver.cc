@@ -123,13 +123,6 @@ void Application::ProcessInputFiles() {
   if (inputPaths.empty()) {
     return;
   }
-  std::set<std::string> dirs = {settings.outputPath, settings.outputPathHua, settings.outputPathInt,
-                                settings.backupPath};
-  for (const std::string& dir : dirs) {
-    if (platform_.fs.IsDirectory(dir)) {
-      RemoveLeftoverTemps(platform_.fs, log_, dir);
-    }
-  }
   backupIndex_.emplace(platform_.fs, tempNames_, settings.backupPath);
   refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
   for (std::size_t i = 0; i < inputPaths.size(); ++i) {
@@ -325,7 +318,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
 
-  if (!commit.Commit(path, names.backup, log_)) {
+  if (!commit.Commit(path, input->Identity(), names.backup, log_)) {
     return false;
   }
   backupIndex_->Add(names.backup, print);

@@ -62,14 +62,5 @@ TEST(FileDriverTest, FileStampsNeverRepeat) {
             NextFileStamp(LocalTime{2016, 10, 5, 14, 3, 7, 46, 0}, "20161005140307045"));
 }
 
-TEST(FileDriverTest, TempFileNames) {
-  EXPECT_EQ(123, TempFileOwner(".varnex-123-7.tmp"));
-  EXPECT_EQ(-1, TempFileOwner(".varnex-abc-7.tmp"));
-  EXPECT_EQ(-1, TempFileOwner(".varnex-123.tmp"));
-  EXPECT_EQ(-1, TempFileOwner("varnex-123-7.tmp"));
-  EXPECT_EQ(-1, TempFileOwner(".varnex-123-7.HUA"));
-  EXPECT_EQ(-1, TempFileOwner(".other-123-7.tmp"));
-}
-
 }  // namespace
 }  // namespace varnex

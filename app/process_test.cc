@@ -1,7 +1,11 @@
-// Runs of the real executable in separate processes: one run at a time, a run killed at any
-// moment, and a start through a symbolic link.
+// Runs of the real executable in separate processes: one run at a time, runs killed at any
+// moment, each order reaching the outputs exactly once, and a start through a symbolic link.
+#include <chrono>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
+#include <random>
 #include <signal.h>
 #include <string>
 #include <sys/file.h>
@@ -20,6 +24,14 @@ namespace {
 
 const char kDeIban[] = "DE89370400440532013000";
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
 // A program directory with the converter, varnex.ini and the usual subdirectories.
 class ProcessTest : public ::testing::Test {
  protected:
@@ -33,10 +45,15 @@ class ProcessTest : public ::testing::Test {
   }
   std::string Path(const std::string& relative) const { return dir_.path() + relative; }
 
-  // Starts the converter; standard input from `stdinPath` when given.
-  pid_t Start(const char* argument, const std::string& stdinPath = "/dev/null") {
+  // Starts the converter; standard input from `stdinPath` when given. With `killAtStep` above
+  // 0 the converter kills itself just before that file-system step.
+  pid_t Start(const char* argument, const std::string& stdinPath = "/dev/null",
+              long killAtStep = 0) {
     pid_t pid = ::fork();
     if (pid == 0) {
+      if (killAtStep > 0) {
+        ::setenv("VARNEX_TEST_KILL_AT_STEP", std::to_string(killAtStep).c_str(), 1);
+      }
       int in = ::open(stdinPath.c_str(), O_RDONLY);
       int out = ::open((dir_.path() + "console.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
       ::dup2(in, 0);
@@ -66,6 +83,65 @@ class ProcessTest : public ::testing::Test {
     }
     std::sort(names.begin(), names.end());
     return names;
+  }
+
+  void Reset() {
+    for (const char* dir : {"in", "out", "bak"}) {
+      std::filesystem::remove_all(Path(dir));
+      ::mkdir(Path(dir).c_str(), 0755);
+    }
+  }
+  // Writes `files` inputs of a SEPA order, an urgent one and one that is not (three outputs
+  // each); returns the references of the orders.
+  std::vector<std::string> WriteInputs(int round, int files) {
+    std::vector<std::string> refs;
+    for (int f = 0; f < files; ++f) {
+      std::vector<std::string> messages;
+      for (int m = 0; m < 3; ++m) {
+        char ref[32];
+        std::snprintf(ref, sizeof ref, "K%03dF%02dM%d", round, f, m);
+        refs.push_back(ref);
+        messages.push_back(HuaMessage(m == 0, ref, m == 2 ? "HUF1,00" : "EUR1,00", "DEUTDEFF",
+                                      kDeIban, m == 1 ? "URGENT" : "A B C D"));
+      }
+      WriteFileBytes(Path("in/F" + std::to_string(f) + ".HUA"), HuaFile(messages));
+    }
+    return refs;
+  }
+  // Right after a kill: an output under its final name belongs to a commit that is complete
+  // (its backup in place) or whose journal waits. Returns whether a journal waits.
+  bool ExpectNoOutputBeforeCommit(const std::string& where) {
+    bool journal = false;
+    for (const std::string& name : Files("bak")) {
+      journal = journal || name.ends_with(".jrn");
+    }
+    for (const std::string& name : Files("out")) {
+      std::string backup = name.substr(0, name.rfind('.')) + ".HUA";
+      EXPECT_TRUE(name[0] == '.' || journal || std::filesystem::exists(Path("bak/" + backup)))
+          << name << " stands before its commit, " << where;
+    }
+    return journal;
+  }
+  // After a run that was not killed: every order in exactly one output, no input left, one
+  // backup per input and nothing else.
+  void ExpectEachOrderOnce(const std::vector<std::string>& refs, int files,
+                           const std::string& where) {
+    std::map<std::string, int> seen;
+    for (const std::string& name : Files("out")) {
+      ASSERT_NE('.', name[0]) << name << " left behind, " << where;
+      std::string text = ReadFileBytes(Path("out/" + name));
+      for (const std::string& ref : refs) {
+        seen[ref] +=
+            Count(text, "<InstrId>" + ref + "</InstrId>") + Count(text, ":20:" + ref + "\r\n");
+      }
+    }
+    for (const std::string& ref : refs) {
+      ASSERT_EQ(1, seen[ref]) << ref << ", " << where;
+    }
+    ASSERT_EQ(std::vector<std::string>{}, Files("in")) << where;
+    std::vector<std::string> backups = Files("bak");
+    ASSERT_EQ(static_cast<std::size_t>(files), backups.size()) << where;
+    ASSERT_NE('.', backups.front()[0]) << backups.front() << " left behind, " << where;
   }
 
   ScopedTempDir dir_;
@@ -144,9 +220,9 @@ TEST_F(ProcessTest, KilledRunLeavesNoIncompleteOutput) {
     ::usleep(static_cast<useconds_t>(delayMs) * 1000);
     ::kill(pid, SIGKILL);
     Wait(pid);
-    // Whatever stands under a final name is complete.
+    // Whatever stands under a final name is complete (dot files are the run's own).
     for (const std::string& name : Files("out")) {
-      if (name.ends_with(".tmp")) {
+      if (name[0] == '.') {
         continue;
       }
       std::string text = ReadFileBytes(Path("out/" + name));
@@ -161,11 +237,81 @@ TEST_F(ProcessTest, KilledRunLeavesNoIncompleteOutput) {
     // files of the killed run; they are never taken for inputs.
     EXPECT_EQ(0, Wait(Start("-c")));
     for (const std::string& name : Files("out")) {
-      EXPECT_FALSE(name.ends_with(".tmp")) << name << " after " << delayMs << " ms";
+      EXPECT_NE('.', name[0]) << name << " after " << delayMs << " ms";
     }
     EXPECT_EQ(std::vector<std::string>{}, Files("in"));
     EXPECT_EQ(1u, Files("bak").size());
   }
+}
+
+// Several small inputs per run, the run killed with SIGKILL after a random delay (most of a
+// run's time goes to the syncs of the commits, so the kills fall all over them; a run that
+// ends before its kill does not count), then a run that is not killed. Every order of the inputs is
+// then in exactly one output, no input is left, and nothing of either run stays behind. Right after
+// each kill, an output under its final name belongs to a commit whose journal waits or that is
+// complete.
+TEST_F(ProcessTest, KilledRunsConvertEveryOrderExactlyOnce) {
+  constexpr int kKills = kSanitized ? 60 : 200;  // a sanitized run is several times slower
+  constexpr int kFiles = 3;
+  std::mt19937 random(20161005);
+
+  // The length of an uninterrupted run sets the range of the kill delays.
+  WriteInputs(0, kFiles);
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(0, Wait(Start("-c")));
+  long runUs = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count());
+  // A run that ends before its kill narrows the range, so that the kills stay inside runs.
+  long rangeUs = runUs;
+  int withJournal = 0;
+  int kills = 0;
+  int round = 0;
+  while (kills < kKills && round < 2 * kKills) {
+    ++round;
+    std::string where = "round " + std::to_string(round);
+    Reset();
+    std::vector<std::string> refs = WriteInputs(round, kFiles);
+    pid_t pid = Start("-c");
+    ::usleep(static_cast<useconds_t>(std::uniform_int_distribution<long>(0, rangeUs)(random)));
+    ::kill(pid, SIGKILL);
+    if (Wait(pid) == -1) {
+      ++kills;
+    } else {
+      rangeUs -= rangeUs / 10;
+    }
+    withJournal += ExpectNoOutputBeforeCommit(where) ? 1 : 0;
+    EXPECT_EQ(0, Wait(Start("-c"))) << where;
+    ExpectEachOrderOnce(refs, kFiles, where);
+    ASSERT_FALSE(HasFatalFailure());
+  }
+  EXPECT_EQ(kKills, kills);
+  std::printf(
+      "%d runs killed at random in %d rounds (the first delays up to %ld us), %d of them inside "
+      "a commit past its commit point\n",
+      kills, round, runUs, withJournal);
+}
+
+// The same, the run killing itself just before each of its file-system steps in turn, so that
+// every step boundary of every commit is hit once.
+TEST_F(ProcessTest, RunKilledBeforeEveryStepConvertsEveryOrderExactlyOnce) {
+  constexpr int kFiles = 3;
+  int kills = 0;
+  for (long step = 1; step < 1000; ++step) {
+    std::string where = "step " + std::to_string(step);
+    Reset();
+    std::vector<std::string> refs = WriteInputs(static_cast<int>(step % 1000), kFiles);
+    if (Wait(Start("-c", "/dev/null", step)) != -1) {
+      break;  // the run had fewer steps
+    }
+    ++kills;
+    ExpectNoOutputBeforeCommit(where);
+    EXPECT_EQ(0, Wait(Start("-c"))) << where;
+    ExpectEachOrderOnce(refs, kFiles, where);
+    ASSERT_FALSE(HasFatalFailure());
+  }
+  EXPECT_GT(kills, 20 * kFiles);
+  std::printf("%d runs killed, one before each file-system step\n", kills);
 }
 
 }  // namespace

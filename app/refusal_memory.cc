@@ -120,7 +120,10 @@ void RefusalMemory::Save() {
   }
   if (dirty_) {
     dirty_ = false;
-    fs_.ReplaceFile(path_, Serialize(), tempNames_.Next(), nullptr);
+    std::string temp = tempNames_.Next(path_.substr(0, path_.rfind(kDirSeparator) + 1), nullptr);
+    if (!temp.empty()) {
+      fs_.ReplaceFile(path_, Serialize(), temp.substr(temp.rfind(kDirSeparator) + 1), nullptr);
+    }
   }
 }
 

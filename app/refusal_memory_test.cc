@@ -128,7 +128,10 @@ TEST_F(RefusalMemoryTest, UnwritableMemoryStillAnswersThisRun) {
   memory.Save();
   EXPECT_EQ("2016.10.05. 14:03:07|ok", Found(memory, InputPath("A.HUA"), id));
   for (const auto& file : std::filesystem::directory_iterator(logs_.path())) {
-    EXPECT_LT(TempFileOwner(file.path().filename().string()), 0) << file.path();
+    RunFileName ours;
+    EXPECT_FALSE(ParseRunFileName(file.path().filename().string(), &ours) &&
+                 ours.kind == RunFileName::Kind::kTemp)
+        << file.path();
   }
 }
 

@@ -20,6 +20,7 @@ set(APP_TESTS
   app/completeness_test.cc
   app/conversion_run_test.cc
   app/end_to_end_test.cc
+  app/file_commit_test.cc
   app/file_driver_test.cc
   app/golden_test.cc
   app/process_test.cc

@@ -139,16 +139,23 @@ bool DiscardingFileSystem::ReplaceFile(const std::string&, std::string_view, con
   return false;
 }
 
+bool DiscardingFileSystem::SyncDirectory(const std::string&, std::string* reason) {
+  SetReason(reason);
+  return false;
+}
+
+std::unique_ptr<Lock> DiscardingFileSystem::CreateRunLock(const std::string&, std::string_view,
+                                                          std::string* reason) {
+  SetReason(reason);
+  return nullptr;
+}
+
+std::string DiscardingFileSystem::RunId() {
+  return "1";
+}
+
 std::string DiscardingFileSystem::ExecutableDir() {
   return "/varnex/";
-}
-
-long DiscardingFileSystem::ProcessId() {
-  return 1;
-}
-
-bool DiscardingFileSystem::ProcessExists(long) {
-  return false;
 }
 
 void DiscardingConsole::Write(std::string_view) {}

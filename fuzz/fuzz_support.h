@@ -55,9 +55,11 @@ class DiscardingFileSystem : public FileSystem {
   bool StatRegular(const std::string&, FileIdentity*) override { return false; }
   bool ReplaceFile(const std::string& path, std::string_view bytes, const std::string& tempName,
                    std::string* reason) override;
+  bool SyncDirectory(const std::string& dir, std::string* reason) override;
+  std::unique_ptr<Lock> CreateRunLock(const std::string& path, std::string_view content,
+                                      std::string* reason) override;
+  std::string RunId() override;
   std::string ExecutableDir() override;
-  long ProcessId() override;
-  bool ProcessExists(long pid) override;
 };
 
 class DiscardingConsole : public Console {

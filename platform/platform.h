@@ -137,6 +137,22 @@ class FileSystem {
   virtual bool MoveNoReplace(const std::string& from, const std::string& to,
                              const std::string& tempName, std::string* reason) = 0;
 
+  // Durability and liveness, for committing one input's outputs and backup so that a crash at
+  // any instant leaves the input converted once or not at all (app/file_commit.h).
+  //
+  // Makes the entries of directory `dir` durable: files created in it, renamed into or out of
+  // it, removed from it. File contents are made durable by WritableFile::Sync.
+  virtual bool SyncDirectory(const std::string& dir, std::string* reason) = 0;
+  // Creates the lock file `path` of this run holding `content`, flushed to the device, and
+  // holds an exclusive lock on it until the Lock is destroyed. Fails when the name exists.
+  // Another process tells whether the run is alive with OpenLocked on the same path
+  // (kLocked: alive); one that finds it dead may remove the file while it holds the lock.
+  virtual std::unique_ptr<Lock> CreateRunLock(const std::string& path, std::string_view content,
+                                              std::string* reason) = 0;
+  // A name part unique to this run among the runs on this machine, also across reboots:
+  // digits and lower-case letters only.
+  virtual std::string RunId() = 0;
+
   // Names (without directory) of the regular files in `dir` whose extension is `ext`
   // compared without regard to case, sorted without regard to case. `dir` ends in a
   // separator or is empty (the current directory).
@@ -156,9 +172,6 @@ class FileSystem {
 
   // The directory of the running executable, ending in a separator.
   virtual std::string ExecutableDir() = 0;
-  // Process identity, used to tell a running converter's temporary files from leftovers.
-  virtual long ProcessId() = 0;
-  virtual bool ProcessExists(long pid) = 0;
 };
 
 // Lets the user choose input files in manual selection mode.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,6 +17,21 @@
 
 namespace varnex {
 namespace {
+
+// For tests only: with VARNEX_TEST_KILL_AT_STEP=n in its environment the process kills itself
+// with SIGKILL just before its n-th state-changing file-system step (a file created, written,
+// synced, renamed or removed, a directory synced, a lock file made), so that a test can stop a
+// real run at an exact point of a commit.
+void TestKillPoint() {
+  static const long killAt = [] {
+    const char* value = std::getenv("VARNEX_TEST_KILL_AT_STEP");
+    return value != nullptr ? std::strtol(value, nullptr, 10) : 0L;
+  }();
+  static long steps = 0;
+  if (killAt > 0 && ++steps == killAt) {
+    ::raise(SIGKILL);
+  }
+}
 
 // The reason of a failed call, in the language of the run log.
 std::string ErrorText(int err) {
@@ -130,9 +146,11 @@ class PosixWritableFile : public WritableFile {
   }
 
   bool Append(std::string_view bytes, std::string* reason) override {
+    TestKillPoint();
     return WriteAll(fd_, bytes, reason);
   }
   bool Sync(std::string* reason) override {
+    TestKillPoint();
     if (::fsync(fd_) != 0) {
       SetReason(reason, errno);
       return false;
@@ -336,6 +354,7 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string* out, std::s
 
 std::unique_ptr<WritableFile> PosixFileSystem::CreateExclusive(const std::string& path,
                                                                std::string* reason) {
+  TestKillPoint();
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     SetReason(reason, errno);
@@ -381,6 +400,7 @@ bool PosixFileSystem::Stat(const std::string& path, FileIdentity* out) {
 }
 
 bool PosixFileSystem::Remove(const std::string& path, std::string* reason) {
+  TestKillPoint();
   if (::unlink(path.c_str()) != 0) {
     SetReason(reason, errno);
     return false;
@@ -390,6 +410,7 @@ bool PosixFileSystem::Remove(const std::string& path, std::string* reason) {
 
 bool PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to,
                                       std::string* reason) {
+  TestKillPoint();
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }
@@ -522,12 +543,76 @@ std::string PosixFileSystem::ExecutableDir() {
   return DirectoryOf(std::string(buffer, static_cast<std::size_t>(n)));
 }
 
-long PosixFileSystem::ProcessId() {
-  return static_cast<long>(::getpid());
+bool PosixFileSystem::SyncDirectory(const std::string& dir, std::string* reason) {
+  TestKillPoint();
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    SetReason(reason, errno);
+    return false;
+  }
+  bool ok = ::fsync(fd) == 0;
+  if (!ok) {
+    SetReason(reason, errno);
+  }
+  ::close(fd);
+  return ok;
 }
 
-bool PosixFileSystem::ProcessExists(long pid) {
-  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+std::unique_ptr<Lock> PosixFileSystem::CreateRunLock(const std::string& path,
+                                                     std::string_view content,
+                                                     std::string* reason) {
+  TestKillPoint();
+  // A run that found the file unlocked between our create and our lock takes it for a dead
+  // run's and removes it; then the name no longer names our file and we create it anew.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      SetReason(reason, errno);
+      return nullptr;
+    }
+    int locked;
+    do {
+      locked = ::flock(fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    struct stat opened;
+    struct stat named;
+    if (locked != 0 || ::fstat(fd, &opened) != 0) {
+      SetReason(reason, errno);
+      ::close(fd);
+      return nullptr;
+    }
+    if (::stat(path.c_str(), &named) != 0 || named.st_dev != opened.st_dev ||
+        named.st_ino != opened.st_ino) {
+      ::close(fd);
+      continue;
+    }
+    TestKillPoint();
+    bool written = WriteAll(fd, content, reason);
+    if (written && ::fsync(fd) != 0) {
+      SetReason(reason, errno);
+      written = false;
+    }
+    if (!written) {
+      ::unlink(path.c_str());
+      ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<FdLock>(fd);
+  }
+  SetReason(reason, EAGAIN);
+  return nullptr;
+}
+
+std::string PosixFileSystem::RunId() {
+  // The process id tells apart the runs of one moment; the start time those of different
+  // moments, also after a reboot has reused the process id.
+  struct timespec ts;
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%lxt%llx", static_cast<unsigned long>(::getpid()),
+                static_cast<unsigned long long>(ts.tv_sec) * 1000000000ULL +
+                    static_cast<unsigned long long>(ts.tv_nsec));
+  return buffer;
 }
 
 LocalTime SystemClock::Now() {

@@ -33,9 +33,11 @@ class PosixFileSystem : public FileSystem {
   bool StatRegular(const std::string& path, FileIdentity* out) override;
   bool ReplaceFile(const std::string& path, std::string_view bytes, const std::string& tempName,
                    std::string* reason) override;
+  bool SyncDirectory(const std::string& dir, std::string* reason) override;
+  std::unique_ptr<Lock> CreateRunLock(const std::string& path, std::string_view content,
+                                      std::string* reason) override;
+  std::string RunId() override;
   std::string ExecutableDir() override;
-  long ProcessId() override;
-  bool ProcessExists(long pid) override;
 };
 
 // Local time from the system clock; the broken-down time is cached per second.

@@ -43,6 +43,27 @@ TEST_F(PosixPlatformTest, RenameAndMoveNeverReplace) {
   EXPECT_FALSE(fs_.Exists(Path("a")));
 }
 
+// A run lock tells another process (here: another open file description) that the run is
+// alive; once released, the finder holds it and may remove the file.
+TEST_F(PosixPlatformTest, RunLockTellsLiveRunsFromDeadOnes) {
+  std::string reason;
+  std::unique_ptr<Lock> lock = fs_.CreateRunLock(Path(".r.lock"), "bak/\n", &reason);
+  ASSERT_NE(nullptr, lock) << reason;
+  EXPECT_EQ(nullptr, fs_.CreateRunLock(Path(".r.lock"), "", &reason));
+  std::unique_ptr<ReadableFile> file;
+  EXPECT_EQ(OpenStatus::kLocked, fs_.OpenLocked(Path(".r.lock"), &file, &reason));
+  lock.reset();
+  ASSERT_EQ(OpenStatus::kOk, fs_.OpenLocked(Path(".r.lock"), &file, &reason));
+  std::string content;
+  EXPECT_TRUE(file->ReadAll(&content, &reason));
+  EXPECT_EQ("bak/\n", content);
+  EXPECT_TRUE(fs_.SyncDirectory(dir_.path(), &reason)) << reason;
+  EXPECT_FALSE(fs_.SyncDirectory(Path("none/"), &reason));
+  EXPECT_NE(fs_.RunId(), "");
+  EXPECT_EQ(std::string::npos,
+            fs_.RunId().find_first_not_of("0123456789abcdefghijklmnopqrstuvwxyz"));
+}
+
 TEST_F(PosixPlatformTest, OpenLockedTellsLockedAndGoneApart) {
   WriteFileBytes(Path("in.HUA"), "x");
   std::unique_ptr<ReadableFile> file;

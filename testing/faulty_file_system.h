@@ -20,6 +20,7 @@ class FaultyFileSystem : public FileSystem {
     kCloseOutput,
     kRename,
     kMove,
+    kSyncDirectory,
     kCount,
   };
   static constexpr const char* kReason = "nincs több hely az eszközön";
@@ -76,9 +77,15 @@ class FaultyFileSystem : public FileSystem {
                    std::string* reason) override {
     return real_.ReplaceFile(path, bytes, tempName, reason);
   }
+  bool SyncDirectory(const std::string& dir, std::string* reason) override {
+    return !Fails(Step::kSyncDirectory, reason) && real_.SyncDirectory(dir, reason);
+  }
+  std::unique_ptr<Lock> CreateRunLock(const std::string& path, std::string_view content,
+                                      std::string* reason) override {
+    return real_.CreateRunLock(path, content, reason);
+  }
+  std::string RunId() override { return real_.RunId(); }
   std::string ExecutableDir() override { return exeDir_; }
-  long ProcessId() override { return real_.ProcessId(); }
-  bool ProcessExists(long pid) override { return real_.ProcessExists(pid); }
 
   // Counts a call of `step`; true when it is the one to fail.
   bool Fails(Step step, std::string* reason);

@@ -1,4 +1,5 @@
 set(TESTING_SOURCES
+  testing/crash_file_system.cc
   testing/fake_platform.cc
   testing/faulty_file_system.cc
   testing/order_files.cc
