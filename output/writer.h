@@ -87,8 +87,8 @@ class Writer : public OutputFile {
   void ResetReadsBack() { readsBack_ = true; }
 
   // The problems of the part rendered last (AddPayment: that payment; BeginStream and
-  // FinishDocument: the group header), in document order; empty when every value fits. A document with a
-  // problem in any part must not be written. Writers without leaf checks report none.
+  // FinishDocument: the group header), in document order; empty when every value fits. A document
+  // with a problem in any part must not be written. Writers without leaf checks report none.
   const std::vector<LeafProblem>& problems() const { return problems_; }
 
  protected:

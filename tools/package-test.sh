@@ -188,6 +188,7 @@ installed=0
 [ ! -e /usr/lib/varnex/varnex ] || fail "/usr/lib/varnex/varnex left after purge"
 [ ! -e /etc/varnex ] || fail "/etc/varnex left after purge"
 [ -d /var/lib/varnex/backup ] || fail "/var/lib/varnex removed by purge"
-expect_files /var/lib/varnex/backup '*' 2
+expect_files /var/lib/varnex/backup '*.HUA' 1
+expect_files /var/lib/varnex/backup '*.INT' 1
 
 echo "Package tests passed in $((SECONDS - started)) s."
