@@ -93,6 +93,11 @@ void MtMessage::StoreUnowned(std::string_view tag, std::span<const std::string_v
   Put(tag, first, static_cast<std::uint32_t>(lines.size()));
 }
 
+void MtMessage::StoreAddedLines(std::string_view tag, std::size_t firstLine) {
+  Put(tag, static_cast<std::uint32_t>(firstLine),
+      static_cast<std::uint32_t>(lines_.size() - firstLine));
+}
+
 bool MtMessage::Lookup(std::string_view tag, MtField* out) const {
   std::optional<MtFieldView> view = Find(tag);
   if (!view) {

@@ -46,6 +46,12 @@ class MtMessage {
   void Store(const MtField& field);
   // Stores a field whose tag and lines stay valid for this message's lifetime.
   void StoreUnowned(std::string_view tag, std::span<const std::string_view> lines);
+  // Building a field line by line, without a copy of its lines: AddUnownedLine appends a line
+  // that stays valid for this message's lifetime, StoreAddedLines stores the lines added since
+  // lineTotal() was `firstLine` as the field `tag` (as StoreUnowned does).
+  std::size_t lineTotal() const { return lines_.size(); }
+  void AddUnownedLine(std::string_view line) { lines_.push_back(line); }
+  void StoreAddedLines(std::string_view tag, std::size_t firstLine);
 
   // True and a copy of the field when `tag` is present; false leaves `out` as it was.
   bool Lookup(std::string_view tag, MtField* out) const;
