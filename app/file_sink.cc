@@ -1,23 +1,34 @@
 #include "app/file_sink.h"
 
+#include <cstring>
+
 namespace varnex {
 
 bool CrLfFileSink::Append(std::string_view bytes) {
   if (failed_) {
     return false;
   }
-  buffer_.clear();
-  buffer_.reserve(bytes.size() + bytes.size() / 16 + 16);
-  while (!bytes.empty()) {
-    std::size_t lf = bytes.find('\n');
-    if (lf == std::string_view::npos) {
-      buffer_.append(bytes);
+  // Every byte becomes at most two; the buffer only grows, so it is sized once per document.
+  if (buffer_.size() < 2 * bytes.size()) {
+    buffer_.resize(2 * bytes.size());
+  }
+  char* out = buffer_.data();
+  const char* in = bytes.data();
+  const char* end = in + bytes.size();
+  while (in != end) {
+    const void* found = std::memchr(in, '\n', static_cast<std::size_t>(end - in));
+    const char* lf = found == nullptr ? end : static_cast<const char*>(found);
+    std::memcpy(out, in, static_cast<std::size_t>(lf - in));
+    out += lf - in;
+    if (lf == end) {
       break;
     }
-    buffer_.append(bytes.substr(0, lf)).append("\r\n");
-    bytes.remove_prefix(lf + 1);
+    *out++ = '\r';
+    *out++ = '\n';
+    in = lf + 1;
   }
-  if (!file_.Append(buffer_, &reason_)) {
+  std::string_view converted(buffer_.data(), static_cast<std::size_t>(out - buffer_.data()));
+  if (!file_.Append(converted, &reason_)) {
     failed_ = true;
   }
   return !failed_;
