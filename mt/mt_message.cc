@@ -42,6 +42,7 @@ MtMessage& MtMessage::operator=(const MtMessage& other) {
 
 void MtMessage::Clear() {
   slots_.clear();
+  keyBits_ = 0;
   lines_.clear();
   owned_.clear();
 }
@@ -57,6 +58,9 @@ MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) {
 
 const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) const {
   std::uint64_t key = TagKey(tag);
+  if ((keyBits_ & KeyBit(key)) == 0) {
+    return nullptr;
+  }
   for (const Slot& slot : slots_) {
     if (slot.key == key && (tag.size() <= kKeyBytes || slot.tag == tag)) {
       return &slot;
@@ -71,7 +75,9 @@ void MtMessage::Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t
     slot->lineCount = count;
     return;
   }
-  slots_.push_back(Slot{tag, TagKey(tag), firstLine, count});
+  std::uint64_t key = TagKey(tag);
+  keyBits_ |= KeyBit(key);
+  slots_.push_back(Slot{tag, key, firstLine, count});
 }
 
 void MtMessage::Store(const MtField& field) {

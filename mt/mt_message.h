@@ -80,7 +80,14 @@ class MtMessage {
   const Slot* FindSlot(std::string_view tag) const;
   void Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t count);
 
+  // One bit per stored key, picked by KeyBit: a tag whose bit is clear is not stored, so
+  // most lookups of absent tags and most stores of new ones skip the scan of the slots.
+  static std::uint64_t KeyBit(std::uint64_t key) {
+    return std::uint64_t{1} << ((key * 0x9E3779B97F4A7C15u) >> 58);
+  }
+
   std::vector<Slot> slots_;
+  std::uint64_t keyBits_ = 0;
   std::vector<std::string_view> lines_;
   // Backing text of fields stored by copy; strings never move once added.
   std::vector<std::unique_ptr<std::string>> owned_;

@@ -85,8 +85,15 @@ bool IsEscaped(unsigned char c) {
 }
 
 void AppendIndent(int depth, std::string* out) {
-  if (depth > 0) {
-    out->append(static_cast<std::size_t>(depth), '\t');
+  constexpr std::string_view kTabs = "\t\t\t\t\t\t\t\t";
+  if (depth <= 0) {
+    return;
+  }
+  auto n = static_cast<std::size_t>(depth);
+  if (n <= kTabs.size()) {
+    out->append(kTabs.substr(0, n));
+  } else {
+    out->append(n, '\t');
   }
 }
 
