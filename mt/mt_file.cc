@@ -1,6 +1,7 @@
 #include "mt/mt_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "app/run_log.h"
@@ -220,9 +221,13 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   }
   Normalise(&text_);
   if (kind_ == MtKind::kInt && !IsAscii(text_)) {
+    std::array<char, 256> map;
+    for (std::size_t b = 0; b < map.size(); ++b) {
+      map[b] = static_cast<char>(
+          codePages.MapByte(static_cast<unsigned char>(b), CodePage::k437, CodePage::k852));
+    }
     for (char& c : text_) {
-      c = static_cast<char>(
-          codePages.MapByte(static_cast<unsigned char>(c), CodePage::k437, CodePage::k852));
+      c = map[static_cast<unsigned char>(c)];
     }
   }
   std::string_view text = text_;
