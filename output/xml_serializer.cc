@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <vector>
 
 #include "output/formatters.h"
 
@@ -196,22 +197,22 @@ std::string FormatValue(const OutputNode& node) {
 
 void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* out) {
   std::string scratch;
+  // The containers still open, outermost first. Their depths rise strictly: a node closes
+  // every open container as deep as itself or deeper, which are the last ones opened, so the
+  // list is the same as a search back to the last shallower node would find.
+  std::vector<std::size_t> open;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     OutputNode& node = nodes[i];
-    // Close the containers left open since the last node shallower than this one.
-    for (std::size_t k = i; k-- > 0;) {
-      OutputNode& earlier = nodes[k];
-      if (earlier.depth < node.depth) {
-        break;
-      }
-      if (earlier.IsContainer() && !earlier.closed) {
-        AppendEndLine(earlier, out);
-        earlier.closed = true;
-      }
+    while (!open.empty() && nodes[open.back()].depth >= node.depth) {
+      OutputNode& earlier = nodes[open.back()];
+      AppendEndLine(earlier, out);
+      earlier.closed = true;
+      open.pop_back();
     }
     AppendStartTag(node, out);
     if (node.IsContainer()) {
       node.closed = false;
+      open.push_back(i);
       continue;
     }
     // A leaf is complete on its line, also when its value is empty.
@@ -219,12 +220,11 @@ void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* 
     out->append("</").append(node.tag).append(">\n");
     node.closed = true;
   }
-  for (std::size_t k = nodes.size(); k-- > 0;) {
-    OutputNode& node = nodes[k];
-    if (node.IsContainer() && !node.closed) {
-      AppendEndLine(node, out);
-      node.closed = true;
-    }
+  while (!open.empty()) {
+    OutputNode& node = nodes[open.back()];
+    AppendEndLine(node, out);
+    node.closed = true;
+    open.pop_back();
   }
 }
 
