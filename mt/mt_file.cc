@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "app/run_log.h"
 #include "platform/code_page.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 namespace {
@@ -35,12 +35,11 @@ std::string_view RightTrim(std::string_view s) {
   return s;
 }
 
-// The number of LFs in `text`, found with memchr: lines are long enough for that to beat a
-// byte-wise count.
+// The number of LFs in `text`.
 int CountLineFeeds(std::string_view text) {
   int count = 0;
-  for (std::size_t lf = text.find('\n'); lf != std::string_view::npos;
-       lf = text.find('\n', lf + 1)) {
+  for (std::size_t lf = FindByte(text, '\n'); lf != std::string_view::npos;
+       lf = FindByte(text, '\n', lf + 1)) {
     ++count;
   }
   return count;
@@ -147,11 +146,10 @@ void MtFieldTokenizer::CutInto(std::string_view text, MtMessage* out) {
     std::size_t end = size;
     bool restIsOneLine = false;  // a line that starts with LF takes the rest of the value
     for (std::size_t from = c + 1; from < size;) {
-      const void* found = std::memchr(data + from, '\n', size - from);
-      if (found == nullptr) {
+      std::size_t lf = FindByte(text, '\n', from);
+      if (lf == std::string_view::npos) {
         break;
       }
-      auto lf = static_cast<std::size_t>(static_cast<const char*>(found) - data);
       if (data[lf - 1] == '\r' && lf + 1 < size && data[lf + 1] == ':') {
         end = lf - 1;
         break;

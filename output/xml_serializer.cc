@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "output/formatters.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 namespace {
@@ -14,11 +15,7 @@ constexpr std::string_view kCurrencyAttribute = " Ccy=\"EUR\"";
 
 // The text up to its first zero byte, as a zero-terminated field would read.
 std::string_view UpToZero(std::string_view text) {
-  const void* zero = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size());
-  if (zero == nullptr) {
-    return text;
-  }
-  return text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+  return text.substr(0, FindByte(text, '\0'));
 }
 
 // XML 1.0 forbids these; CR and LF are dropped before this test.
