@@ -1,6 +1,9 @@
 #include "app/file_sink.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "util/byte_search.h"
 
 namespace varnex {
 
@@ -13,19 +16,17 @@ bool CrLfFileSink::Append(std::string_view bytes) {
     buffer_.resize(2 * bytes.size());
   }
   char* out = buffer_.data();
-  const char* in = bytes.data();
-  const char* end = in + bytes.size();
-  while (in != end) {
-    const void* found = std::memchr(in, '\n', static_cast<std::size_t>(end - in));
-    const char* lf = found == nullptr ? end : static_cast<const char*>(found);
-    std::memcpy(out, in, static_cast<std::size_t>(lf - in));
-    out += lf - in;
-    if (lf == end) {
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t lf = std::min(FindByte(bytes, '\n', start), bytes.size());
+    std::memcpy(out, bytes.data() + start, lf - start);
+    out += lf - start;
+    if (lf == bytes.size()) {
       break;
     }
     *out++ = '\r';
     *out++ = '\n';
-    in = lf + 1;
+    start = lf + 1;
   }
   std::string_view converted(buffer_.data(), static_cast<std::size_t>(out - buffer_.data()));
   if (!file_.Append(converted, &reason_)) {
