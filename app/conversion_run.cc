@@ -164,8 +164,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
     }
     file.ReadMessage(i, &message);
     converter->SetMessage(file.messageText(i), message);
-    record = PaymentRecord{};
-    converter->FillPaymentRecord(record, header, context.sequence);
+    converter->FillPaymentRecord(record, header, context.sequence);  // fills from scratch
     std::optional<std::int64_t> cents = AmountCents(writer->AddPayment(record));
     AddLeafProblems(*writer, i + 1L, &result.problems);
     if (!writer->readsBack()) {

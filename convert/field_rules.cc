@@ -88,7 +88,7 @@ void SplitWords(std::string_view line, std::span<std::string_view> words) {
       word = {};
       continue;
     }
-    std::size_t blank = line.find(' ', start);
+    std::size_t blank = FindByte(line, ' ', start);
     more = blank != std::string_view::npos;
     word = line.substr(start, more ? blank - start : std::string_view::npos);
     start = blank + 1;

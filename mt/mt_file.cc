@@ -130,11 +130,11 @@ void MtFieldTokenizer::CutInto(std::string_view text, MtMessage* out) {
   std::size_t size = text.size();
   std::size_t position = 0;
   while (position < size) {
-    std::size_t b = text.find(':', position);
+    std::size_t b = FindByte(text, ':', position);
     if (b == std::string_view::npos) {
       return;
     }
-    std::size_t c = text.find(':', b + 1);
+    std::size_t c = FindByte(text, ':', b + 1);
     if (c == std::string_view::npos) {
       return;
     }
