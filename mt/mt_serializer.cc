@@ -4,13 +4,13 @@
 #include <string_view>
 
 #include "output/formatters.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 namespace {
 
 std::string_view UpToZero(std::string_view text) {
-  std::size_t zero = text.find('\0');
-  return zero == std::string_view::npos ? text : text.substr(0, zero);
+  return text.substr(0, FindByte(text, '\0'));
 }
 
 // The node's value before CR and LF are removed; `scratch` holds formatted numbers and
