@@ -11,9 +11,35 @@ constexpr std::size_t kKeyBytes = 7;
 }  // namespace
 
 std::uint64_t MtMessage::TagKey(std::string_view tag) {
+  // Byte i of the tag goes to byte i + 1 of the key; unrolled, as lookups compute a key each.
+  auto at = [tag](std::size_t i) {
+    return static_cast<std::uint64_t>(static_cast<unsigned char>(tag[i])) << (8 * (i + 1));
+  };
   std::uint64_t key = std::min<std::size_t>(tag.size(), 255);
-  for (std::size_t i = 0; i < tag.size() && i < kKeyBytes; ++i) {
-    key |= static_cast<std::uint64_t>(static_cast<unsigned char>(tag[i])) << (8 * (i + 1));
+  switch (std::min(tag.size(), kKeyBytes)) {
+  case 7:
+    key |= at(6);
+    [[fallthrough]];
+  case 6:
+    key |= at(5);
+    [[fallthrough]];
+  case 5:
+    key |= at(4);
+    [[fallthrough]];
+  case 4:
+    key |= at(3);
+    [[fallthrough]];
+  case 3:
+    key |= at(2);
+    [[fallthrough]];
+  case 2:
+    key |= at(1);
+    [[fallthrough]];
+  case 1:
+    key |= at(0);
+    break;
+  default:
+    break;
   }
   return key;
 }
