@@ -109,6 +109,88 @@ void AppendEndLine(const OutputNode& node, std::string* out) {
   out->append("</").append(node.tag).append(">\n");
 }
 
+// One line of the document put together on the stack, so that it reaches the document with
+// one append. Lines that might not fit are appended piece by piece instead.
+class LineBuffer {
+ public:
+  static constexpr std::size_t kCapacity = 2048;
+  // True when `bytes` more bytes always fit.
+  bool Holds(std::size_t bytes) const {
+    return bytes <= kCapacity - static_cast<std::size_t>(end_ - bytes_);
+  }
+  void Put(std::string_view text) {
+    std::memcpy(end_, text.data(), text.size());
+    end_ += text.size();
+  }
+  void PutIndent(int depth) {
+    if (depth > 0) {
+      std::memset(end_, '\t', static_cast<std::size_t>(depth));
+      end_ += depth;
+    }
+  }
+  void PutValue(const XmlValueCleaner& cleaner, std::string_view value) {
+    end_ = cleaner.Write(value, end_);
+  }
+  void AppendTo(std::string* out) const {
+    out->append(bytes_, static_cast<std::size_t>(end_ - bytes_));
+  }
+
+ private:
+  char bytes_[kCapacity];
+  char* end_ = bytes_;
+};
+
+// The bytes of a start or end tag line of `node` other than its value, at most.
+std::size_t TagLineBytes(const OutputNode& node) {
+  return static_cast<std::size_t>(std::max(node.depth, 0)) + 2 * node.tag.size() +
+         kCurrencyAttribute.size() + 8;
+}
+
+void AppendEndLineAtOnce(const OutputNode& node, std::string* out) {
+  LineBuffer line;
+  if (!line.Holds(TagLineBytes(node))) {
+    AppendEndLine(node, out);
+    return;
+  }
+  line.PutIndent(node.depth);
+  line.Put("</");
+  line.Put(node.tag);
+  line.Put(">\n");
+  line.AppendTo(out);
+}
+
+// A leaf's line, or a container's start line, as AppendStartTag and the value and end tag
+// after it would give it.
+void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlValueCleaner& cleaner,
+                    std::string* out) {
+  LineBuffer line;
+  if (!line.Holds(TagLineBytes(node)) ||
+      !line.Holds(TagLineBytes(node) + value.size() * XmlValueCleaner::kMaxBytesPerByte)) {
+    AppendStartTag(node, out);
+    if (!node.IsContainer()) {
+      cleaner.Append(value, out);
+      out->append("</").append(node.tag).append(">\n");
+    }
+    return;
+  }
+  line.PutIndent(node.depth);
+  line.Put("<");
+  line.Put(node.tag);
+  if (node.format == 'a') {
+    line.Put(kCurrencyAttribute);
+  }
+  if (node.IsContainer()) {
+    line.Put(">\n");
+  } else {
+    line.Put(">");
+    line.PutValue(cleaner, value);
+    line.Put("</");
+    line.Put(node.tag);
+    line.Put(">\n");
+  }
+  line.AppendTo(out);
+}
+
 }  // namespace
 
 XmlValueCleaner::XmlValueCleaner(const CodePages& codePages) {
@@ -202,24 +284,23 @@ void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* 
     OutputNode& node = nodes[i];
     while (!open.empty() && nodes[open.back()].depth >= node.depth) {
       OutputNode& earlier = nodes[open.back()];
-      AppendEndLine(earlier, out);
+      AppendEndLineAtOnce(earlier, out);
       earlier.closed = true;
       open.pop_back();
     }
-    AppendStartTag(node, out);
     if (node.IsContainer()) {
+      AppendNodeLine(node, {}, cleaner, out);
       node.closed = false;
       open.push_back(i);
       continue;
     }
     // A leaf is complete on its line, also when its value is empty.
-    cleaner.Append(LeafValueText(node, &scratch), out);
-    out->append("</").append(node.tag).append(">\n");
+    AppendNodeLine(node, LeafValueText(node, &scratch), cleaner, out);
     node.closed = true;
   }
   while (!open.empty()) {
     OutputNode& node = nodes[open.back()];
-    AppendEndLine(node, out);
+    AppendEndLineAtOnce(node, out);
     node.closed = true;
     open.pop_back();
   }
