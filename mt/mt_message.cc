@@ -78,12 +78,12 @@ void MtMessage::Reserve(std::size_t fields, std::size_t lines) {
   lines_.reserve(lines);
 }
 
-MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) {
-  return const_cast<Slot*>(std::as_const(*this).FindSlot(tag));
+MtMessage::Slot* MtMessage::FindSlot(std::string_view tag, std::uint64_t key) {
+  return const_cast<Slot*>(std::as_const(*this).FindSlot(tag, key));
 }
 
-const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) const {
-  std::uint64_t key = TagKey(tag);
+// The slot of `tag`, whose TagKey is `key`.
+const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag, std::uint64_t key) const {
   if ((keyBits_ & KeyBit(key)) == 0) {
     return nullptr;
   }
@@ -96,12 +96,12 @@ const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) const {
 }
 
 void MtMessage::Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t count) {
-  if (Slot* slot = FindSlot(tag)) {
+  std::uint64_t key = TagKey(tag);
+  if (Slot* slot = FindSlot(tag, key)) {
     slot->firstLine = firstLine;
     slot->lineCount = count;
     return;
   }
-  std::uint64_t key = TagKey(tag);
   keyBits_ |= KeyBit(key);
   slots_.push_back(Slot{tag, key, firstLine, count});
 }
@@ -142,7 +142,7 @@ bool MtMessage::Lookup(std::string_view tag, MtField* out) const {
 }
 
 std::optional<MtFieldView> MtMessage::Find(std::string_view tag) const {
-  const Slot* slot = FindSlot(tag);
+  const Slot* slot = FindSlot(tag, TagKey(tag));
   if (slot == nullptr) {
     return std::nullopt;
   }

@@ -76,8 +76,8 @@ class MtMessage {
   // The first seven bytes of a tag and its length in one number: tags are short, so equal
   // keys almost always mean equal tags and a lookup compares one word per field.
   static std::uint64_t TagKey(std::string_view tag);
-  Slot* FindSlot(std::string_view tag);
-  const Slot* FindSlot(std::string_view tag) const;
+  Slot* FindSlot(std::string_view tag, std::uint64_t key);
+  const Slot* FindSlot(std::string_view tag, std::uint64_t key) const;
   void Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t count);
 
   // One bit per stored key, picked by KeyBit: a tag whose bit is clear is not stored, so
