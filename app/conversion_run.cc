@@ -54,8 +54,10 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
   converter->FillGroupHeader(header, context.sequence);
   result.classes.resize(static_cast<std::size_t>(file.MessageCount()));
   std::string line;
+  MtMessage message;  // one model, reused for every message
   for (int i = 0; i < file.MessageCount(); ++i) {
-    converter->SetMessage(file.messageText(i), file.message(i));
+    file.ReadMessage(i, &message);
+    converter->SetMessage(file.messageText(i), message);
     // The record of the message is not needed here; its identifier is still consumed.
     ++context.sequence;
     MessageClass& c = result.classes[static_cast<std::size_t>(i)];
@@ -154,15 +156,16 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   OrderTotals written;
   bool differs = false;  // an amount printed otherwise than the classification counted it
   PaymentRecord record;
+  MtMessage message;  // one model, reused for every message
   for (int i = 0; i < file.MessageCount(); ++i) {
     const MessageClass& c = classification.classes[static_cast<std::size_t>(i)];
     if (!Takes(kind, urgentPass, c)) {
       ++context.sequence;  // the identifier this message's record would have consumed
       continue;
     }
-    converter->SetMessage(file.messageText(i), file.message(i));
-    record = PaymentRecord{};
-    converter->FillPaymentRecord(record, header, context.sequence);
+    file.ReadMessage(i, &message);
+    converter->SetMessage(file.messageText(i), message);
+    converter->FillPaymentRecord(record, header, context.sequence);  // fills from scratch
     std::optional<std::int64_t> cents = AmountCents(writer->AddPayment(record));
     AddLeafProblems(*writer, i + 1L, &result.problems);
     if (!writer->readsBack()) {

@@ -1,23 +1,35 @@
 #include "app/file_sink.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "util/byte_search.h"
+
 namespace varnex {
 
 bool CrLfFileSink::Append(std::string_view bytes) {
   if (failed_) {
     return false;
   }
-  buffer_.clear();
-  buffer_.reserve(bytes.size() + bytes.size() / 16 + 16);
-  while (!bytes.empty()) {
-    std::size_t lf = bytes.find('\n');
-    if (lf == std::string_view::npos) {
-      buffer_.append(bytes);
+  // Every byte becomes at most two; the buffer only grows, so it is sized once per document.
+  if (buffer_.size() < 2 * bytes.size()) {
+    buffer_.resize(2 * bytes.size());
+  }
+  char* out = buffer_.data();
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t lf = std::min(FindByte(bytes, '\n', start), bytes.size());
+    std::memcpy(out, bytes.data() + start, lf - start);
+    out += lf - start;
+    if (lf == bytes.size()) {
       break;
     }
-    buffer_.append(bytes.substr(0, lf)).append("\r\n");
-    bytes.remove_prefix(lf + 1);
+    *out++ = '\r';
+    *out++ = '\n';
+    start = lf + 1;
   }
-  if (!file_.Append(buffer_, &reason_)) {
+  std::string_view converted(buffer_.data(), static_cast<std::size_t>(out - buffer_.data()));
+  if (!file_.Append(converted, &reason_)) {
     failed_ = true;
   }
   return !failed_;

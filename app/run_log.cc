@@ -1,5 +1,6 @@
 #include "app/run_log.h"
 
+#include <algorithm>
 #include <cstdarg>
 
 #include "platform/code_page.h"
@@ -7,6 +8,37 @@
 #include "util/string_printf.h"
 
 namespace varnex {
+namespace {
+
+bool IsAsciiByte(char c) {
+  return static_cast<unsigned char>(c) < 0x80;
+}
+
+// Appends UTF-8 `text` in CP1250. Runs of ASCII, which every code page shares, are copied;
+// only the runs between them are recoded. A UTF-8 character never holds an ASCII byte, so the
+// result is that of recoding the whole text.
+void AppendCp1250(std::string_view text, const CodePages& codePages, std::string* out) {
+  auto next = text.begin();
+  while (next != text.end()) {
+    auto ascii = std::find_if_not(next, text.end(), IsAsciiByte);
+    out->append(next, ascii);
+    next = std::find_if(ascii, text.end(), IsAsciiByte);
+    if (next != ascii) {
+      codePages.AppendRecoded(std::string_view(ascii, next), CodePage::kUtf8, CodePage::k1250, out);
+    }
+  }
+}
+
+// Appends `text` with CR LF for every LF.
+void AppendCrLf(std::string_view text, std::string* out) {
+  for (std::size_t lf = text.find('\n'); lf != std::string_view::npos; lf = text.find('\n')) {
+    out->append(text.substr(0, lf)).append("\r\n");
+    text.remove_prefix(lf + 1);
+  }
+  out->append(text);
+}
+
+}  // namespace
 
 RunLog::RunLog(FileSystem& fs, Clock& clock, Console& console)
     : fs_(fs), clock_(clock), console_(console) {}
@@ -47,16 +79,11 @@ void RunLog::Write(std::string_view text) {
   std::string_view fileText = line_;
   if (codePages_ != nullptr && !IsAscii(text)) {
     recoded_.clear();
-    codePages_->AppendRecoded(line_, CodePage::kUtf8, CodePage::k1250, &recoded_);
+    AppendCp1250(line_, *codePages_, &recoded_);
     fileText = recoded_;
   }
   fileBytes_.clear();
-  for (char c : fileText) {
-    if (c == '\n') {
-      fileBytes_.push_back('\r');
-    }
-    fileBytes_.push_back(c);
-  }
+  AppendCrLf(fileText, &fileBytes_);
   bool written = WriteFile(newSecond);
   console_.Write(written ? std::string_view(line_) : text);
 }

@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "convert/account_utils.h"
 #include "convert/generated_id.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 
@@ -48,7 +49,13 @@ double ParseUnsignedDecimal(std::string_view digits, std::string_view fraction) 
 }
 
 bool HoldsTrailer(std::string_view line) {
-  return line.find("-}") != std::string_view::npos;
+  for (std::size_t dash = FindByte(line, '-'); dash != std::string_view::npos;
+       dash = FindByte(line, '-', dash + 1)) {
+    if (dash + 1 < line.size() && line[dash + 1] == '}') {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -81,7 +88,7 @@ void SplitWords(std::string_view line, std::span<std::string_view> words) {
       word = {};
       continue;
     }
-    std::size_t blank = line.find(' ', start);
+    std::size_t blank = FindByte(line, ' ', start);
     more = blank != std::string_view::npos;
     word = line.substr(start, more ? blank - start : std::string_view::npos);
     start = blank + 1;

@@ -7,6 +7,7 @@
 #include "convert/account_utils.h"
 #include "convert/field_rules.h"
 #include "convert/sepa_rules.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 
@@ -45,11 +46,11 @@ void FillDebtorAndCharges(PaymentRecord& out, const FieldLines& field) {
 // the first "F", the second from that "F" up to the next one. Each part is trimmed and loses
 // its two-character label.
 void SplitTransferLine(PaymentRecord& out, std::string_view line) {
-  std::size_t firstF = line.find('F');
+  std::size_t firstF = FindByte(line, 'F');
   std::string_view first = line.substr(0, firstF);
   std::string_view second;
   if (firstF != std::string_view::npos) {
-    std::size_t nextF = line.find('F', firstF + 1);
+    std::size_t nextF = FindByte(line, 'F', firstF + 1);
     second = line.substr(firstF, nextF == std::string_view::npos ? nextF : nextF - firstF);
   }
   out.Info72T.Assign(SafeMidFrom(TrimBlanks(first), 2));

@@ -1,11 +1,11 @@
 #include "mt/hua_writer.h"
 
+#include <charconv>
 #include <initializer_list>
 
 #include "convert/account_utils.h"
 #include "mt/mt_serializer.h"
 #include "output/formatters.h"
-#include "util/string_printf.h"
 
 namespace varnex {
 namespace {
@@ -73,11 +73,22 @@ void HuaWriter::BuildGroupHeader() {
 void HuaWriter::ComposeLines(const PaymentRecord& p) {
   bool first = messageCounter_ == 0;
   ++messageCounter_;
-  blockHeader_.clear();
-  StringAppendF(&blockHeader_, "%s%s%s%06ld%s%sN1}{4:", first ? "{1:F01" : "${1:F01",
-                FormatMtAddress(p.DbtrAgtBankCode.view()).c_str(), "000",
-                static_cast<long>(messageCounter_), "}{2:I100",
-                FormatMtAddress(p.CdtrAgtBic.view()).c_str());
+  // "%s%s%s%06ld%s%sN1}{4:" with the prefix, the two addresses, "000", the counter and
+  // "}{2:I100", put together without printf: this runs once per payment.
+  blockHeader_.assign(first ? "{1:F01" : "${1:F01");
+  blockHeader_.append(FormatMtAddress(p.DbtrAgtBankCode.view()).c_str());
+  blockHeader_.append("000");
+  char counter[24];
+  std::to_chars_result r =
+      std::to_chars(counter, counter + sizeof counter, static_cast<long>(messageCounter_));
+  auto digits = static_cast<std::size_t>(r.ptr - counter);
+  if (digits < 6) {
+    blockHeader_.append(6 - digits, '0');
+  }
+  blockHeader_.append(counter, digits);
+  blockHeader_.append("}{2:I100");
+  blockHeader_.append(FormatMtAddress(p.CdtrAgtBic.view()).c_str());
+  blockHeader_.append("N1}{4:");
 
   line32A_.assign(SafeMidFrom(p.ReqdExctnDt.view(), 2));
   line32A_.append(p.InstdAmtCcy.view());
@@ -93,7 +104,7 @@ void HuaWriter::ComposeLines(const PaymentRecord& p) {
   }
   line52D_[2].clear();
   AppendPadded(p.ChrgsAcctCcy.empty() ? "HUF" : p.ChrgsAcctCcy.view(), 3, &line52D_[2]);
-  StringAppendF(&line52D_[2], "%1.2f", p.ChrgsAmt);
+  line52D_[2].append(FormatAmount(p.ChrgsAmt));  // "%1.2f"
   PointsToCommas(&line52D_[2]);
   line52D_[3].clear();
   AppendWords({p.Fld52DWord1.empty() ? "000" : p.Fld52DWord1.view(), p.CdtrCtry.view(),

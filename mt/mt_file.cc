@@ -1,10 +1,11 @@
 #include "mt/mt_file.h"
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 
 #include "app/run_log.h"
 #include "platform/code_page.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 namespace {
@@ -34,9 +35,22 @@ std::string_view RightTrim(std::string_view s) {
   return s;
 }
 
+// The number of LFs in `text`.
+int CountLineFeeds(std::string_view text) {
+  int count = 0;
+  for (std::size_t lf = FindByte(text, '\n'); lf != std::string_view::npos;
+       lf = FindByte(text, '\n', lf + 1)) {
+    ++count;
+  }
+  return count;
+}
+
 // NUL bytes read as blanks; a file with no CR LF at all gets CR LF for every LF.
 void Normalise(std::string* text) {
-  std::replace(text->begin(), text->end(), '\0', ' ');
+  for (std::size_t nul = text->find('\0'); nul != std::string::npos;
+       nul = text->find('\0', nul + 1)) {
+    (*text)[nul] = ' ';
+  }
   if (text->find("\r\n") != std::string::npos || text->find('\n') == std::string::npos) {
     return;
   }
@@ -50,40 +64,6 @@ void Normalise(std::string* text) {
     out.push_back(c);
   }
   text->swap(out);
-}
-
-// Fields of one text, gathered before they are stored so that a message gets its storage
-// in one exact allocation per kind.
-struct Scratch {
-  struct Field {
-    std::string_view tag;
-    std::size_t first;
-    std::size_t count;
-  };
-  std::vector<Field> fields;
-  std::vector<std::string_view> lines;
-};
-
-void Tokenize(std::string_view text, Scratch* scratch) {
-  MtFieldTokenizer tokenizer(text);
-  std::string_view tag;
-  std::string_view value;
-  while (tokenizer.NextField(&tag, &value)) {
-    std::size_t first = scratch->lines.size();
-    std::string_view line;
-    while (MtFieldTokenizer::NextLine(&value, &line)) {
-      scratch->lines.push_back(line);
-    }
-    scratch->fields.push_back({tag, first, scratch->lines.size() - first});
-  }
-}
-
-void StoreAll(const Scratch& scratch, MtMessage* message) {
-  message->Reserve(scratch.fields.size(), scratch.lines.size());
-  for (const Scratch::Field& field : scratch.fields) {
-    message->StoreUnowned(field.tag, std::span<const std::string_view>(
-                                         scratch.lines.data() + field.first, field.count));
-  }
 }
 
 }  // namespace
@@ -145,10 +125,81 @@ bool MtFieldTokenizer::NextLine(std::string_view* rest, std::string_view* line) 
   return true;
 }
 
+void MtFieldTokenizer::CutInto(std::string_view text, MtMessage* out) {
+  const char* data = text.data();
+  std::size_t size = text.size();
+  std::size_t position = 0;
+  while (position < size) {
+    std::size_t b = FindByte(text, ':', position);
+    if (b == std::string_view::npos) {
+      return;
+    }
+    std::size_t c = FindByte(text, ':', b + 1);
+    if (c == std::string_view::npos) {
+      return;
+    }
+    std::string_view tag = text.substr(b + 1, c - b - 1);
+    std::size_t first = out->lineTotal();
+    // One scan over the LFs of the value finds its lines and its end, the next CR LF ":".
+    // The byte before the value is the tag's ":", so a value's own first LF never ends it.
+    std::size_t lineStart = c + 1;
+    std::size_t end = size;
+    bool restIsOneLine = false;  // a line that starts with LF takes the rest of the value
+    for (std::size_t from = c + 1; from < size;) {
+      std::size_t lf = FindByte(text, '\n', from);
+      if (lf == std::string_view::npos) {
+        break;
+      }
+      if (data[lf - 1] == '\r' && lf + 1 < size && data[lf + 1] == ':') {
+        end = lf - 1;
+        break;
+      }
+      if (!restIsOneLine) {
+        if (lf == lineStart) {
+          restIsOneLine = true;
+        } else {
+          out->AddUnownedLine(RightTrim(text.substr(lineStart, lf - lineStart)));
+          lineStart = lf + 1;
+        }
+      }
+      from = lf + 1;
+    }
+    if (restIsOneLine || lineStart < end) {
+      out->AddUnownedLine(RightTrim(text.substr(lineStart, end - lineStart)));
+    }
+    out->StoreAddedLines(tag, first);
+    position = end;
+  }
+}
+
+const MtMessage& MtFile::message(int i) const {
+  if (i != currentIndex_) {
+    ReadMessage(i, &current_);
+    currentIndex_ = i;
+  }
+  return current_;
+}
+
+void MtFile::ReadMessage(int i, MtMessage* out) const {
+  out->Clear();
+  std::string_view piece = messageTexts_[static_cast<std::size_t>(i)];
+  if (kind_ == MtKind::kHua) {
+    // The bank code sits in the block header, before the first field.
+    std::size_t ref = piece.find(":20:");
+    if (ref != std::string_view::npos && ref > 0) {
+      std::string_view before = piece.substr(0, ref);
+      std::string_view opga = before.size() > 6 ? before.substr(6, 8) : std::string_view();
+      out->AddUnownedLine(opga);
+      out->StoreAddedLines("OPGA", 0);
+    }
+  }
+  MtFieldTokenizer::CutInto(piece, out);
+}
+
 void MtFile::Load(std::string path, std::string bytes, const CodePages& codePages, RunLog& log) {
   Parse(std::move(path), std::move(bytes), codePages);
   log.Printf("Input fájl neve: %s\n", fileName_.c_str());
-  log.Printf("Üzenetek száma: %ld\n", static_cast<long>(messages_.size()));
+  log.Printf("Üzenetek száma: %ld\n", static_cast<long>(messageTexts_.size()));
 }
 
 void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePages) {
@@ -158,65 +209,47 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   hasHeaderEnd_ = false;
   header_.Clear();
   messageTexts_.clear();
-  messages_.clear();
   messageLines_.clear();
+  current_.Clear();
+  currentIndex_ = -1;
 
-  MtKind kind = KindOfPath(fileName_);
-  if (kind == MtKind::kOther) {
+  kind_ = KindOfPath(fileName_);
+  if (kind_ == MtKind::kOther) {
     return;
   }
   Normalise(&text_);
-  if (kind == MtKind::kInt && !IsAscii(text_)) {
+  if (kind_ == MtKind::kInt && !IsAscii(text_)) {
+    std::array<char, 256> map;
+    for (std::size_t b = 0; b < map.size(); ++b) {
+      map[b] = static_cast<char>(
+          codePages.MapByte(static_cast<unsigned char>(b), CodePage::k437, CodePage::k852));
+    }
     for (char& c : text_) {
-      c = static_cast<char>(
-          codePages.MapByte(static_cast<unsigned char>(c), CodePage::k437, CodePage::k852));
+      c = map[static_cast<unsigned char>(c)];
     }
   }
   std::string_view text = text_;
 
-  Scratch scratch;
   std::size_t headerEnd = text.find(":07:");
   if (headerEnd != std::string_view::npos) {
     hasHeaderEnd_ = true;
     headerText_ = text.substr(0, headerEnd);
-    Tokenize(headerText_, &scratch);
-    StoreAll(scratch, &header_);
+    MtFieldTokenizer::CutInto(headerText_, &header_);
   }
 
-  std::string_view marker = kind == MtKind::kHua ? "{1:" : ":20:";
+  std::string_view marker = kind_ == MtKind::kHua ? "{1:" : ":20:";
   std::size_t start = text.find(marker);
   // Normalising keeps every LF, so the LFs before a marker count the lines before it in the
   // file as read; they are counted once, from one marker to the next.
   std::size_t counted = 0;
   int line = 1;
   while (start != std::string_view::npos) {
-    line += static_cast<int>(std::count(text.begin() + static_cast<std::ptrdiff_t>(counted),
-                                        text.begin() + static_cast<std::ptrdiff_t>(start), '\n'));
+    line += CountLineFeeds(text.substr(counted, start - counted));
     counted = start;
     messageLines_.push_back(line);
     std::size_t next = text.find(marker, start + 1);
-    std::string_view piece =
-        text.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start);
-    messageTexts_.push_back(piece);
-    scratch.fields.clear();
-    scratch.lines.clear();
-    std::string_view opga;
-    bool hasOpga = false;
-    if (kind == MtKind::kHua) {
-      std::size_t ref = piece.find(":20:");
-      if (ref != std::string_view::npos && ref > 0) {
-        std::string_view before = piece.substr(0, ref);
-        opga = before.size() > 6 ? before.substr(6, 8) : std::string_view();
-        hasOpga = true;
-      }
-    }
-    if (hasOpga) {
-      scratch.lines.push_back(opga);
-      scratch.fields.push_back({"OPGA", 0, 1});
-    }
-    Tokenize(piece, &scratch);
-    messages_.emplace_back();
-    StoreAll(scratch, &messages_.back());
+    messageTexts_.push_back(
+        text.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start));
     start = next;
   }
 }

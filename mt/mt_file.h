@@ -10,6 +10,10 @@
 // CR LF has its LFs turned into CR LF, and an INT file is converted from CP437 to CP852 (a
 // per-character mapping that never produces the ASCII characters the cutting looks for).
 // Fields and lines are views into that text, which the MtFile owns and never moves.
+//
+// Only the message texts are kept per message; a message is cut into fields when it is read
+// (message(), ReadMessage()), so the memory of a loaded file is its text and a few bytes per
+// message, whatever the number of messages.
 #pragma once
 
 #include <cstdint>
@@ -45,22 +49,30 @@ class MtFile {
   // True when the file has a ":07:", which ends its header section.
   bool hasHeaderEnd() const { return hasHeaderEnd_; }
   const MtMessage& header() const { return header_; }
-  int MessageCount() const { return static_cast<int>(messages_.size()); }
+  int MessageCount() const { return static_cast<int>(messageTexts_.size()); }
   std::string_view messageText(int i) const { return messageTexts_[static_cast<std::size_t>(i)]; }
-  const MtMessage& message(int i) const { return messages_[static_cast<std::size_t>(i)]; }
+  // Message `i` cut into fields. The model is kept by the file and reused: the reference is
+  // valid until message() is called for another message or the file is parsed again.
+  const MtMessage& message(int i) const;
+  // Cuts message `i` into `out`, replacing what it held; its views stay valid while the file
+  // text does.
+  void ReadMessage(int i, MtMessage* out) const;
   // The line of the input file, counted from 1, that holds the start marker of message `i`.
   // A line ends at LF, so the count is the same for CR LF, LF-only and mixed files.
   int messageLine(int i) const { return messageLines_[static_cast<std::size_t>(i)]; }
 
  private:
   std::string fileName_;
+  MtKind kind_ = MtKind::kOther;
   std::string text_;
   std::string_view headerText_;
   bool hasHeaderEnd_ = false;
   MtMessage header_;
   std::vector<std::string_view> messageTexts_;
-  std::vector<MtMessage> messages_;
   std::vector<int> messageLines_;
+  // The model message() hands out and the index it holds (-1: none).
+  mutable MtMessage current_;
+  mutable int currentIndex_ = -1;
 };
 
 // Cuts a header or message text into fields, and values into lines.
@@ -73,6 +85,9 @@ class MtFieldTokenizer {
   // Takes one line off `rest`, right-trimmed of blanks, tabs, CR and LF; false when `rest`
   // held nothing.
   static bool NextLine(std::string_view* rest, std::string_view* line);
+  // Cuts the whole text into `out`, replacing what it held: each field's tag and its value's
+  // lines, as NextField and NextLine give them, in one scan of the text.
+  static void CutInto(std::string_view text, MtMessage* out);
 
  private:
   std::string_view text_;

@@ -1,5 +1,9 @@
 #include "mt/mt_file.h"
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
@@ -118,7 +122,59 @@ TEST_F(MtFileTest, LineRules) {
       message.Store(field);
     }
     EXPECT_EQ(c.dump, Dump(message)) << c.text;
+    MtMessage cut;
+    MtFieldTokenizer::CutInto(c.text, &cut);
+    EXPECT_EQ(c.dump, Dump(cut)) << c.text;
   }
+}
+
+// The model NextField and NextLine give `text`, field by field.
+std::string StepwiseDump(std::string_view text) {
+  MtFieldTokenizer tokenizer(text);
+  std::string_view tag;
+  std::string_view value;
+  MtMessage message;
+  while (tokenizer.NextField(&tag, &value)) {
+    std::vector<std::string_view> lines;
+    std::string_view line;
+    while (MtFieldTokenizer::NextLine(&value, &line)) {
+      lines.push_back(line);
+    }
+    message.StoreUnowned(tag, lines);
+  }
+  return Dump(message);
+}
+
+TEST_F(MtFileTest, CuttingInOneScanMatchesStepwiseCutting) {
+  // Texts made of the bytes the cutting looks at, so that every combination of CR, LF,
+  // colons and blanks around field and line breaks turns up.
+  const char alphabet[] = {':', '\r', '\n', ' ', '\t', 'A', '2', '0'};
+  std::uint32_t state = 12345;
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    std::size_t length = round % 40;
+    for (std::size_t k = 0; k < length; ++k) {
+      state = state * 1103515245u + 12345u;
+      text.push_back(alphabet[(state >> 16) % sizeof alphabet]);
+    }
+    MtMessage cut;
+    MtFieldTokenizer::CutInto(text, &cut);
+    ASSERT_EQ(StepwiseDump(text), Dump(cut)) << testing::PrintToString(text);
+  }
+}
+
+TEST_F(MtFileTest, MessagesReadOnDemandMatchEachOther) {
+  Parse("/in/A.HUA", kHua);
+  MtMessage first;
+  MtMessage second;
+  file_.ReadMessage(1, &second);
+  file_.ReadMessage(0, &first);
+  EXPECT_EQ(Dump(first), Message(0));
+  EXPECT_EQ(Dump(second), Message(1));
+  // Reading into a model that held another message replaces it whole.
+  file_.ReadMessage(1, &first);
+  EXPECT_EQ(Dump(second), Dump(first));
+  EXPECT_EQ(Dump(second), Message(1));
 }
 
 TEST_F(MtFileTest, LfOnlyFileReadsLikeItsCrLfTwin) {

@@ -11,9 +11,35 @@ constexpr std::size_t kKeyBytes = 7;
 }  // namespace
 
 std::uint64_t MtMessage::TagKey(std::string_view tag) {
+  // Byte i of the tag goes to byte i + 1 of the key; unrolled, as lookups compute a key each.
+  auto at = [tag](std::size_t i) {
+    return static_cast<std::uint64_t>(static_cast<unsigned char>(tag[i])) << (8 * (i + 1));
+  };
   std::uint64_t key = std::min<std::size_t>(tag.size(), 255);
-  for (std::size_t i = 0; i < tag.size() && i < kKeyBytes; ++i) {
-    key |= static_cast<std::uint64_t>(static_cast<unsigned char>(tag[i])) << (8 * (i + 1));
+  switch (std::min(tag.size(), kKeyBytes)) {
+  case 7:
+    key |= at(6);
+    [[fallthrough]];
+  case 6:
+    key |= at(5);
+    [[fallthrough]];
+  case 5:
+    key |= at(4);
+    [[fallthrough]];
+  case 4:
+    key |= at(3);
+    [[fallthrough]];
+  case 3:
+    key |= at(2);
+    [[fallthrough]];
+  case 2:
+    key |= at(1);
+    [[fallthrough]];
+  case 1:
+    key |= at(0);
+    break;
+  default:
+    break;
   }
   return key;
 }
@@ -42,6 +68,7 @@ MtMessage& MtMessage::operator=(const MtMessage& other) {
 
 void MtMessage::Clear() {
   slots_.clear();
+  keyBits_ = 0;
   lines_.clear();
   owned_.clear();
 }
@@ -51,12 +78,15 @@ void MtMessage::Reserve(std::size_t fields, std::size_t lines) {
   lines_.reserve(lines);
 }
 
-MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) {
-  return const_cast<Slot*>(std::as_const(*this).FindSlot(tag));
+MtMessage::Slot* MtMessage::FindSlot(std::string_view tag, std::uint64_t key) {
+  return const_cast<Slot*>(std::as_const(*this).FindSlot(tag, key));
 }
 
-const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) const {
-  std::uint64_t key = TagKey(tag);
+// The slot of `tag`, whose TagKey is `key`.
+const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag, std::uint64_t key) const {
+  if ((keyBits_ & KeyBit(key)) == 0) {
+    return nullptr;
+  }
   for (const Slot& slot : slots_) {
     if (slot.key == key && (tag.size() <= kKeyBytes || slot.tag == tag)) {
       return &slot;
@@ -66,12 +96,14 @@ const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag) const {
 }
 
 void MtMessage::Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t count) {
-  if (Slot* slot = FindSlot(tag)) {
+  std::uint64_t key = TagKey(tag);
+  if (Slot* slot = FindSlot(tag, key)) {
     slot->firstLine = firstLine;
     slot->lineCount = count;
     return;
   }
-  slots_.push_back(Slot{tag, TagKey(tag), firstLine, count});
+  keyBits_ |= KeyBit(key);
+  slots_.push_back(Slot{tag, key, firstLine, count});
 }
 
 void MtMessage::Store(const MtField& field) {
@@ -93,6 +125,11 @@ void MtMessage::StoreUnowned(std::string_view tag, std::span<const std::string_v
   Put(tag, first, static_cast<std::uint32_t>(lines.size()));
 }
 
+void MtMessage::StoreAddedLines(std::string_view tag, std::size_t firstLine) {
+  Put(tag, static_cast<std::uint32_t>(firstLine),
+      static_cast<std::uint32_t>(lines_.size() - firstLine));
+}
+
 bool MtMessage::Lookup(std::string_view tag, MtField* out) const {
   std::optional<MtFieldView> view = Find(tag);
   if (!view) {
@@ -105,7 +142,7 @@ bool MtMessage::Lookup(std::string_view tag, MtField* out) const {
 }
 
 std::optional<MtFieldView> MtMessage::Find(std::string_view tag) const {
-  const Slot* slot = FindSlot(tag);
+  const Slot* slot = FindSlot(tag, TagKey(tag));
   if (slot == nullptr) {
     return std::nullopt;
   }

@@ -46,6 +46,12 @@ class MtMessage {
   void Store(const MtField& field);
   // Stores a field whose tag and lines stay valid for this message's lifetime.
   void StoreUnowned(std::string_view tag, std::span<const std::string_view> lines);
+  // Building a field line by line, without a copy of its lines: AddUnownedLine appends a line
+  // that stays valid for this message's lifetime, StoreAddedLines stores the lines added since
+  // lineTotal() was `firstLine` as the field `tag` (as StoreUnowned does).
+  std::size_t lineTotal() const { return lines_.size(); }
+  void AddUnownedLine(std::string_view line) { lines_.push_back(line); }
+  void StoreAddedLines(std::string_view tag, std::size_t firstLine);
 
   // True and a copy of the field when `tag` is present; false leaves `out` as it was.
   bool Lookup(std::string_view tag, MtField* out) const;
@@ -70,11 +76,18 @@ class MtMessage {
   // The first seven bytes of a tag and its length in one number: tags are short, so equal
   // keys almost always mean equal tags and a lookup compares one word per field.
   static std::uint64_t TagKey(std::string_view tag);
-  Slot* FindSlot(std::string_view tag);
-  const Slot* FindSlot(std::string_view tag) const;
+  Slot* FindSlot(std::string_view tag, std::uint64_t key);
+  const Slot* FindSlot(std::string_view tag, std::uint64_t key) const;
   void Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t count);
 
+  // One bit per stored key, picked by KeyBit: a tag whose bit is clear is not stored, so
+  // most lookups of absent tags and most stores of new ones skip the scan of the slots.
+  static std::uint64_t KeyBit(std::uint64_t key) {
+    return std::uint64_t{1} << ((key * 0x9E3779B97F4A7C15u) >> 58);
+  }
+
   std::vector<Slot> slots_;
+  std::uint64_t keyBits_ = 0;
   std::vector<std::string_view> lines_;
   // Backing text of fields stored by copy; strings never move once added.
   std::vector<std::unique_ptr<std::string>> owned_;

@@ -4,13 +4,13 @@
 #include <string_view>
 
 #include "output/formatters.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 namespace {
 
 std::string_view UpToZero(std::string_view text) {
-  std::size_t zero = text.find('\0');
-  return zero == std::string_view::npos ? text : text.substr(0, zero);
+  return text.substr(0, FindByte(text, '\0'));
 }
 
 // The node's value before CR and LF are removed; `scratch` holds formatted numbers and
@@ -49,8 +49,18 @@ std::string_view FormatMtValue(const OutputNode& node, std::string* scratch) {
   }
 }
 
+// value.find_first_not_of("\r\n"), without a search of the set per byte.
+std::size_t FirstContentByte(std::string_view value) {
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\r' && value[i] != '\n') {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
 bool HasLineContent(std::string_view value) {
-  return value.find_first_not_of("\r\n") != std::string_view::npos;
+  return FirstContentByte(value) != std::string_view::npos;
 }
 
 void AppendLine(std::string_view tag, std::string_view value, std::string* out) {
@@ -89,7 +99,7 @@ bool SerializeMtNodes(const NodeList& nodes, std::string* out) {
       pendingTag = {};
     }
     if (written) {
-      if (node.tag.empty() && value.find_first_not_of("\r\n") == value.find(':')) {
+      if (node.tag.empty() && FirstContentByte(value) == FindByte(value, ':')) {
         readsBack = false;
       }
       AppendLine(node.tag, value, out);

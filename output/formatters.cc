@@ -34,8 +34,43 @@ std::string FormatInteger(std::int64_t value) {
   return StringPrintf("%lld", static_cast<long long>(value));
 }
 
-// "%1.2f": std::to_chars gives the same correctly rounded digits as printf, without its cost.
+namespace {
+
+// The cents `value` prints as with two decimals, where they follow from value * 100 without
+// doubt: for a value from 0 up to 1e7 the product is below 2^30 and at most 2^-23 off the
+// exact one, so when it lies within a quarter of an integer the exact value rounds to that
+// integer too. nullopt otherwise (negative values, ties and large values take the long way).
+std::optional<std::uint64_t> PlainCents(double value) {
+  if (!(value >= 0 && value < 1e7) || std::signbit(value)) {
+    return std::nullopt;
+  }
+  double scaled = value * 100;
+  double rounded = std::nearbyint(scaled);
+  if (std::fabs(scaled - rounded) >= 0.25) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(rounded);
+}
+
+// "<cents / 100>.<cents % 100, two digits>".
+std::string PlainCentsText(std::uint64_t cents) {
+  char buffer[32];
+  std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer - 3, cents / 100);
+  std::uint64_t fraction = cents % 100;
+  *r.ptr++ = '.';
+  *r.ptr++ = static_cast<char>('0' + fraction / 10);
+  *r.ptr++ = static_cast<char>('0' + fraction % 10);
+  return std::string(buffer, r.ptr);
+}
+
+}  // namespace
+
+// "%1.2f": std::to_chars gives the same correctly rounded digits as printf, without its cost;
+// most amounts take the shorter way through their cents.
 std::string FormatAmount(double value) {
+  if (std::optional<std::uint64_t> cents = PlainCents(value)) {
+    return PlainCentsText(*cents);
+  }
   char buffer[400];
   std::to_chars_result r =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
@@ -82,6 +117,9 @@ std::optional<std::int64_t> AmountCents(double value) {
   // Beyond 2^63 cents no printed amount can be counted; reject before formatting.
   if (std::fabs(value) >= 1e17) {
     return std::nullopt;
+  }
+  if (std::optional<std::uint64_t> cents = PlainCents(value)) {
+    return static_cast<std::int64_t>(*cents);
   }
   std::string text = FormatAmount(value);
   bool negative = !text.empty() && text[0] == '-';

@@ -1,9 +1,14 @@
 #include "output/formatters.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include "util/string_printf.h"
 
 namespace varnex {
 namespace {
@@ -62,6 +67,42 @@ TEST(FormatAmountTest, TwoDecimalsWithPointOrComma) {
   for (const Case& c : cases) {
     EXPECT_EQ(c.point, FormatAmount(c.value)) << c.value;
     EXPECT_EQ(c.comma, FormatAmountComma(c.value)) << c.value;
+  }
+}
+
+TEST(FormatAmountTest, SameDigitsAsPrintfAcrossRangesAndTies) {
+  // Amounts as files hold them (whole cents), values just beside and on ties of the third
+  // decimal, and values around the bounds of the short way through the cents.
+  std::vector<double> values;
+  for (std::int64_t cents = 0; cents < 200000; cents += 7) {
+    values.push_back(static_cast<double>(cents) / 100);
+    values.push_back(static_cast<double>(cents) / 100 + 0.005);
+    values.push_back(static_cast<double>(cents) / 100 + 0.0049999);
+    values.push_back(static_cast<double>(cents) / 1000);
+  }
+  for (double base : {1e7, 9999999.995, 123456.785, 0.125, 0.375, 2.675, 1.005}) {
+    for (double value = base - 1e-6; value <= base + 1e-6; value += 1e-8) {
+      values.push_back(value);
+    }
+    values.push_back(std::nextafter(base, 0.0));
+    values.push_back(base);
+    values.push_back(std::nextafter(base, 1e300));
+  }
+  std::uint64_t state = 42;
+  for (int i = 0; i < 100000; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    values.push_back(static_cast<double>(state >> 24) / 1e3);
+  }
+  for (double value : values) {
+    std::string expected = StringPrintf("%1.2f", value);
+    ASSERT_EQ(expected, FormatAmount(value)) << StringPrintf("%.17g", value);
+    long long cents = 0;
+    for (char c : expected) {
+      if (c >= '0' && c <= '9') {
+        cents = cents * 10 + (c - '0');
+      }
+    }
+    ASSERT_EQ(cents, AmountCents(value)) << StringPrintf("%.17g", value);
   }
 }
 

@@ -35,15 +35,57 @@ struct OutputNode {
 
 using NodeList = std::vector<OutputNode>;
 
-// Builders; each appends one node to `list`.
-void AppendContainer(NodeList& list, std::string_view tag, int depth);
-void AppendText(NodeList& list, std::string_view tag, int depth, std::string_view text,
-                char format = 's');
-void AppendBytes(NodeList& list, std::string_view tag, int depth, std::string_view bytes,
-                 int byteCount);
-void AppendDouble(NodeList& list, std::string_view tag, int depth, double value, char format);
-void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents, char format);
-void AppendInteger(NodeList& list, std::string_view tag, int depth, std::int64_t value,
-                   char format);
+// Builders; each appends one node to `list`. Inline: a payment appends dozens of nodes.
+inline void AppendContainer(NodeList& list, std::string_view tag, int depth) {
+  OutputNode& node = list.emplace_back();
+  node.tag = tag;
+  node.depth = depth;
+}
+inline void AppendText(NodeList& list, std::string_view tag, int depth, std::string_view text,
+                       char format = 's') {
+  OutputNode& node = list.emplace_back();
+  node.tag = tag;
+  node.depth = depth;
+  node.format = format;
+  node.kind = OutputNode::Kind::kText;
+  node.text = text;
+}
+inline void AppendBytes(NodeList& list, std::string_view tag, int depth, std::string_view bytes,
+                        int byteCount) {
+  OutputNode& node = list.emplace_back();
+  node.tag = tag;
+  node.depth = depth;
+  node.format = 'x';
+  node.byteCount = byteCount;
+  node.kind = OutputNode::Kind::kText;
+  node.text = bytes;
+}
+inline void AppendDouble(NodeList& list, std::string_view tag, int depth, double value,
+                         char format) {
+  OutputNode& node = list.emplace_back();
+  node.tag = tag;
+  node.depth = depth;
+  node.format = format;
+  node.kind = OutputNode::Kind::kDouble;
+  node.number = value;
+}
+inline void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents,
+                        char format) {
+  OutputNode& node = list.emplace_back();
+  node.tag = tag;
+  node.depth = depth;
+  node.format = format;
+  node.kind = OutputNode::Kind::kCents;
+  node.integer = cents;
+}
+inline void AppendInteger(NodeList& list, std::string_view tag, int depth, std::int64_t value,
+                          char format) {
+  OutputNode& node = list.emplace_back();
+  node.tag = tag;
+  node.depth = depth;
+  node.format = format;
+  node.kind = OutputNode::Kind::kInteger;
+  node.integer = value;
+}
 
 }  // namespace varnex

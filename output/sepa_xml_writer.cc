@@ -93,9 +93,31 @@ void SepaXmlWriter::SerializeNodes(NodeList& nodes, std::string* out) {
 void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
   bool payment = &nodes == &paymentNodes_;
   Pain001Path path;
+  // The path has entered nodes[0, entered); nodes of the repeated prefix are entered only
+  // when a path is needed.
+  std::size_t entered = 0;
+  auto enterUpTo = [&](std::size_t end) {
+    for (; entered < end; ++entered) {
+      path.Enter(nodes[entered].tag, nodes[entered].depth);
+    }
+  };
+  bool repeating = payment;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     const OutputNode& node = nodes[i];
-    std::optional<LeafType> type = path.Enter(node.tag, node.depth);
+    std::optional<LeafType> type;
+    repeating = repeating && i < lastPayment_.size() && lastPayment_[i].depth == node.depth &&
+                lastPayment_[i].tag == node.tag;
+    if (repeating) {
+      type = lastPayment_[i].type;
+    } else {
+      enterUpTo(i);
+      type = path.Enter(node.tag, node.depth);
+      entered = i + 1;
+      if (payment) {
+        lastPayment_.resize(std::max(lastPayment_.size(), i + 1));
+        lastPayment_[i] = {node.tag, node.depth, type};
+      }
+    }
     if (node.IsContainer()) {
       continue;
     }
@@ -120,9 +142,13 @@ void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
       }
     }
     if (!rule.empty()) {
+      enterUpTo(i + 1);
       problems_.push_back(
           {path.Path(), std::string(cleaner_.Plain(raw, &plainScratch_)), std::string(rule)});
     }
+  }
+  if (payment) {
+    lastPayment_.resize(nodes.size());
   }
 }
 

@@ -14,9 +14,12 @@
 // as it stands and reported.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "output/schema_check.h"
 #include "output/writer.h"
 #include "output/xml_serializer.h"
 #include "platform/code_page.h"
@@ -59,6 +62,15 @@ class SepaXmlWriter : public Writer {
   // Value texts of the leaf being checked.
   std::string valueScratch_;
   std::string plainScratch_;
+  // The elements of the payment checked last, with their leaf types. Payments mostly repeat
+  // the same elements, and a node whose predecessors all repeat the last payment's has the
+  // type found then. Tags are the writer's string literals, so the views stay valid.
+  struct CheckedNode {
+    std::string_view tag;
+    int depth = 0;
+    std::optional<LeafType> type;
+  };
+  std::vector<CheckedNode> lastPayment_;
 };
 
 }  // namespace varnex

@@ -547,6 +547,37 @@ TEST(SepaXmlWriterTest, EveryProblemOfARecordIsReported) {
   EXPECT_EQ(c.payment[2].element, "PmtInf/CdtTrfTxInf/Amt/InstdAmt");
 }
 
+TEST(SepaXmlWriterTest, DefectsAreReportedAlikeAfterOtherPayments) {
+  // A payment that repeats the elements of the one before takes their leaf types from it;
+  // its problems and their paths stay those it has when checked alone.
+  std::vector<PaymentRecord> defective(3);
+  defective[0] = UrgentOrder();
+  defective[0].CdtrCtry.Assign("de");
+  defective[1] = UrgentOrder();
+  defective[1].DbtrAcctId.Assign("KOVACS");
+  defective[1].DbtrCtry.Assign("hu");
+  defective[1].InstdAmt = -5;
+  defective[2] = PlainOrder();
+  defective[2].InstdAmt = 0;
+  const PaymentRecord urgent = UrgentOrder();
+  const PaymentRecord plain = PlainOrder();
+  for (std::size_t k = 0; k < defective.size(); ++k) {
+    std::vector<LeafProblem> alone = Check(Header("20160115083005+0100"), defective[k]).payment;
+    ASSERT_FALSE(alone.empty()) << k;
+    SepaXmlWriter writer(Pages());
+    const PaymentRecord* sequence[] = {&urgent,       &plain,  &defective[k],
+                                       &defective[k], &urgent, &defective[k]};
+    for (std::size_t i = 0; i < std::size(sequence); ++i) {
+      writer.AddPayment(*sequence[i]);
+      if (sequence[i] == &defective[k]) {
+        EXPECT_EQ(writer.problems(), alone) << k << " at " << i;
+      } else {
+        EXPECT_TRUE(writer.problems().empty()) << k << " at " << i;
+      }
+    }
+  }
+}
+
 TEST(SepaXmlWriterTest, ProblemsBelongToThePartRenderedLast) {
   SepaXmlWriter writer(Pages());
   PaymentRecord bad = PlainOrder();

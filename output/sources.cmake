@@ -28,7 +28,6 @@ std::string_view Pain001SchemaText() {
 
 set(OUTPUT_SOURCES
   output/formatters.cc
-  output/output_node.cc
   output/schema_validator.cc
   output/writer.cc
   output/xml_serializer.cc

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <vector>
 
 #include "output/formatters.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 namespace {
@@ -13,11 +15,7 @@ constexpr std::string_view kCurrencyAttribute = " Ccy=\"EUR\"";
 
 // The text up to its first zero byte, as a zero-terminated field would read.
 std::string_view UpToZero(std::string_view text) {
-  const void* zero = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size());
-  if (zero == nullptr) {
-    return text;
-  }
-  return text.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()));
+  return text.substr(0, FindByte(text, '\0'));
 }
 
 // XML 1.0 forbids these; CR and LF are dropped before this test.
@@ -85,8 +83,15 @@ bool IsEscaped(unsigned char c) {
 }
 
 void AppendIndent(int depth, std::string* out) {
-  if (depth > 0) {
-    out->append(static_cast<std::size_t>(depth), '\t');
+  constexpr std::string_view kTabs = "\t\t\t\t\t\t\t\t";
+  if (depth <= 0) {
+    return;
+  }
+  auto n = static_cast<std::size_t>(depth);
+  if (n <= kTabs.size()) {
+    out->append(kTabs.substr(0, n));
+  } else {
+    out->append(n, '\t');
   }
 }
 
@@ -102,6 +107,88 @@ void AppendStartTag(const OutputNode& node, std::string* out) {
 void AppendEndLine(const OutputNode& node, std::string* out) {
   AppendIndent(node.depth, out);
   out->append("</").append(node.tag).append(">\n");
+}
+
+// One line of the document put together on the stack, so that it reaches the document with
+// one append. Lines that might not fit are appended piece by piece instead.
+class LineBuffer {
+ public:
+  static constexpr std::size_t kCapacity = 2048;
+  // True when `bytes` more bytes always fit.
+  bool Holds(std::size_t bytes) const {
+    return bytes <= kCapacity - static_cast<std::size_t>(end_ - bytes_);
+  }
+  void Put(std::string_view text) {
+    std::memcpy(end_, text.data(), text.size());
+    end_ += text.size();
+  }
+  void PutIndent(int depth) {
+    if (depth > 0) {
+      std::memset(end_, '\t', static_cast<std::size_t>(depth));
+      end_ += depth;
+    }
+  }
+  void PutValue(const XmlValueCleaner& cleaner, std::string_view value) {
+    end_ = cleaner.Write(value, end_);
+  }
+  void AppendTo(std::string* out) const {
+    out->append(bytes_, static_cast<std::size_t>(end_ - bytes_));
+  }
+
+ private:
+  char bytes_[kCapacity];
+  char* end_ = bytes_;
+};
+
+// The bytes of a start or end tag line of `node` other than its value, at most.
+std::size_t TagLineBytes(const OutputNode& node) {
+  return static_cast<std::size_t>(std::max(node.depth, 0)) + 2 * node.tag.size() +
+         kCurrencyAttribute.size() + 8;
+}
+
+void AppendEndLineAtOnce(const OutputNode& node, std::string* out) {
+  LineBuffer line;
+  if (!line.Holds(TagLineBytes(node))) {
+    AppendEndLine(node, out);
+    return;
+  }
+  line.PutIndent(node.depth);
+  line.Put("</");
+  line.Put(node.tag);
+  line.Put(">\n");
+  line.AppendTo(out);
+}
+
+// A leaf's line, or a container's start line, as AppendStartTag and the value and end tag
+// after it would give it.
+void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlValueCleaner& cleaner,
+                    std::string* out) {
+  LineBuffer line;
+  if (!line.Holds(TagLineBytes(node)) ||
+      !line.Holds(TagLineBytes(node) + value.size() * XmlValueCleaner::kMaxBytesPerByte)) {
+    AppendStartTag(node, out);
+    if (!node.IsContainer()) {
+      cleaner.Append(value, out);
+      out->append("</").append(node.tag).append(">\n");
+    }
+    return;
+  }
+  line.PutIndent(node.depth);
+  line.Put("<");
+  line.Put(node.tag);
+  if (node.format == 'a') {
+    line.Put(kCurrencyAttribute);
+  }
+  if (node.IsContainer()) {
+    line.Put(">\n");
+  } else {
+    line.Put(">");
+    line.PutValue(cleaner, value);
+    line.Put("</");
+    line.Put(node.tag);
+    line.Put(">\n");
+  }
+  line.AppendTo(out);
 }
 
 }  // namespace
@@ -189,35 +276,33 @@ std::string FormatValue(const OutputNode& node) {
 
 void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* out) {
   std::string scratch;
+  // The containers still open, outermost first. Their depths rise strictly: a node closes
+  // every open container as deep as itself or deeper, which are the last ones opened, so the
+  // list is the same as a search back to the last shallower node would find.
+  std::vector<std::size_t> open;
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     OutputNode& node = nodes[i];
-    // Close the containers left open since the last node shallower than this one.
-    for (std::size_t k = i; k-- > 0;) {
-      OutputNode& earlier = nodes[k];
-      if (earlier.depth < node.depth) {
-        break;
-      }
-      if (earlier.IsContainer() && !earlier.closed) {
-        AppendEndLine(earlier, out);
-        earlier.closed = true;
-      }
+    while (!open.empty() && nodes[open.back()].depth >= node.depth) {
+      OutputNode& earlier = nodes[open.back()];
+      AppendEndLineAtOnce(earlier, out);
+      earlier.closed = true;
+      open.pop_back();
     }
-    AppendStartTag(node, out);
     if (node.IsContainer()) {
+      AppendNodeLine(node, {}, cleaner, out);
       node.closed = false;
+      open.push_back(i);
       continue;
     }
     // A leaf is complete on its line, also when its value is empty.
-    cleaner.Append(LeafValueText(node, &scratch), out);
-    out->append("</").append(node.tag).append(">\n");
+    AppendNodeLine(node, LeafValueText(node, &scratch), cleaner, out);
     node.closed = true;
   }
-  for (std::size_t k = nodes.size(); k-- > 0;) {
-    OutputNode& node = nodes[k];
-    if (node.IsContainer() && !node.closed) {
-      AppendEndLine(node, out);
-      node.closed = true;
-    }
+  while (!open.empty()) {
+    OutputNode& node = nodes[open.back()];
+    AppendEndLineAtOnce(node, out);
+    node.closed = true;
+    open.pop_back();
   }
 }
 

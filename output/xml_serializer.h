@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,23 @@ class XmlValueCleaner {
 
   // Appends the cleaned UTF-8 form of CP852 `text` to `out`.
   void Append(std::string_view text, std::string* out) const;
+  // The most bytes one byte of text becomes.
+  static constexpr std::size_t kMaxBytesPerByte = 7;
+  // Writes the cleaned form of `text` to `out`, which has room for kMaxBytesPerByte bytes
+  // per byte of `text`; returns the end of what was written.
+  char* Write(std::string_view text, char* out) const {
+    for (char c : text) {
+      auto byte = static_cast<unsigned char>(c);
+      if (unchanged_[byte]) {
+        *out++ = c;
+      } else {
+        const Entry& e = table_[byte];
+        std::memcpy(out, e.bytes.data(), e.bytes.size());
+        out += e.size;
+      }
+    }
+    return out;
+  }
   // The cleaned form of CP852 `text` without the XML escaping, as the element's value reads:
   // `text` itself where cleaning leaves it unchanged, else the UTF-8 text in `*scratch`.
   std::string_view Plain(std::string_view text, std::string* scratch) const;

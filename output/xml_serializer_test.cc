@@ -188,6 +188,26 @@ TEST(XmlSerializerTest, TableMatchesStepByStepCleaning) {
   }
 }
 
+TEST(XmlSerializerTest, ShortAndLongLinesReadAlike) {
+  // Lines are put together on the stack up to a size and appended piece by piece beyond it;
+  // both ways give the same text, at every length around the switch.
+  std::string pattern = "a\x82&<\"\x0d\x0a\x01Z";
+  for (std::size_t length : {0, 1, 100, 280, 290, 300, 2000, 5000}) {
+    std::string value;
+    while (value.size() < length) {
+      value.push_back(pattern[value.size() % pattern.size()]);
+    }
+    std::string tag(length / 3 + 1, 'T');
+    NodeList nodes;
+    AppendContainer(nodes, tag, 2);
+    AppendText(nodes, tag, 3, value);
+    EXPECT_EQ("\t\t<" + tag + ">\n\t\t\t<" + tag + ">" + CleanXmlValue(value, Pages()) + "</" +
+                  tag + ">\n\t\t</" + tag + ">\n",
+              Serialize(nodes))
+        << length;
+  }
+}
+
 TEST(XmlSerializerTest, EveryByteGivesWellFormedXml) {
   std::string all;  // a text value ends at a zero byte, so it starts at 1
   for (int b = 1; b < 256; ++b) {

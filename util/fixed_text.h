@@ -5,10 +5,13 @@
 // stays a plain value that can be zero-filled and copied whole.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
+
+#include "util/byte_search.h"
 
 namespace varnex {
 
@@ -22,10 +25,7 @@ struct FixedText {
   // Replaces the content with the first N-1 bytes of `value` (up to an embedded zero).
   void Assign(std::string_view value) {
     std::size_t n = value.size() < N - 1 ? value.size() : N - 1;
-    const void* zero = n ? std::memchr(value.data(), '\0', n) : nullptr;
-    if (zero != nullptr) {
-      n = static_cast<std::size_t>(static_cast<const char*>(zero) - value.data());
-    }
+    n = std::min(n, FindByte(value.substr(0, n), '\0'));
     if (n) {
       std::memcpy(bytes.data(), value.data(), n);
     }
@@ -51,8 +51,7 @@ struct FixedText {
     if (bytes[0] == '\0') {
       return 0;  // most fields of a record are empty
     }
-    const void* zero = std::memchr(bytes.data(), '\0', N);
-    return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes.data()) : N;
+    return std::min(N, FindByte(std::string_view(bytes.data(), N), '\0'));
   }
   // "Empty" in the records' sense: the first byte is zero.
   bool empty() const { return bytes[0] == '\0'; }

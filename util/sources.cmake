@@ -1,2 +1,3 @@
 set(UTIL_SOURCES util/string_printf.cc)
-set(UTIL_TESTS)
+set(UTIL_TESTS
+  util/byte_search_test.cc)

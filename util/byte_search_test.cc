@@ -1,0 +1,33 @@
+#include "util/byte_search.h"
+
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace varnex {
+namespace {
+
+TEST(FindByteTest, SameAsFindForEveryStartAndLength) {
+  // Few distinct bytes, so that hits fall at every offset of a word, high bytes included.
+  const char alphabet[] = {'\n', '\r', ':', 'A', '\x80', '\xff', '\0', 'B'};
+  std::uint32_t state = 7;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    std::size_t length = static_cast<std::size_t>(round % 41);
+    for (std::size_t k = 0; k < length; ++k) {
+      state = state * 1103515245u + 12345u;
+      text.push_back(alphabet[(state >> 16) % sizeof alphabet]);
+    }
+    std::string_view view(text);
+    for (char byte : {'\n', ':', '\x80', '\xff', '\0', 'Z'}) {
+      for (std::size_t from = 0; from <= length + 1; ++from) {
+        ASSERT_EQ(view.find(byte, from), FindByte(view, byte, from))
+            << testing::PrintToString(text) << " byte " << int{byte} << " from " << from;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace varnex
