@@ -98,8 +98,12 @@ BackupIndex::BackupIndex(FileSystem& fs, TempNames& tempNames, std::string backu
     : fs_(fs), tempNames_(tempNames), dir_(std::move(backupDir)) {}
 
 std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes) {
+  return FindCopy(bytes, FingerprintOf(bytes));
+}
+
+std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes,
+                                                 const Fingerprint& print) {
   Load();
-  Fingerprint print = FingerprintOf(bytes);
   // The directory is listed once a run; later lookups hash only what they need of it. A
   // match is always confirmed against the file as it is now.
   if (!listed_) {

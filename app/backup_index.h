@@ -45,6 +45,8 @@ class BackupIndex {
   // nullopt. Files of this program (the index, temporary files) and anything that is not a
   // regular file are never reported.
   std::optional<std::string> FindCopy(std::string_view bytes);
+  // The same, with the fingerprint of `bytes` already taken.
+  std::optional<std::string> FindCopy(std::string_view bytes, const Fingerprint& print);
 
   // Records the file `backupPath` (in the backup directory) that was just moved there with
   // the content `print` was taken of.

@@ -234,7 +234,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   }
   const Fingerprint print = FingerprintOf(bytes);
   if (settings.rejectDuplicates == 1) {
-    if (std::optional<std::string> copy = backupIndex_->FindCopy(bytes)) {
+    if (std::optional<std::string> copy = backupIndex_->FindCopy(bytes, print)) {
       std::string text = DuplicateText(*copy);
       log_.Printf("Hiba: %s: %s\n", path.c_str(), text.c_str());
       log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
