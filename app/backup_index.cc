@@ -101,8 +101,7 @@ std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes) {
   return FindCopy(bytes, FingerprintOf(bytes));
 }
 
-std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes,
-                                                 const Fingerprint& print) {
+std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes, const Fingerprint& print) {
   Load();
   // The directory is listed once a run; later lookups hash only what they need of it. A
   // match is always confirmed against the file as it is now.
