@@ -87,7 +87,7 @@ std::string_view SepaXmlWriter::TrailingText() const {
 }
 
 void SepaXmlWriter::SerializeNodes(NodeList& nodes, std::string* out) {
-  SerializeXml(nodes, cleaner_, out);
+  SerializeXml(nodes, cleaner_, lineEnd(), out);
 }
 
 void SepaXmlWriter::CheckNodes(const NodeList& nodes) {

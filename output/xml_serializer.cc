@@ -95,18 +95,21 @@ void AppendIndent(int depth, std::string* out) {
   }
 }
 
-void AppendStartTag(const OutputNode& node, std::string* out) {
+void AppendStartTag(const OutputNode& node, std::string_view lineEnd, std::string* out) {
   AppendIndent(node.depth, out);
   out->append("<").append(node.tag);
   if (node.format == 'a') {
     out->append(kCurrencyAttribute);
   }
-  out->append(node.IsContainer() ? std::string_view(">\n") : std::string_view(">"));
+  out->append(">");
+  if (node.IsContainer()) {
+    out->append(lineEnd);
+  }
 }
 
-void AppendEndLine(const OutputNode& node, std::string* out) {
+void AppendEndLine(const OutputNode& node, std::string_view lineEnd, std::string* out) {
   AppendIndent(node.depth, out);
-  out->append("</").append(node.tag).append(">\n");
+  out->append("</").append(node.tag).append(">").append(lineEnd);
 }
 
 // One line of the document put together on the stack, so that it reaches the document with
@@ -140,36 +143,38 @@ class LineBuffer {
   char* end_ = bytes_;
 };
 
-// The bytes of a start or end tag line of `node` other than its value, at most.
+// The bytes of a start or end tag line of `node` other than its value, at most, with a line
+// end of up to two bytes.
 std::size_t TagLineBytes(const OutputNode& node) {
   return static_cast<std::size_t>(std::max(node.depth, 0)) + 2 * node.tag.size() +
          kCurrencyAttribute.size() + 8;
 }
 
-void AppendEndLineAtOnce(const OutputNode& node, std::string* out) {
+void AppendEndLineAtOnce(const OutputNode& node, std::string_view lineEnd, std::string* out) {
   LineBuffer line;
   if (!line.Holds(TagLineBytes(node))) {
-    AppendEndLine(node, out);
+    AppendEndLine(node, lineEnd, out);
     return;
   }
   line.PutIndent(node.depth);
   line.Put("</");
   line.Put(node.tag);
-  line.Put(">\n");
+  line.Put(">");
+  line.Put(lineEnd);
   line.AppendTo(out);
 }
 
 // A leaf's line, or a container's start line, as AppendStartTag and the value and end tag
 // after it would give it.
 void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlValueCleaner& cleaner,
-                    std::string* out) {
+                    std::string_view lineEnd, std::string* out) {
   LineBuffer line;
   if (!line.Holds(TagLineBytes(node)) ||
       !line.Holds(TagLineBytes(node) + value.size() * XmlValueCleaner::kMaxBytesPerByte)) {
-    AppendStartTag(node, out);
+    AppendStartTag(node, lineEnd, out);
     if (!node.IsContainer()) {
       cleaner.Append(value, out);
-      out->append("</").append(node.tag).append(">\n");
+      out->append("</").append(node.tag).append(">").append(lineEnd);
     }
     return;
   }
@@ -179,15 +184,14 @@ void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlVal
   if (node.format == 'a') {
     line.Put(kCurrencyAttribute);
   }
-  if (node.IsContainer()) {
-    line.Put(">\n");
-  } else {
-    line.Put(">");
+  line.Put(">");
+  if (!node.IsContainer()) {
     line.PutValue(cleaner, value);
     line.Put("</");
     line.Put(node.tag);
-    line.Put(">\n");
+    line.Put(">");
   }
+  line.Put(lineEnd);
   line.AppendTo(out);
 }
 
@@ -275,6 +279,11 @@ std::string FormatValue(const OutputNode& node) {
 }
 
 void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* out) {
+  SerializeXml(nodes, cleaner, "\n", out);
+}
+
+void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string_view lineEnd,
+                  std::string* out) {
   std::string scratch;
   // The containers still open, outermost first. Their depths rise strictly: a node closes
   // every open container as deep as itself or deeper, which are the last ones opened, so the
@@ -284,23 +293,23 @@ void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* 
     OutputNode& node = nodes[i];
     while (!open.empty() && nodes[open.back()].depth >= node.depth) {
       OutputNode& earlier = nodes[open.back()];
-      AppendEndLineAtOnce(earlier, out);
+      AppendEndLineAtOnce(earlier, lineEnd, out);
       earlier.closed = true;
       open.pop_back();
     }
     if (node.IsContainer()) {
-      AppendNodeLine(node, {}, cleaner, out);
+      AppendNodeLine(node, {}, cleaner, lineEnd, out);
       node.closed = false;
       open.push_back(i);
       continue;
     }
     // A leaf is complete on its line, also when its value is empty.
-    AppendNodeLine(node, LeafValueText(node, &scratch), cleaner, out);
+    AppendNodeLine(node, LeafValueText(node, &scratch), cleaner, lineEnd, out);
     node.closed = true;
   }
   while (!open.empty()) {
     OutputNode& node = nodes[open.back()];
-    AppendEndLineAtOnce(node, out);
+    AppendEndLineAtOnce(node, lineEnd, out);
     node.closed = true;
     open.pop_back();
   }
