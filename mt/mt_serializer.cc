@@ -66,11 +66,10 @@ bool HasLineContent(std::string_view value) {
 void AppendLine(std::string_view tag, std::string_view value, std::string* out) {
   out->append(tag);
   std::size_t start = 0;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '\r' || value[i] == '\n') {
-      out->append(value.substr(start, i - start));
-      start = i + 1;
-    }
+  for (std::size_t i = FindEitherByte(value, '\r', '\n'); i != std::string_view::npos;
+       i = FindEitherByte(value, '\r', '\n', start)) {
+    out->append(value.substr(start, i - start));
+    start = i + 1;
   }
   out->append(value.substr(start));
   out->push_back('\n');

@@ -121,15 +121,44 @@ class LineBuffer {
   bool Holds(std::size_t bytes) const {
     return bytes <= kCapacity - static_cast<std::size_t>(end_ - bytes_);
   }
+  // Tags and the bits around them are a few bytes long: they are copied with moves of fixed
+  // size, two of which overlap, where a call to memcpy would cost more than the copy.
   void Put(std::string_view text) {
-    std::memcpy(end_, text.data(), text.size());
-    end_ += text.size();
+    const char* from = text.data();
+    std::size_t n = text.size();
+    if (n >= 8 && n <= 16) {
+      std::memcpy(end_, from, 8);
+      std::memcpy(end_ + n - 8, from + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+      std::memcpy(end_, from, 4);
+      std::memcpy(end_ + n - 4, from + n - 4, 4);
+    } else if (n > 0 && n < 4) {
+      end_[0] = from[0];
+      end_[n / 2] = from[n / 2];
+      end_[n - 1] = from[n - 1];
+    } else if (n > 16) {
+      std::memcpy(end_, from, n);
+    }
+    end_ += n;
   }
   void PutIndent(int depth) {
-    if (depth > 0) {
-      std::memset(end_, '\t', static_cast<std::size_t>(depth));
-      end_ += depth;
+    constexpr std::string_view kTabs = "\t\t\t\t\t\t\t\t";
+    if (depth <= 0) {
+      return;
     }
+    auto n = static_cast<std::size_t>(depth);
+    if (n <= kTabs.size() && Holds(kTabs.size())) {
+      std::memcpy(end_, kTabs.data(), kTabs.size());  // the tabs beyond `n` are overwritten
+    } else {
+      std::memset(end_, '\t', n);
+    }
+    end_ += n;
+  }
+  void PutLineEnd(bool crLf) {
+    if (crLf) {
+      *end_++ = '\r';
+    }
+    *end_++ = '\n';
   }
   void PutValue(const XmlValueCleaner& cleaner, std::string_view value) {
     end_ = cleaner.Write(value, end_);
@@ -160,7 +189,7 @@ void AppendEndLineAtOnce(const OutputNode& node, std::string_view lineEnd, std::
   line.Put("</");
   line.Put(node.tag);
   line.Put(">");
-  line.Put(lineEnd);
+  line.PutLineEnd(lineEnd.size() == 2);
   line.AppendTo(out);
 }
 
@@ -191,7 +220,7 @@ void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlVal
     line.Put(node.tag);
     line.Put(">");
   }
-  line.Put(lineEnd);
+  line.PutLineEnd(lineEnd.size() == 2);
   line.AppendTo(out);
 }
 
