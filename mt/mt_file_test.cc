@@ -316,5 +316,30 @@ TEST(MtMessageTest, LookupCopiesAndKeepsOutOnMiss) {
   EXPECT_EQ(1, out.lineCount);
 }
 
+TEST(MtMessageTest, ManyTagsSharingKeyBitsAreToldApart) {
+  // 300 tags share the 64 bits of the lookup filter, and long tags share their key bytes: each
+  // is still found as itself, also after a store replaced its field.
+  MtMessage message;
+  std::vector<std::string> tags;
+  for (int i = 0; i < 300; ++i) {
+    tags.push_back(i % 2 == 0 ? std::to_string(i) : "LONGTAG" + std::to_string(i));
+  }
+  for (const std::string& tag : tags) {
+    message.Store(MtField{tag, 1, {"old " + tag}});
+  }
+  for (std::size_t i = 0; i < tags.size(); i += 3) {
+    message.Store(MtField{tags[i], 1, {"new " + tags[i]}});
+  }
+  ASSERT_EQ(tags.size(), message.size());
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    std::optional<MtFieldView> field = message.Find(tags[i]);
+    ASSERT_TRUE(field.has_value()) << tags[i];
+    EXPECT_EQ(tags[i], field->tag);
+    EXPECT_EQ((i % 3 == 0 ? "new " : "old ") + tags[i], field->line(0)) << tags[i];
+  }
+  EXPECT_FALSE(message.Find("LONGTAG300").has_value());
+  EXPECT_FALSE(message.Find("300").has_value());
+}
+
 }  // namespace
 }  // namespace varnex

@@ -4,6 +4,7 @@
 
 #include "convert/account_utils.h"
 #include "output/schema_check.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 namespace {
@@ -33,6 +34,11 @@ void ComposeName(std::string_view first, std::string_view second, std::string* o
   if (out->size() > SepaXmlWriter::kMaxNameLength) {
     out->resize(SepaXmlWriter::kMaxNameLength);
   }
+}
+
+// Tags are the writer's string literals, so equal tags are mostly the same literal.
+bool SameTag(std::string_view a, std::string_view b) {
+  return (a.data() == b.data() && a.size() == b.size()) || a == b;
 }
 
 void AssignCut(std::string_view value, std::size_t limit, std::string* out) {
@@ -106,7 +112,7 @@ void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
     const OutputNode& node = nodes[i];
     std::optional<LeafType> type;
     repeating = repeating && i < lastPayment_.size() && lastPayment_[i].depth == node.depth &&
-                lastPayment_[i].tag == node.tag;
+                SameTag(lastPayment_[i].tag, node.tag);
     if (repeating) {
       type = lastPayment_[i].type;
     } else {
@@ -129,8 +135,11 @@ void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
       rule = "ismeretlen elem, nem ellenőrizhető";
     } else if (IsTextType(*type)) {
       // Cleaning turns every byte but CR and LF into one character.
-      auto lineBreaks = static_cast<std::size_t>(
-          std::count_if(raw.begin(), raw.end(), [](char c) { return c == '\r' || c == '\n'; }));
+      std::size_t lineBreaks = 0;
+      for (std::size_t at = FindEitherByte(raw, '\r', '\n'); at != std::string_view::npos;
+           at = FindEitherByte(raw, '\r', '\n', at + 1)) {
+        ++lineBreaks;
+      }
       rule = TextLengthRule(*type, raw.size() - lineBreaks);
     } else {
       std::string_view value = cleaner_.Plain(raw, &plainScratch_);
