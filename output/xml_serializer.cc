@@ -112,15 +112,36 @@ void AppendEndLine(const OutputNode& node, std::string_view lineEnd, std::string
   out->append("</").append(node.tag).append(">").append(lineEnd);
 }
 
-// One line of the document put together on the stack, so that it reaches the document with
-// one append. Lines that might not fit are appended piece by piece instead.
+// Lines of the document put together on the stack, so that they reach the document in one
+// append per buffer full. A line that might not fit is appended piece by piece instead.
 class LineBuffer {
  public:
   static constexpr std::size_t kCapacity = 2048;
+  // `out` receives the lines; it must outlive the buffer.
+  explicit LineBuffer(std::string* out) : out_(out) {}
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+
   // True when `bytes` more bytes always fit.
   bool Holds(std::size_t bytes) const {
     return bytes <= kCapacity - static_cast<std::size_t>(end_ - bytes_);
   }
+  // True when `bytes` more bytes fit, after handing the buffered lines to the document if
+  // needed. False when they do not fit an empty buffer: the document then has every line
+  // buffered so far, and the next line goes to out() directly.
+  bool MakeRoom(std::size_t bytes) {
+    if (Holds(bytes)) {
+      return true;
+    }
+    Flush();
+    return Holds(bytes);
+  }
+  // Hands the buffered lines to the document.
+  void Flush() {
+    out_->append(bytes_, static_cast<std::size_t>(end_ - bytes_));
+    end_ = bytes_;
+  }
+  std::string* out() const { return out_; }
   // Tags and the bits around them are a few bytes long: they are copied with moves of fixed
   // size, two of which overlap, where a call to memcpy would cost more than the copy.
   void Put(std::string_view text) {
@@ -163,11 +184,9 @@ class LineBuffer {
   void PutValue(const XmlValueCleaner& cleaner, std::string_view value) {
     end_ = cleaner.Write(value, end_);
   }
-  void AppendTo(std::string* out) const {
-    out->append(bytes_, static_cast<std::size_t>(end_ - bytes_));
-  }
 
  private:
+  std::string* out_;
   char bytes_[kCapacity];
   char* end_ = bytes_;
 };
@@ -179,10 +198,9 @@ std::size_t TagLineBytes(const OutputNode& node) {
          kCurrencyAttribute.size() + 8;
 }
 
-void AppendEndLineAtOnce(const OutputNode& node, std::string_view lineEnd, std::string* out) {
-  LineBuffer line;
-  if (!line.Holds(TagLineBytes(node))) {
-    AppendEndLine(node, lineEnd, out);
+void AppendEndLineAtOnce(const OutputNode& node, std::string_view lineEnd, LineBuffer& line) {
+  if (!line.MakeRoom(TagLineBytes(node))) {
+    AppendEndLine(node, lineEnd, line.out());
     return;
   }
   line.PutIndent(node.depth);
@@ -190,16 +208,15 @@ void AppendEndLineAtOnce(const OutputNode& node, std::string_view lineEnd, std::
   line.Put(node.tag);
   line.Put(">");
   line.PutLineEnd(lineEnd.size() == 2);
-  line.AppendTo(out);
 }
 
 // A leaf's line, or a container's start line, as AppendStartTag and the value and end tag
 // after it would give it.
 void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlValueCleaner& cleaner,
-                    std::string_view lineEnd, std::string* out) {
-  LineBuffer line;
-  if (!line.Holds(TagLineBytes(node)) ||
-      !line.Holds(TagLineBytes(node) + value.size() * XmlValueCleaner::kMaxBytesPerByte)) {
+                    std::string_view lineEnd, LineBuffer& line) {
+  if (!line.MakeRoom(TagLineBytes(node)) ||
+      !line.MakeRoom(TagLineBytes(node) + value.size() * XmlValueCleaner::kMaxBytesPerByte)) {
+    std::string* out = line.out();
     AppendStartTag(node, lineEnd, out);
     if (!node.IsContainer()) {
       cleaner.Append(value, out);
@@ -221,7 +238,6 @@ void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlVal
     line.Put(">");
   }
   line.PutLineEnd(lineEnd.size() == 2);
-  line.AppendTo(out);
 }
 
 }  // namespace
@@ -314,6 +330,7 @@ void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* 
 void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string_view lineEnd,
                   std::string* out) {
   std::string scratch;
+  LineBuffer line(out);
   // The containers still open, outermost first. Their depths rise strictly: a node closes
   // every open container as deep as itself or deeper, which are the last ones opened, so the
   // list is the same as a search back to the last shallower node would find.
@@ -322,26 +339,27 @@ void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string_v
     OutputNode& node = nodes[i];
     while (!open.empty() && nodes[open.back()].depth >= node.depth) {
       OutputNode& earlier = nodes[open.back()];
-      AppendEndLineAtOnce(earlier, lineEnd, out);
+      AppendEndLineAtOnce(earlier, lineEnd, line);
       earlier.closed = true;
       open.pop_back();
     }
     if (node.IsContainer()) {
-      AppendNodeLine(node, {}, cleaner, lineEnd, out);
+      AppendNodeLine(node, {}, cleaner, lineEnd, line);
       node.closed = false;
       open.push_back(i);
       continue;
     }
     // A leaf is complete on its line, also when its value is empty.
-    AppendNodeLine(node, LeafValueText(node, &scratch), cleaner, lineEnd, out);
+    AppendNodeLine(node, LeafValueText(node, &scratch), cleaner, lineEnd, line);
     node.closed = true;
   }
   while (!open.empty()) {
     OutputNode& node = nodes[open.back()];
-    AppendEndLineAtOnce(node, lineEnd, out);
+    AppendEndLineAtOnce(node, lineEnd, line);
     node.closed = true;
     open.pop_back();
   }
+  line.Flush();
 }
 
 }  // namespace varnex
