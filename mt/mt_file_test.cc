@@ -250,6 +250,18 @@ TEST_F(MtFileTest, Int437ArrivesAsCp852) {
   // is CP852 0x82; CP437 0x8E (A-umlaut) is CP852 0x8E; CP437 0xAB (one half) has none.
   Parse("x.INT", ":20:\x8e\x84\x9b\xab\r\n");
   EXPECT_EQ("\x8e\x84??", std::string(file_.message(0).Find("20")->line(0)));
+  // Every position of an eight-byte word, and the bytes after the last whole word.
+  for (std::size_t at = 0; at < 20; ++at) {
+    std::string value(20, 'a');
+    value[at] = '\x94';
+    Parse("x.INT", ":20:" + value + "\r\n");  // 0x94 is the same letter in CP852
+    EXPECT_EQ(value, std::string(file_.message(0).Find("20")->line(0))) << at;
+    std::string sharp(20, 'b');
+    sharp[at] = '\xab';
+    Parse("x.INT", ":20:" + sharp + "\r\n");
+    sharp[at] = '?';
+    EXPECT_EQ(sharp, std::string(file_.message(0).Find("20")->line(0))) << at;
+  }
   // CP437 0x91 (ae ligature) has no CP852 counterpart; CP852 0x91 is something else.
   Parse("x.HUA", "{1:F01}{4:\r\n:20:\x91\r\n");
   EXPECT_EQ("\x91", std::string(file_.message(0).Find("20")->line(0)));
