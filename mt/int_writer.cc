@@ -10,14 +10,14 @@ void IntWriter::BuildGroupHeader() {
   const GroupHeaderRecord& h = groupHeader_;
   NodeList& list = headerNodes_;
   AppendText(list, "", 0, " ");
-  AppendText(list, ":01:", 0, h.MsgId.view());
+  AppendField(list, ":01:", 0, h.MsgId);
   AppendCents(list, ":02:", 0, h.CtrlSum, 'a');
   AppendInteger(list, ":03:", 0, h.NbOfTxs, 'n');
-  AppendText(list, ":04:", 0, h.BankBic.view());
-  AppendText(list, ":05:", 0, h.InitgPtyNm.view());
-  AppendText(list, "", 0, h.InitgPtyNm2.view());
-  AppendText(list, "", 0, h.InitgPtyAdr1.view());
-  AppendText(list, "", 0, h.InitgPtyAdr2.view());
+  AppendField(list, ":04:", 0, h.BankBic);
+  AppendField(list, ":05:", 0, h.InitgPtyNm);
+  AppendField(list, "", 0, h.InitgPtyNm2);
+  AppendField(list, "", 0, h.InitgPtyAdr1);
+  AppendField(list, "", 0, h.InitgPtyAdr2);
   AppendText(list, ":06:", 0, " ");
   AppendText(list, ":07:", 0, " ");
 }
@@ -65,14 +65,14 @@ void IntWriter::BuildPayment(const PaymentRecord& p) {
 
   // Without an account the name stands on the tag line.
   if (!p.CdtrAcctId.empty()) {
-    AppendText(list, ":59:/", 0, p.CdtrAcctId.view());
-    AppendText(list, "", 0, p.CdtrNm.view());
+    AppendField(list, ":59:/", 0, p.CdtrAcctId);
+    AppendField(list, "", 0, p.CdtrNm);
   } else {
-    AppendText(list, ":59:", 0, p.CdtrNm.view());
+    AppendField(list, ":59:", 0, p.CdtrNm);
   }
-  AppendText(list, "", 0, p.CdtrNm2.view());
-  AppendText(list, "", 0, p.CdtrAdr1.view());
-  AppendText(list, "", 0, p.CdtrAdr2.view());
+  AppendField(list, "", 0, p.CdtrNm2);
+  AppendField(list, "", 0, p.CdtrAdr1);
+  AppendField(list, "", 0, p.CdtrAdr2);
 
   AppendRemittanceAndCharges(list, p);
   AppendMtField(list, ":72:",

@@ -13,21 +13,26 @@ std::string_view UpToZero(std::string_view text) {
   return text.substr(0, FindByte(text, '\0'));
 }
 
+// The node's text up to its first zero byte.
+std::string_view NodeText(const OutputNode& node) {
+  return node.zeroFree ? node.text : UpToZero(node.text);
+}
+
 // The node's value before CR and LF are removed; `scratch` holds formatted numbers and
 // dates, text values are returned as views of the node's own text.
 std::string_view FormatMtValue(const OutputNode& node, std::string* scratch) {
   switch (node.format) {
   case 's':
-    return UpToZero(node.text);
+    return NodeText(node);
   case 'x': {
     std::size_t count = node.byteCount > 0 ? static_cast<std::size_t>(node.byteCount) : 0;
     return UpToZero(node.text.substr(0, count));
   }
   case 'd':
-    *scratch = FormatIsoDate(UpToZero(node.text));
+    *scratch = FormatIsoDate(NodeText(node));
     return *scratch;
   case 't':
-    *scratch = FormatIsoDateTime(UpToZero(node.text));
+    *scratch = FormatIsoDateTime(NodeText(node));
     return *scratch;
   case 'a':
     if (node.kind == OutputNode::Kind::kCents) {
@@ -155,26 +160,36 @@ void AppendMtField(NodeList& nodes, std::string_view tag,
   }
 }
 
+namespace {
+
+// AppendMtField of record fields, whose texts end before their first zero byte.
+template <std::size_t... N>
+void AppendMtRecordField(NodeList& nodes, std::string_view tag, const FixedText<N>&... fields) {
+  std::size_t first = nodes.size();
+  AppendMtField(nodes, tag, {fields.view()...});
+  for (std::size_t i = first; i < nodes.size(); ++i) {
+    nodes[i].zeroFree = true;
+  }
+}
+
+}  // namespace
+
 void AppendOrderingCustomer(NodeList& nodes, const PaymentRecord& p) {
-  AppendMtField(nodes,
-                ":50:", {p.DbtrNm.view(), p.DbtrNm2.view(), p.DbtrAdr1.view(), p.DbtrAdr2.view()});
+  AppendMtRecordField(nodes, ":50:", p.DbtrNm, p.DbtrNm2, p.DbtrAdr1, p.DbtrAdr2);
 }
 
 void AppendBeneficiaryBank(NodeList& nodes, const PaymentRecord& p) {
   if (!p.CdtrAgtBic.empty()) {
-    AppendMtField(nodes, ":57A:", {p.CdtrAgtBic.view()});
+    AppendMtRecordField(nodes, ":57A:", p.CdtrAgtBic);
   } else {
-    AppendMtField(
-        nodes, ":57D:",
-        {p.CdtrAgtNm.view(), p.CdtrAgtAdr1.view(), p.CdtrAgtAdr2.view(), p.CdtrAgtAdr3.view()});
+    AppendMtRecordField(nodes, ":57D:", p.CdtrAgtNm, p.CdtrAgtAdr1, p.CdtrAgtAdr2, p.CdtrAgtAdr3);
   }
 }
 
 void AppendRemittanceAndCharges(NodeList& nodes, const PaymentRecord& p) {
-  AppendMtField(
-      nodes, ":70:",
-      {p.RmtInfUstrd1.view(), p.RmtInfUstrd2.view(), p.RmtInfUstrd3.view(), p.RmtInfUstrd4.view()});
-  AppendMtField(nodes, ":71A:", {p.ChrgBr71A.view()});
+  AppendMtRecordField(nodes, ":70:", p.RmtInfUstrd1, p.RmtInfUstrd2, p.RmtInfUstrd3,
+                      p.RmtInfUstrd4);
+  AppendMtRecordField(nodes, ":71A:", p.ChrgBr71A);
 }
 
 }  // namespace varnex

@@ -96,6 +96,23 @@ TEST(MtSerializerTest, UntaggedLinesBeforeAnyFieldStandAlone) {
   EXPECT_EQ(" \n:20:REF\n", Serialize(nodes));
 }
 
+TEST(MtSerializerTest, RecordFieldsReadAsTheirTextUpToZero) {
+  // A record field's node reads as a plain text node of its view; a plain text node still
+  // ends at its first zero byte.
+  FixedText<12> date;
+  date.Assign("20160315");
+  FixedText<8> name;
+  name.Assign("KFT");
+  NodeList fields;
+  AppendField(fields, ":30:", 0, date, 'd');
+  AppendField(fields, ":59:", 0, name);
+  NodeList texts;
+  AppendText(texts, ":30:", 0, std::string_view("20160315\0junk", 13), 'd');
+  AppendText(texts, ":59:", 0, std::string_view("KFT\0junk", 8));
+  EXPECT_EQ(":30:2016-03-15\n:59:KFT\n", Serialize(fields));
+  EXPECT_EQ(Serialize(fields), Serialize(texts));
+}
+
 TEST(MtSerializerTest, AppendsToExistingText) {
   NodeList nodes;
   AppendText(nodes, ":07:", 0, " ");

@@ -50,9 +50,9 @@ template <std::size_t N, std::size_t M>
 void AppendCodeOrProprietary(NodeList& nodes, int depth, const FixedText<N>& code,
                              const FixedText<M>& proprietary) {
   if (!code.empty()) {
-    AppendText(nodes, "Cd", depth, code.view());
+    AppendField(nodes, "Cd", depth, code);
   } else {
-    AppendText(nodes, "Prtry", depth, proprietary.view());
+    AppendField(nodes, "Prtry", depth, proprietary);
   }
 }
 
@@ -63,13 +63,13 @@ void AppendPostalAddress(NodeList& nodes, int depth, const FixedText<3>& country
   }
   AppendContainer(nodes, "PstlAdr", depth);
   if (!country.empty()) {
-    AppendText(nodes, "Ctry", depth + 1, country.view());
+    AppendField(nodes, "Ctry", depth + 1, country);
   }
   if (!line1.empty()) {
-    AppendText(nodes, "AdrLine", depth + 1, line1.view());
+    AppendField(nodes, "AdrLine", depth + 1, line1);
   }
   if (!line2.empty()) {
-    AppendText(nodes, "AdrLine", depth + 1, line2.view());
+    AppendField(nodes, "AdrLine", depth + 1, line2);
   }
 }
 
@@ -166,8 +166,8 @@ void SepaXmlWriter::BuildGroupHeader() {
   NodeList& nodes = headerNodes_;
   nodes.clear();
   AppendContainer(nodes, "GrpHdr", 2);
-  AppendText(nodes, "MsgId", 3, h.MsgId.view());
-  AppendText(nodes, "CreDtTm", 3, h.CreDtTm.view(), 't');
+  AppendField(nodes, "MsgId", 3, h.MsgId);
+  AppendField(nodes, "CreDtTm", 3, h.CreDtTm, 't');
   AppendInteger(nodes, "NbOfTxs", 3, h.NbOfTxs, 'n');
   AppendCents(nodes, "CtrlSum", 3, h.CtrlSum, 'f');
   AppendContainer(nodes, "InitgPty", 3);
@@ -178,7 +178,7 @@ void SepaXmlWriter::BuildGroupHeader() {
 void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   NodeList& nodes = paymentNodes_;
   AppendContainer(nodes, "PmtInf", 2);
-  AppendText(nodes, "PmtInfId", 3, p.PmtInfId.view());
+  AppendField(nodes, "PmtInfId", 3, p.PmtInfId);
   AppendText(nodes, "PmtMtd", 3, "TRF");
   AppendText(nodes, "BtchBookg", 3, "false");
   // A local instrument alone does not open a payment type.
@@ -191,7 +191,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
       AppendCodeOrProprietary(nodes, 5, p.LclInstrmCd, p.LclInstrmPrtry);
     }
   }
-  AppendText(nodes, "ReqdExctnDt", 3, p.ReqdExctnDt.view(), 'd');
+  AppendField(nodes, "ReqdExctnDt", 3, p.ReqdExctnDt, 'd');
 
   AppendContainer(nodes, "Dbtr", 3);
   ComposeName(p.DbtrNm.view(), p.DbtrNm2.view(), &dbtrName_);
@@ -230,20 +230,20 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   AppendContainer(nodes, "CdtTrfTxInf", 3);
   AppendContainer(nodes, "PmtId", 4);
   if (!p.InstrId.empty()) {
-    AppendText(nodes, "InstrId", 5, p.InstrId.view());
+    AppendField(nodes, "InstrId", 5, p.InstrId);
   }
-  AppendText(nodes, "EndToEndId", 5, p.EndToEndId.view());
+  AppendField(nodes, "EndToEndId", 5, p.EndToEndId);
   AppendContainer(nodes, "Amt", 4);
   AppendDouble(nodes, "InstdAmt", 5, p.InstdAmt, 'a');
   if (p.HasXchgRate == 1) {
     AppendContainer(nodes, "XchgRateInf", 4);
-    AppendText(nodes, "RateTp", 5, p.XchgRateTp.view());
+    AppendField(nodes, "RateTp", 5, p.XchgRateTp);
   }
   AppendText(nodes, "ChrgBr", 4, kChargeBearer);
   if (!p.CdtrAgtBic.empty()) {
     AppendContainer(nodes, "CdtrAgt", 4);
     AppendContainer(nodes, "FinInstnId", 5);
-    AppendText(nodes, "BIC", 6, p.CdtrAgtBic.view());
+    AppendField(nodes, "BIC", 6, p.CdtrAgtBic);
   }
   if (p.CdtrIdType != 0) {
     AppendContainer(nodes, "Cdtr", 4);
@@ -253,7 +253,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   }
   AppendContainer(nodes, "CdtrAcct", 4);
   AppendContainer(nodes, "Id", 5);
-  AppendText(nodes, "IBAN", 6, p.CdtrAcctId.view());
+  AppendField(nodes, "IBAN", 6, p.CdtrAcctId);
   if (!p.PurpCd.empty() || !p.PurpPrtry.empty()) {
     AppendContainer(nodes, "Purp", 4);
     AppendCodeOrProprietary(nodes, 5, p.PurpCd, p.PurpPrtry);

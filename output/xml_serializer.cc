@@ -18,6 +18,11 @@ std::string_view UpToZero(std::string_view text) {
   return text.substr(0, FindByte(text, '\0'));
 }
 
+// The node's text up to its first zero byte.
+std::string_view NodeText(const OutputNode& node) {
+  return node.zeroFree ? node.text : UpToZero(node.text);
+}
+
 // XML 1.0 forbids these; CR and LF are dropped before this test.
 bool IsForbiddenControl(unsigned char c) {
   return c < 0x20 && c != '\t';
@@ -29,7 +34,7 @@ std::string_view LeafValueText(const OutputNode& node, std::string* scratch) {
   using Kind = OutputNode::Kind;
   switch (node.format) {
   case 's':
-    return node.kind == Kind::kText ? UpToZero(node.text) : std::string_view();
+    return node.kind == Kind::kText ? NodeText(node) : std::string_view();
   case 'x':
     if (node.kind != Kind::kText || node.byteCount <= 0) {
       return {};
@@ -39,13 +44,13 @@ std::string_view LeafValueText(const OutputNode& node, std::string* scratch) {
     if (node.kind != Kind::kText) {
       return {};
     }
-    *scratch = FormatIsoDate(UpToZero(node.text));
+    *scratch = FormatIsoDate(NodeText(node));
     return *scratch;
   case 't':
     if (node.kind != Kind::kText) {
       return {};
     }
-    *scratch = FormatIsoDateTime(UpToZero(node.text));
+    *scratch = FormatIsoDateTime(NodeText(node));
     return *scratch;
   case 'a':
   case 'f':

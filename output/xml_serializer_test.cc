@@ -152,6 +152,23 @@ TEST(XmlSerializerTest, FormatCodes) {
   }
 }
 
+TEST(XmlSerializerTest, RecordFieldsReadAsTheirTextUpToZero) {
+  // A record field's node reads as a plain text node of its view; a plain text node still
+  // ends at its first zero byte.
+  FixedText<12> date;
+  date.Assign("20160315");
+  FixedText<8> name;
+  name.Assign("KFT");
+  NodeList fields;
+  AppendField(fields, "Dt", 0, date, 'd');
+  AppendField(fields, "Nm", 0, name);
+  NodeList texts;
+  AppendText(texts, "Dt", 0, std::string_view("20160315\0junk", 13), 'd');
+  AppendText(texts, "Nm", 0, std::string_view("KFT\0junk", 8));
+  EXPECT_EQ("<Dt>2016-03-15</Dt>\n<Nm>KFT</Nm>\n", Serialize(fields));
+  EXPECT_EQ(Serialize(fields), Serialize(texts));
+}
+
 TEST(XmlSerializerTest, ByteNodeIsUnsigned) {
   NodeList nodes;
   AppendInteger(nodes, "DbtrIdType", 1, std::uint8_t{200}, 'b');
