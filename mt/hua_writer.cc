@@ -172,10 +172,10 @@ void HuaWriter::BuildPayment(const PaymentRecord& p) {
 
 void HuaWriter::SerializeNodes(NodeList& nodes, std::string* out) {
   std::size_t start = out->size();
-  bool readsBack = SerializeMtNodes(nodes, out);
+  bool readsBack = SerializeMtNodes(nodes, lineEnd(), out);
   std::string_view text = std::string_view(*out).substr(start);
-  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, true)
-                                                    : MtMessageReadsBack(text, true));
+  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, true, lineEnd())
+                                                    : MtMessageReadsBack(text, true, lineEnd()));
   if (!readsBack) {
     MarkNotReadingBack();
   }

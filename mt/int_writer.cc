@@ -82,10 +82,10 @@ void IntWriter::BuildPayment(const PaymentRecord& p) {
 
 void IntWriter::SerializeNodes(NodeList& nodes, std::string* out) {
   std::size_t start = out->size();
-  bool readsBack = SerializeMtNodes(nodes, out);
+  bool readsBack = SerializeMtNodes(nodes, lineEnd(), out);
   std::string_view text = std::string_view(*out).substr(start);
-  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, false)
-                                                    : MtMessageReadsBack(text, false));
+  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, false, lineEnd())
+                                                    : MtMessageReadsBack(text, false, lineEnd()));
   if (!readsBack) {
     MarkNotReadingBack();
   }

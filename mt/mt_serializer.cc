@@ -68,7 +68,8 @@ bool HasLineContent(std::string_view value) {
   return FirstContentByte(value) != std::string_view::npos;
 }
 
-void AppendLine(std::string_view tag, std::string_view value, std::string* out) {
+void AppendLine(std::string_view tag, std::string_view value, std::string_view lineEnd,
+                std::string* out) {
   out->append(tag);
   std::size_t start = 0;
   for (std::size_t i = FindEitherByte(value, '\r', '\n'); i != std::string_view::npos;
@@ -77,7 +78,7 @@ void AppendLine(std::string_view tag, std::string_view value, std::string* out) 
     start = i + 1;
   }
   out->append(value.substr(start));
-  out->push_back('\n');
+  out->append(lineEnd);
 }
 
 }  // namespace
@@ -89,6 +90,10 @@ void CutComposedLine(std::string* line) {
 }
 
 bool SerializeMtNodes(const NodeList& nodes, std::string* out) {
+  return SerializeMtNodes(nodes, "\n", out);
+}
+
+bool SerializeMtNodes(const NodeList& nodes, std::string_view lineEnd, std::string* out) {
   bool readsBack = true;
   std::string scratch;
   // The tag of a field whose first line was empty, written once a continuation line is.
@@ -99,14 +104,14 @@ bool SerializeMtNodes(const NodeList& nodes, std::string* out) {
     if (!node.tag.empty()) {
       pendingTag = written ? std::string_view() : node.tag;
     } else if (written && !pendingTag.empty()) {
-      AppendLine(pendingTag, {}, out);
+      AppendLine(pendingTag, {}, lineEnd, out);
       pendingTag = {};
     }
     if (written) {
       if (node.tag.empty() && FirstContentByte(value) == FindByte(value, ':')) {
         readsBack = false;
       }
-      AppendLine(node.tag, value, out);
+      AppendLine(node.tag, value, lineEnd, out);
     }
   }
   return readsBack;
@@ -132,20 +137,24 @@ bool FirstAtLineStart(std::string_view text, std::string_view tag) {
 
 }  // namespace
 
-bool MtHeaderReadsBack(std::string_view header, bool hua) {
+bool MtHeaderReadsBack(std::string_view header, bool hua, std::string_view lineEnd) {
   std::size_t end = header.find(":07:");
+  std::string_view last = end == std::string_view::npos ? "" : header.substr(end);
   return end != std::string_view::npos && (end == 0 || header[end - 1] == '\n') &&
-         header.substr(end) == ":07: \n" && CountMarkers(header, hua ? "{1:" : ":20:") == 0;
+         last.size() == 5 + lineEnd.size() && last.substr(0, 5) == ":07: " &&
+         last.substr(5) == lineEnd && CountMarkers(header, hua ? "{1:" : ":20:") == 0;
 }
 
-bool MtMessageReadsBack(std::string_view message, bool hua) {
+bool MtMessageReadsBack(std::string_view message, bool hua, std::string_view lineEnd) {
   if (CountMarkers(message, hua ? "{1:" : ":20:") != 1 || !FirstAtLineStart(message, ":20:")) {
     return false;
   }
   if (hua) {
     // The trailer is the last line; the converter reads no field beyond a line with "-}".
     std::size_t trailer = message.find("-}");
-    return trailer != std::string_view::npos && message.substr(trailer) == "-}\n" && trailer > 0 &&
+    std::string_view last = trailer == std::string_view::npos ? "" : message.substr(trailer);
+    return trailer != std::string_view::npos && last.size() == 2 + lineEnd.size() &&
+           last.substr(0, 2) == "-}" && last.substr(2) == lineEnd && trailer > 0 &&
            message[trailer - 1] == '\n';
   }
   return true;

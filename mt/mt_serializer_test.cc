@@ -160,7 +160,38 @@ TEST(MtReadBackTest, MessagesAndHeaders) {
     bool got =
         row.header ? MtHeaderReadsBack(row.text, row.hua) : MtMessageReadsBack(row.text, row.hua);
     EXPECT_EQ(row.readsBack, got) << row.text;
+    // The same text written with CR LF line ends reads back alike, judged by that line end.
+    std::string crLf;
+    for (char c : std::string_view(row.text)) {
+      if (c == '\n') {
+        crLf.push_back('\r');
+      }
+      crLf.push_back(c);
+    }
+    got = row.header ? MtHeaderReadsBack(crLf, row.hua, "\r\n")
+                     : MtMessageReadsBack(crLf, row.hua, "\r\n");
+    EXPECT_EQ(row.readsBack, got) << row.text;
+    // Judged by the other line end, a HUA message or a header that would read back does not
+    // end as it should.
+    if (row.readsBack && (row.hua || row.header)) {
+      got = row.header ? MtHeaderReadsBack(crLf, row.hua) : MtMessageReadsBack(crLf, row.hua);
+      EXPECT_FALSE(got) << row.text;
+    }
   }
+}
+
+TEST(MtSerializerTest, CrLfLinesAreTheLfLinesWithCr) {
+  NodeList nodes;
+  AppendText(nodes, ":20:", 0, "R\r\nEF");
+  AppendText(nodes, ":70:", 0, "");
+  AppendText(nodes, "", 0, "B\nC");
+  AppendText(nodes, "", 0, "-}");
+  std::string lf;
+  std::string crLf;
+  EXPECT_TRUE(SerializeMtNodes(nodes, &lf));
+  EXPECT_TRUE(SerializeMtNodes(nodes, "\r\n", &crLf));
+  EXPECT_EQ(":20:REF\n:70:\nBC\n-}\n", lf);
+  EXPECT_EQ(":20:REF\r\n:70:\r\nBC\r\n-}\r\n", crLf);
 }
 
 TEST(MtReadBackTest, ContinuationStartingWithColonIsReported) {
