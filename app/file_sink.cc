@@ -35,6 +35,16 @@ bool CrLfFileSink::Append(std::string_view bytes) {
   return !failed_;
 }
 
+bool CrLfFileSink::AppendCrLf(std::string_view bytes) {
+  if (failed_) {
+    return false;
+  }
+  if (!file_.Append(bytes, &reason_)) {
+    failed_ = true;
+  }
+  return !failed_;
+}
+
 bool CrLfFileSink::Finish() {
   if (failed_) {
     return false;

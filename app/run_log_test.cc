@@ -31,6 +31,21 @@ TEST(RunLogTest, DailyFileInCp1250WithCrLfAndPrefix) {
   EXPECT_EQ("2016.10.05. 14:03:07 A program elindult.\n", t.console.text().substr(0, 41));
 }
 
+TEST(RunLogTest, AccentedLetterRecodedAtEveryPosition) {
+  // The ASCII runs around the letter are copied eight bytes at a time where they can be.
+  TestLog t;
+  CodePages pages = *CodePages::Open();
+  t.log.SetCodePages(&pages);
+  t.clock.Set(2016, 10, 5, 14, 3, 9, 0);
+  std::string expected;
+  for (std::size_t at = 0; at <= 20; ++at) {
+    std::string line(20, 'x');
+    t.log.Write(line.substr(0, at) + "é" + line.substr(at) + "\n");
+    expected += "2016.10.05. 14:03:09 " + line.substr(0, at) + "\xe9" + line.substr(at) + "\r\n";
+  }
+  EXPECT_EQ(expected, ReadFileBytes(t.dir.path() + "20161005.log"));
+}
+
 TEST(RunLogTest, LineAfterMidnightGoesToTheNextDaysFile) {
   TestLog t;
   t.clock.Set(2016, 10, 5, 23, 59, 59, 999);

@@ -8,6 +8,14 @@ namespace varnex {
 
 namespace {
 
+long Power10(int exponent) {
+  long power = 1;
+  for (int i = 0; i < exponent; ++i) {
+    power *= 10;
+  }
+  return power;
+}
+
 // Collects a short text of digits on the stack.
 class StampWriter {
  public:
@@ -20,6 +28,16 @@ class StampWriter {
   // `value` with at least `width` digits, zero-padded on the left and preceded by '-' when
   // negative: printf's "%W.Wld".
   void Number(long value, int width) {
+    // The common case, a value of at most `width` digits, is written from the right.
+    auto room = static_cast<std::size_t>(width);
+    if (value >= 0 && width <= 9 && room <= buffer_.size() - size_ && value < Power10(width)) {
+      for (std::size_t i = size_ + room; i > size_; --i) {
+        buffer_[i - 1] = static_cast<char>('0' + value % 10);
+        value /= 10;
+      }
+      size_ += room;
+      return;
+    }
     unsigned long magnitude =
         value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
     if (value < 0) {

@@ -10,6 +10,7 @@ set(CONVERT_TESTS
   convert/account_utils_test.cc
   convert/converter_test.cc
   convert/field_rules_test.cc
+  convert/generated_id_test.cc
   convert/hua_converter_test.cc
   convert/int_converter_test.cc
   convert/record_test_util.cc

@@ -59,14 +59,14 @@ std::string FormatMtAddress(std::string_view code) {
 void HuaWriter::BuildGroupHeader() {
   const GroupHeaderRecord& h = groupHeader_;
   NodeList& list = headerNodes_;
-  AppendText(list, ":01:", 0, h.MsgId.view());
+  AppendField(list, ":01:", 0, h.MsgId);
   AppendCents(list, ":02:", 0, h.CtrlSum, 'a');
   AppendInteger(list, ":03:", 0, h.NbOfTxs, 'n');
   AppendText(list, ":04:", 0, h.BankBic.empty() ? std::string_view(" ") : h.BankBic.view());
-  AppendText(list, ":05:", 0, h.InitgPtyNm.view());
-  AppendText(list, "", 0, h.InitgPtyNm2.view());
-  AppendText(list, "", 0, h.InitgPtyAdr1.view());
-  AppendText(list, "", 0, h.InitgPtyAdr2.view());
+  AppendField(list, ":05:", 0, h.InitgPtyNm);
+  AppendField(list, "", 0, h.InitgPtyNm2);
+  AppendField(list, "", 0, h.InitgPtyAdr1);
+  AppendField(list, "", 0, h.InitgPtyAdr2);
   AppendText(list, ":07:", 0, " ");
 }
 
@@ -172,10 +172,10 @@ void HuaWriter::BuildPayment(const PaymentRecord& p) {
 
 void HuaWriter::SerializeNodes(NodeList& nodes, std::string* out) {
   std::size_t start = out->size();
-  bool readsBack = SerializeMtNodes(nodes, out);
+  bool readsBack = SerializeMtNodes(nodes, lineEnd(), out);
   std::string_view text = std::string_view(*out).substr(start);
-  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, true)
-                                                    : MtMessageReadsBack(text, true));
+  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, true, lineEnd())
+                                                    : MtMessageReadsBack(text, true, lineEnd()));
   if (!readsBack) {
     MarkNotReadingBack();
   }

@@ -31,6 +31,7 @@ class HuaWriter : public Writer {
   void BuildGroupHeader() override;
   void BuildPayment(const PaymentRecord& payment) override;
   void SerializeNodes(NodeList& nodes, std::string* out) override;
+  bool EndsLinesFreely() const override { return true; }
   std::string_view LeadingText() const override { return "\n"; }
 
  private:

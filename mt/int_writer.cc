@@ -10,14 +10,14 @@ void IntWriter::BuildGroupHeader() {
   const GroupHeaderRecord& h = groupHeader_;
   NodeList& list = headerNodes_;
   AppendText(list, "", 0, " ");
-  AppendText(list, ":01:", 0, h.MsgId.view());
+  AppendField(list, ":01:", 0, h.MsgId);
   AppendCents(list, ":02:", 0, h.CtrlSum, 'a');
   AppendInteger(list, ":03:", 0, h.NbOfTxs, 'n');
-  AppendText(list, ":04:", 0, h.BankBic.view());
-  AppendText(list, ":05:", 0, h.InitgPtyNm.view());
-  AppendText(list, "", 0, h.InitgPtyNm2.view());
-  AppendText(list, "", 0, h.InitgPtyAdr1.view());
-  AppendText(list, "", 0, h.InitgPtyAdr2.view());
+  AppendField(list, ":04:", 0, h.BankBic);
+  AppendField(list, ":05:", 0, h.InitgPtyNm);
+  AppendField(list, "", 0, h.InitgPtyNm2);
+  AppendField(list, "", 0, h.InitgPtyAdr1);
+  AppendField(list, "", 0, h.InitgPtyAdr2);
   AppendText(list, ":06:", 0, " ");
   AppendText(list, ":07:", 0, " ");
 }
@@ -65,14 +65,14 @@ void IntWriter::BuildPayment(const PaymentRecord& p) {
 
   // Without an account the name stands on the tag line.
   if (!p.CdtrAcctId.empty()) {
-    AppendText(list, ":59:/", 0, p.CdtrAcctId.view());
-    AppendText(list, "", 0, p.CdtrNm.view());
+    AppendField(list, ":59:/", 0, p.CdtrAcctId);
+    AppendField(list, "", 0, p.CdtrNm);
   } else {
-    AppendText(list, ":59:", 0, p.CdtrNm.view());
+    AppendField(list, ":59:", 0, p.CdtrNm);
   }
-  AppendText(list, "", 0, p.CdtrNm2.view());
-  AppendText(list, "", 0, p.CdtrAdr1.view());
-  AppendText(list, "", 0, p.CdtrAdr2.view());
+  AppendField(list, "", 0, p.CdtrNm2);
+  AppendField(list, "", 0, p.CdtrAdr1);
+  AppendField(list, "", 0, p.CdtrAdr2);
 
   AppendRemittanceAndCharges(list, p);
   AppendMtField(list, ":72:",
@@ -82,10 +82,10 @@ void IntWriter::BuildPayment(const PaymentRecord& p) {
 
 void IntWriter::SerializeNodes(NodeList& nodes, std::string* out) {
   std::size_t start = out->size();
-  bool readsBack = SerializeMtNodes(nodes, out);
+  bool readsBack = SerializeMtNodes(nodes, lineEnd(), out);
   std::string_view text = std::string_view(*out).substr(start);
-  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, false)
-                                                    : MtMessageReadsBack(text, false));
+  readsBack = readsBack && (&nodes == &headerNodes_ ? MtHeaderReadsBack(text, false, lineEnd())
+                                                    : MtMessageReadsBack(text, false, lineEnd()));
   if (!readsBack) {
     MarkNotReadingBack();
   }

@@ -19,6 +19,7 @@ class IntWriter : public Writer {
   void BuildGroupHeader() override;
   void BuildPayment(const PaymentRecord& payment) override;
   void SerializeNodes(NodeList& nodes, std::string* out) override;
+  bool EndsLinesFreely() const override { return true; }
 
  private:
   std::string line32A_;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "app/run_log.h"
 #include "platform/code_page.h"
@@ -64,6 +66,30 @@ void Normalise(std::string* text) {
     out.push_back(c);
   }
   text->swap(out);
+}
+
+// Replaces every byte of `text` by its entry in `map`. With `asciiStays` (the map leaves
+// bytes below 0x80 as they are), words of eight such bytes are skipped whole.
+void MapBytes(const std::array<char, 256>& map, bool asciiStays, std::string* text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  char* data = text->data();
+  std::size_t size = text->size();
+  std::size_t i = 0;
+  if (asciiStays) {
+    for (; i + 8 <= size; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, data + i, sizeof word);
+      if ((word & kHighBits) == 0) {
+        continue;
+      }
+      for (std::size_t k = i; k < i + 8; ++k) {
+        data[k] = map[static_cast<unsigned char>(data[k])];
+      }
+    }
+  }
+  for (; i < size; ++i) {
+    data[i] = map[static_cast<unsigned char>(data[i])];
+  }
 }
 
 }  // namespace
@@ -220,13 +246,13 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   Normalise(&text_);
   if (kind_ == MtKind::kInt && !IsAscii(text_)) {
     std::array<char, 256> map;
+    bool asciiStays = true;
     for (std::size_t b = 0; b < map.size(); ++b) {
       map[b] = static_cast<char>(
           codePages.MapByte(static_cast<unsigned char>(b), CodePage::k437, CodePage::k852));
+      asciiStays = asciiStays && (b >= 0x80 || map[b] == static_cast<char>(b));
     }
-    for (char& c : text_) {
-      c = map[static_cast<unsigned char>(c)];
-    }
+    MapBytes(map, asciiStays, &text_);
   }
   std::string_view text = text_;
 

@@ -250,6 +250,18 @@ TEST_F(MtFileTest, Int437ArrivesAsCp852) {
   // is CP852 0x82; CP437 0x8E (A-umlaut) is CP852 0x8E; CP437 0xAB (one half) has none.
   Parse("x.INT", ":20:\x8e\x84\x9b\xab\r\n");
   EXPECT_EQ("\x8e\x84??", std::string(file_.message(0).Find("20")->line(0)));
+  // Every position of an eight-byte word, and the bytes after the last whole word.
+  for (std::size_t at = 0; at < 20; ++at) {
+    std::string value(20, 'a');
+    value[at] = '\x94';
+    Parse("x.INT", ":20:" + value + "\r\n");  // 0x94 is the same letter in CP852
+    EXPECT_EQ(value, std::string(file_.message(0).Find("20")->line(0))) << at;
+    std::string sharp(20, 'b');
+    sharp[at] = '\xab';
+    Parse("x.INT", ":20:" + sharp + "\r\n");
+    sharp[at] = '?';
+    EXPECT_EQ(sharp, std::string(file_.message(0).Find("20")->line(0))) << at;
+  }
   // CP437 0x91 (ae ligature) has no CP852 counterpart; CP852 0x91 is something else.
   Parse("x.HUA", "{1:F01}{4:\r\n:20:\x91\r\n");
   EXPECT_EQ("\x91", std::string(file_.message(0).Find("20")->line(0)));
@@ -314,6 +326,31 @@ TEST(MtMessageTest, LookupCopiesAndKeepsOutOnMiss) {
   ASSERT_TRUE(copy.Lookup("32A", &out));
   EXPECT_EQ((std::vector<std::string>{"X"}), out.lines);
   EXPECT_EQ(1, out.lineCount);
+}
+
+TEST(MtMessageTest, ManyTagsSharingKeyBitsAreToldApart) {
+  // 300 tags share the 64 bits of the lookup filter, and long tags share their key bytes: each
+  // is still found as itself, also after a store replaced its field.
+  MtMessage message;
+  std::vector<std::string> tags;
+  for (int i = 0; i < 300; ++i) {
+    tags.push_back(i % 2 == 0 ? std::to_string(i) : "LONGTAG" + std::to_string(i));
+  }
+  for (const std::string& tag : tags) {
+    message.Store(MtField{tag, 1, {"old " + tag}});
+  }
+  for (std::size_t i = 0; i < tags.size(); i += 3) {
+    message.Store(MtField{tags[i], 1, {"new " + tags[i]}});
+  }
+  ASSERT_EQ(tags.size(), message.size());
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    std::optional<MtFieldView> field = message.Find(tags[i]);
+    ASSERT_TRUE(field.has_value()) << tags[i];
+    EXPECT_EQ(tags[i], field->tag);
+    EXPECT_EQ((i % 3 == 0 ? "new " : "old ") + tags[i], field->line(0)) << tags[i];
+  }
+  EXPECT_FALSE(message.Find("LONGTAG300").has_value());
+  EXPECT_FALSE(message.Find("300").has_value());
 }
 
 }  // namespace

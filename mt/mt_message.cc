@@ -84,8 +84,13 @@ MtMessage::Slot* MtMessage::FindSlot(std::string_view tag, std::uint64_t key) {
 
 // The slot of `tag`, whose TagKey is `key`.
 const MtMessage::Slot* MtMessage::FindSlot(std::string_view tag, std::uint64_t key) const {
-  if ((keyBits_ & KeyBit(key)) == 0) {
+  unsigned bit = KeyBitIndex(key);
+  if ((keyBits_ & (std::uint64_t{1} << bit)) == 0) {
     return nullptr;
+  }
+  const Slot& likely = slots_[firstSlotOfBit_[bit]];
+  if (likely.key == key && (tag.size() <= kKeyBytes || likely.tag == tag)) {
+    return &likely;
   }
   for (const Slot& slot : slots_) {
     if (slot.key == key && (tag.size() <= kKeyBytes || slot.tag == tag)) {
@@ -102,7 +107,11 @@ void MtMessage::Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t
     slot->lineCount = count;
     return;
   }
-  keyBits_ |= KeyBit(key);
+  std::uint64_t bit = KeyBit(key);
+  if ((keyBits_ & bit) == 0) {
+    keyBits_ |= bit;
+    firstSlotOfBit_[KeyBitIndex(key)] = static_cast<std::uint32_t>(slots_.size());
+  }
   slots_.push_back(Slot{tag, key, firstLine, count});
 }
 

@@ -7,6 +7,7 @@
 // the MtFile's text, which outlives the messages; Store copies the lines into the message.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -82,12 +83,16 @@ class MtMessage {
 
   // One bit per stored key, picked by KeyBit: a tag whose bit is clear is not stored, so
   // most lookups of absent tags and most stores of new ones skip the scan of the slots.
-  static std::uint64_t KeyBit(std::uint64_t key) {
-    return std::uint64_t{1} << ((key * 0x9E3779B97F4A7C15u) >> 58);
+  static unsigned KeyBitIndex(std::uint64_t key) {
+    return static_cast<unsigned>((key * 0x9E3779B97F4A7C15u) >> 58);
   }
+  static std::uint64_t KeyBit(std::uint64_t key) { return std::uint64_t{1} << KeyBitIndex(key); }
 
   std::vector<Slot> slots_;
   std::uint64_t keyBits_ = 0;
+  // Per key bit that is set, the first slot stored with it: a lookup compares that slot
+  // first and scans the others only when its key differs.
+  std::array<std::uint32_t, 64> firstSlotOfBit_{};
   std::vector<std::string_view> lines_;
   // Backing text of fields stored by copy; strings never move once added.
   std::vector<std::unique_ptr<std::string>> owned_;

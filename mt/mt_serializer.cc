@@ -13,21 +13,26 @@ std::string_view UpToZero(std::string_view text) {
   return text.substr(0, FindByte(text, '\0'));
 }
 
+// The node's text up to its first zero byte.
+std::string_view NodeText(const OutputNode& node) {
+  return node.zeroFree ? node.text : UpToZero(node.text);
+}
+
 // The node's value before CR and LF are removed; `scratch` holds formatted numbers and
 // dates, text values are returned as views of the node's own text.
 std::string_view FormatMtValue(const OutputNode& node, std::string* scratch) {
   switch (node.format) {
   case 's':
-    return UpToZero(node.text);
+    return NodeText(node);
   case 'x': {
     std::size_t count = node.byteCount > 0 ? static_cast<std::size_t>(node.byteCount) : 0;
     return UpToZero(node.text.substr(0, count));
   }
   case 'd':
-    *scratch = FormatIsoDate(UpToZero(node.text));
+    *scratch = FormatIsoDate(NodeText(node));
     return *scratch;
   case 't':
-    *scratch = FormatIsoDateTime(UpToZero(node.text));
+    *scratch = FormatIsoDateTime(NodeText(node));
     return *scratch;
   case 'a':
     if (node.kind == OutputNode::Kind::kCents) {
@@ -63,17 +68,17 @@ bool HasLineContent(std::string_view value) {
   return FirstContentByte(value) != std::string_view::npos;
 }
 
-void AppendLine(std::string_view tag, std::string_view value, std::string* out) {
+void AppendLine(std::string_view tag, std::string_view value, std::string_view lineEnd,
+                std::string* out) {
   out->append(tag);
   std::size_t start = 0;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '\r' || value[i] == '\n') {
-      out->append(value.substr(start, i - start));
-      start = i + 1;
-    }
+  for (std::size_t i = FindEitherByte(value, '\r', '\n'); i != std::string_view::npos;
+       i = FindEitherByte(value, '\r', '\n', start)) {
+    out->append(value.substr(start, i - start));
+    start = i + 1;
   }
   out->append(value.substr(start));
-  out->push_back('\n');
+  out->append(lineEnd);
 }
 
 }  // namespace
@@ -85,6 +90,10 @@ void CutComposedLine(std::string* line) {
 }
 
 bool SerializeMtNodes(const NodeList& nodes, std::string* out) {
+  return SerializeMtNodes(nodes, "\n", out);
+}
+
+bool SerializeMtNodes(const NodeList& nodes, std::string_view lineEnd, std::string* out) {
   bool readsBack = true;
   std::string scratch;
   // The tag of a field whose first line was empty, written once a continuation line is.
@@ -95,14 +104,14 @@ bool SerializeMtNodes(const NodeList& nodes, std::string* out) {
     if (!node.tag.empty()) {
       pendingTag = written ? std::string_view() : node.tag;
     } else if (written && !pendingTag.empty()) {
-      AppendLine(pendingTag, {}, out);
+      AppendLine(pendingTag, {}, lineEnd, out);
       pendingTag = {};
     }
     if (written) {
       if (node.tag.empty() && FirstContentByte(value) == FindByte(value, ':')) {
         readsBack = false;
       }
-      AppendLine(node.tag, value, out);
+      AppendLine(node.tag, value, lineEnd, out);
     }
   }
   return readsBack;
@@ -128,20 +137,24 @@ bool FirstAtLineStart(std::string_view text, std::string_view tag) {
 
 }  // namespace
 
-bool MtHeaderReadsBack(std::string_view header, bool hua) {
+bool MtHeaderReadsBack(std::string_view header, bool hua, std::string_view lineEnd) {
   std::size_t end = header.find(":07:");
+  std::string_view last = end == std::string_view::npos ? "" : header.substr(end);
   return end != std::string_view::npos && (end == 0 || header[end - 1] == '\n') &&
-         header.substr(end) == ":07: \n" && CountMarkers(header, hua ? "{1:" : ":20:") == 0;
+         last.size() == 5 + lineEnd.size() && last.substr(0, 5) == ":07: " &&
+         last.substr(5) == lineEnd && CountMarkers(header, hua ? "{1:" : ":20:") == 0;
 }
 
-bool MtMessageReadsBack(std::string_view message, bool hua) {
+bool MtMessageReadsBack(std::string_view message, bool hua, std::string_view lineEnd) {
   if (CountMarkers(message, hua ? "{1:" : ":20:") != 1 || !FirstAtLineStart(message, ":20:")) {
     return false;
   }
   if (hua) {
     // The trailer is the last line; the converter reads no field beyond a line with "-}".
     std::size_t trailer = message.find("-}");
-    return trailer != std::string_view::npos && message.substr(trailer) == "-}\n" && trailer > 0 &&
+    std::string_view last = trailer == std::string_view::npos ? "" : message.substr(trailer);
+    return trailer != std::string_view::npos && last.size() == 2 + lineEnd.size() &&
+           last.substr(0, 2) == "-}" && last.substr(2) == lineEnd && trailer > 0 &&
            message[trailer - 1] == '\n';
   }
   return true;
@@ -156,26 +169,36 @@ void AppendMtField(NodeList& nodes, std::string_view tag,
   }
 }
 
+namespace {
+
+// AppendMtField of record fields, whose texts end before their first zero byte.
+template <std::size_t... N>
+void AppendMtRecordField(NodeList& nodes, std::string_view tag, const FixedText<N>&... fields) {
+  std::size_t first = nodes.size();
+  AppendMtField(nodes, tag, {fields.view()...});
+  for (std::size_t i = first; i < nodes.size(); ++i) {
+    nodes[i].zeroFree = true;
+  }
+}
+
+}  // namespace
+
 void AppendOrderingCustomer(NodeList& nodes, const PaymentRecord& p) {
-  AppendMtField(nodes,
-                ":50:", {p.DbtrNm.view(), p.DbtrNm2.view(), p.DbtrAdr1.view(), p.DbtrAdr2.view()});
+  AppendMtRecordField(nodes, ":50:", p.DbtrNm, p.DbtrNm2, p.DbtrAdr1, p.DbtrAdr2);
 }
 
 void AppendBeneficiaryBank(NodeList& nodes, const PaymentRecord& p) {
   if (!p.CdtrAgtBic.empty()) {
-    AppendMtField(nodes, ":57A:", {p.CdtrAgtBic.view()});
+    AppendMtRecordField(nodes, ":57A:", p.CdtrAgtBic);
   } else {
-    AppendMtField(
-        nodes, ":57D:",
-        {p.CdtrAgtNm.view(), p.CdtrAgtAdr1.view(), p.CdtrAgtAdr2.view(), p.CdtrAgtAdr3.view()});
+    AppendMtRecordField(nodes, ":57D:", p.CdtrAgtNm, p.CdtrAgtAdr1, p.CdtrAgtAdr2, p.CdtrAgtAdr3);
   }
 }
 
 void AppendRemittanceAndCharges(NodeList& nodes, const PaymentRecord& p) {
-  AppendMtField(
-      nodes, ":70:",
-      {p.RmtInfUstrd1.view(), p.RmtInfUstrd2.view(), p.RmtInfUstrd3.view(), p.RmtInfUstrd4.view()});
-  AppendMtField(nodes, ":71A:", {p.ChrgBr71A.view()});
+  AppendMtRecordField(nodes, ":70:", p.RmtInfUstrd1, p.RmtInfUstrd2, p.RmtInfUstrd3,
+                      p.RmtInfUstrd4);
+  AppendMtRecordField(nodes, ":71A:", p.ChrgBr71A);
 }
 
 }  // namespace varnex

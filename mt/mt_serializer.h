@@ -31,6 +31,9 @@ void CutComposedLine(std::string* line);
 // a field without any non-empty line is left out entirely. Returns false when a
 // continuation line starts with ':', which would read back as a field of its own.
 bool SerializeMtNodes(const NodeList& nodes, std::string* out);
+// As above, each line ending in `lineEnd`, which is LF or CR LF. Values lose their CR and LF,
+// so the line ends are the only ones in the text.
+bool SerializeMtNodes(const NodeList& nodes, std::string_view lineEnd, std::string* out);
 
 // Whether text written by an MT writer reads back as it was written. An order's values are
 // free text and may hold what the format uses as structure: a message start marker ("{1:"
@@ -40,10 +43,11 @@ bool SerializeMtNodes(const NodeList& nodes, std::string* out);
 //
 // `header`: the header section as written, ending in its ":07:" line; it may hold neither
 // the message start marker nor ":07:" before that line.
-bool MtHeaderReadsBack(std::string_view header, bool hua);
+// `lineEnd` is the line end the text was written with, LF or CR LF.
+bool MtHeaderReadsBack(std::string_view header, bool hua, std::string_view lineEnd = "\n");
 // `message`: one message as written. It holds the message start marker exactly once, its
 // first ":20:" starts the reference line, and (HUA) "-}" stands only in its last line.
-bool MtMessageReadsBack(std::string_view message, bool hua);
+bool MtMessageReadsBack(std::string_view message, bool hua, std::string_view lineEnd = "\n");
 
 // Appends one field: its tag with the first line, then the continuation lines.
 void AppendMtField(NodeList& nodes, std::string_view tag,

@@ -96,6 +96,23 @@ TEST(MtSerializerTest, UntaggedLinesBeforeAnyFieldStandAlone) {
   EXPECT_EQ(" \n:20:REF\n", Serialize(nodes));
 }
 
+TEST(MtSerializerTest, RecordFieldsReadAsTheirTextUpToZero) {
+  // A record field's node reads as a plain text node of its view; a plain text node still
+  // ends at its first zero byte.
+  FixedText<12> date;
+  date.Assign("20160315");
+  FixedText<8> name;
+  name.Assign("KFT");
+  NodeList fields;
+  AppendField(fields, ":30:", 0, date, 'd');
+  AppendField(fields, ":59:", 0, name);
+  NodeList texts;
+  AppendText(texts, ":30:", 0, std::string_view("20160315\0junk", 13), 'd');
+  AppendText(texts, ":59:", 0, std::string_view("KFT\0junk", 8));
+  EXPECT_EQ(":30:2016-03-15\n:59:KFT\n", Serialize(fields));
+  EXPECT_EQ(Serialize(fields), Serialize(texts));
+}
+
 TEST(MtSerializerTest, AppendsToExistingText) {
   NodeList nodes;
   AppendText(nodes, ":07:", 0, " ");
@@ -143,7 +160,38 @@ TEST(MtReadBackTest, MessagesAndHeaders) {
     bool got =
         row.header ? MtHeaderReadsBack(row.text, row.hua) : MtMessageReadsBack(row.text, row.hua);
     EXPECT_EQ(row.readsBack, got) << row.text;
+    // The same text written with CR LF line ends reads back alike, judged by that line end.
+    std::string crLf;
+    for (char c : std::string_view(row.text)) {
+      if (c == '\n') {
+        crLf.push_back('\r');
+      }
+      crLf.push_back(c);
+    }
+    got = row.header ? MtHeaderReadsBack(crLf, row.hua, "\r\n")
+                     : MtMessageReadsBack(crLf, row.hua, "\r\n");
+    EXPECT_EQ(row.readsBack, got) << row.text;
+    // Judged by the other line end, a HUA message or a header that would read back does not
+    // end as it should.
+    if (row.readsBack && (row.hua || row.header)) {
+      got = row.header ? MtHeaderReadsBack(crLf, row.hua) : MtMessageReadsBack(crLf, row.hua);
+      EXPECT_FALSE(got) << row.text;
+    }
   }
+}
+
+TEST(MtSerializerTest, CrLfLinesAreTheLfLinesWithCr) {
+  NodeList nodes;
+  AppendText(nodes, ":20:", 0, "R\r\nEF");
+  AppendText(nodes, ":70:", 0, "");
+  AppendText(nodes, "", 0, "B\nC");
+  AppendText(nodes, "", 0, "-}");
+  std::string lf;
+  std::string crLf;
+  EXPECT_TRUE(SerializeMtNodes(nodes, &lf));
+  EXPECT_TRUE(SerializeMtNodes(nodes, "\r\n", &crLf));
+  EXPECT_EQ(":20:REF\n:70:\nBC\n-}\n", lf);
+  EXPECT_EQ(":20:REF\r\n:70:\r\nBC\r\n-}\r\n", crLf);
 }
 
 TEST(MtReadBackTest, ContinuationStartingWithColonIsReported) {

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/fixed_text.h"
+
 namespace varnex {
 
 struct OutputNode {
@@ -29,6 +31,9 @@ struct OutputNode {
   double number = 0;
   std::int64_t integer = 0;  // kInteger, kCents
   bool closed = false;
+  // True when `text` is known to end before any zero byte (a record field's view), so that
+  // readers need not look for one.
+  bool zeroFree = false;
 
   bool IsContainer() const { return kind == Kind::kContainer; }
 };
@@ -49,6 +54,13 @@ inline void AppendText(NodeList& list, std::string_view tag, int depth, std::str
   node.format = format;
   node.kind = OutputNode::Kind::kText;
   node.text = text;
+}
+// AppendText of a record field's text, which ends before its first zero byte.
+template <std::size_t N>
+inline void AppendField(NodeList& list, std::string_view tag, int depth, const FixedText<N>& field,
+                        char format = 's') {
+  AppendText(list, tag, depth, field.view(), format);
+  list.back().zeroFree = true;
 }
 inline void AppendBytes(NodeList& list, std::string_view tag, int depth, std::string_view bytes,
                         int byteCount) {

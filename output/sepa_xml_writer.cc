@@ -4,6 +4,7 @@
 
 #include "convert/account_utils.h"
 #include "output/schema_check.h"
+#include "util/byte_search.h"
 
 namespace varnex {
 namespace {
@@ -35,6 +36,11 @@ void ComposeName(std::string_view first, std::string_view second, std::string* o
   }
 }
 
+// Tags are the writer's string literals, so equal tags are mostly the same literal.
+bool SameTag(std::string_view a, std::string_view b) {
+  return (a.data() == b.data() && a.size() == b.size()) || a == b;
+}
+
 void AssignCut(std::string_view value, std::size_t limit, std::string* out) {
   out->assign(value.substr(0, limit));
 }
@@ -44,9 +50,9 @@ template <std::size_t N, std::size_t M>
 void AppendCodeOrProprietary(NodeList& nodes, int depth, const FixedText<N>& code,
                              const FixedText<M>& proprietary) {
   if (!code.empty()) {
-    AppendText(nodes, "Cd", depth, code.view());
+    AppendField(nodes, "Cd", depth, code);
   } else {
-    AppendText(nodes, "Prtry", depth, proprietary.view());
+    AppendField(nodes, "Prtry", depth, proprietary);
   }
 }
 
@@ -57,13 +63,13 @@ void AppendPostalAddress(NodeList& nodes, int depth, const FixedText<3>& country
   }
   AppendContainer(nodes, "PstlAdr", depth);
   if (!country.empty()) {
-    AppendText(nodes, "Ctry", depth + 1, country.view());
+    AppendField(nodes, "Ctry", depth + 1, country);
   }
   if (!line1.empty()) {
-    AppendText(nodes, "AdrLine", depth + 1, line1.view());
+    AppendField(nodes, "AdrLine", depth + 1, line1);
   }
   if (!line2.empty()) {
-    AppendText(nodes, "AdrLine", depth + 1, line2.view());
+    AppendField(nodes, "AdrLine", depth + 1, line2);
   }
 }
 
@@ -87,7 +93,7 @@ std::string_view SepaXmlWriter::TrailingText() const {
 }
 
 void SepaXmlWriter::SerializeNodes(NodeList& nodes, std::string* out) {
-  SerializeXml(nodes, cleaner_, out);
+  SerializeXml(nodes, cleaner_, lineEnd(), out);
 }
 
 void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
@@ -106,7 +112,7 @@ void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
     const OutputNode& node = nodes[i];
     std::optional<LeafType> type;
     repeating = repeating && i < lastPayment_.size() && lastPayment_[i].depth == node.depth &&
-                lastPayment_[i].tag == node.tag;
+                SameTag(lastPayment_[i].tag, node.tag);
     if (repeating) {
       type = lastPayment_[i].type;
     } else {
@@ -129,8 +135,11 @@ void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
       rule = "ismeretlen elem, nem ellenőrizhető";
     } else if (IsTextType(*type)) {
       // Cleaning turns every byte but CR and LF into one character.
-      auto lineBreaks = static_cast<std::size_t>(
-          std::count_if(raw.begin(), raw.end(), [](char c) { return c == '\r' || c == '\n'; }));
+      std::size_t lineBreaks = 0;
+      for (std::size_t at = FindEitherByte(raw, '\r', '\n'); at != std::string_view::npos;
+           at = FindEitherByte(raw, '\r', '\n', at + 1)) {
+        ++lineBreaks;
+      }
       rule = TextLengthRule(*type, raw.size() - lineBreaks);
     } else {
       std::string_view value = cleaner_.Plain(raw, &plainScratch_);
@@ -157,8 +166,8 @@ void SepaXmlWriter::BuildGroupHeader() {
   NodeList& nodes = headerNodes_;
   nodes.clear();
   AppendContainer(nodes, "GrpHdr", 2);
-  AppendText(nodes, "MsgId", 3, h.MsgId.view());
-  AppendText(nodes, "CreDtTm", 3, h.CreDtTm.view(), 't');
+  AppendField(nodes, "MsgId", 3, h.MsgId);
+  AppendField(nodes, "CreDtTm", 3, h.CreDtTm, 't');
   AppendInteger(nodes, "NbOfTxs", 3, h.NbOfTxs, 'n');
   AppendCents(nodes, "CtrlSum", 3, h.CtrlSum, 'f');
   AppendContainer(nodes, "InitgPty", 3);
@@ -169,7 +178,7 @@ void SepaXmlWriter::BuildGroupHeader() {
 void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   NodeList& nodes = paymentNodes_;
   AppendContainer(nodes, "PmtInf", 2);
-  AppendText(nodes, "PmtInfId", 3, p.PmtInfId.view());
+  AppendField(nodes, "PmtInfId", 3, p.PmtInfId);
   AppendText(nodes, "PmtMtd", 3, "TRF");
   AppendText(nodes, "BtchBookg", 3, "false");
   // A local instrument alone does not open a payment type.
@@ -182,7 +191,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
       AppendCodeOrProprietary(nodes, 5, p.LclInstrmCd, p.LclInstrmPrtry);
     }
   }
-  AppendText(nodes, "ReqdExctnDt", 3, p.ReqdExctnDt.view(), 'd');
+  AppendField(nodes, "ReqdExctnDt", 3, p.ReqdExctnDt, 'd');
 
   AppendContainer(nodes, "Dbtr", 3);
   ComposeName(p.DbtrNm.view(), p.DbtrNm2.view(), &dbtrName_);
@@ -221,20 +230,20 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   AppendContainer(nodes, "CdtTrfTxInf", 3);
   AppendContainer(nodes, "PmtId", 4);
   if (!p.InstrId.empty()) {
-    AppendText(nodes, "InstrId", 5, p.InstrId.view());
+    AppendField(nodes, "InstrId", 5, p.InstrId);
   }
-  AppendText(nodes, "EndToEndId", 5, p.EndToEndId.view());
+  AppendField(nodes, "EndToEndId", 5, p.EndToEndId);
   AppendContainer(nodes, "Amt", 4);
   AppendDouble(nodes, "InstdAmt", 5, p.InstdAmt, 'a');
   if (p.HasXchgRate == 1) {
     AppendContainer(nodes, "XchgRateInf", 4);
-    AppendText(nodes, "RateTp", 5, p.XchgRateTp.view());
+    AppendField(nodes, "RateTp", 5, p.XchgRateTp);
   }
   AppendText(nodes, "ChrgBr", 4, kChargeBearer);
   if (!p.CdtrAgtBic.empty()) {
     AppendContainer(nodes, "CdtrAgt", 4);
     AppendContainer(nodes, "FinInstnId", 5);
-    AppendText(nodes, "BIC", 6, p.CdtrAgtBic.view());
+    AppendField(nodes, "BIC", 6, p.CdtrAgtBic);
   }
   if (p.CdtrIdType != 0) {
     AppendContainer(nodes, "Cdtr", 4);
@@ -244,7 +253,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   }
   AppendContainer(nodes, "CdtrAcct", 4);
   AppendContainer(nodes, "Id", 5);
-  AppendText(nodes, "IBAN", 6, p.CdtrAcctId.view());
+  AppendField(nodes, "IBAN", 6, p.CdtrAcctId);
   if (!p.PurpCd.empty() || !p.PurpPrtry.empty()) {
     AppendContainer(nodes, "Purp", 4);
     AppendCodeOrProprietary(nodes, 5, p.PurpCd, p.PurpPrtry);

@@ -43,6 +43,7 @@ class SepaXmlWriter : public Writer {
   void BuildPayment(const PaymentRecord& payment) override;
   void CheckNodes(const NodeList& nodes) override;
   void SerializeNodes(NodeList& nodes, std::string* out) override;
+  bool EndsLinesFreely() const override { return true; }
   std::string_view LeadingText() const override;
   std::string_view TrailingText() const override;
 

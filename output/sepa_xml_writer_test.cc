@@ -355,6 +355,53 @@ TEST(SepaXmlWriterTest, BuffersAreRefilledPerPayment) {
   EXPECT_NE(std::string::npos, doc.find("<CtrlSum>1254.60</CtrlSum>"));
 }
 
+// Keeps what a stream hands over, by the line ends it came with.
+class RecordingSink : public ByteSink {
+ public:
+  explicit RecordingSink(bool takesCrLf) : takesCrLf_(takesCrLf) {}
+  bool Append(std::string_view bytes) override {
+    lf.append(bytes);
+    return true;
+  }
+  bool TakesCrLf() const override { return takesCrLf_; }
+  bool AppendCrLf(std::string_view bytes) override {
+    crLf.append(bytes);
+    return true;
+  }
+  std::string lf;
+  std::string crLf;
+
+ private:
+  bool takesCrLf_;
+};
+
+TEST(SepaXmlWriterTest, StreamEndsLinesAsTheSinkTakesThem) {
+  // A sink taking CR LF gets the very text of the LF stream, each LF preceded by CR.
+  GroupHeaderRecord h = Header("20160115083005+0100");
+  h.NbOfTxs = 2;
+  h.CtrlSum = 124455;
+  std::string documents[2];
+  for (bool crLf : {false, true}) {
+    SepaXmlWriter writer(Pages());
+    RecordingSink sink(crLf);
+    writer.BeginStream(h, sink);
+    writer.AddPayment(UrgentOrder());
+    writer.AddPayment(PlainOrder());
+    EXPECT_TRUE(writer.EndStream());
+    EXPECT_EQ(crLf, sink.lf.empty()) << crLf;
+    documents[crLf ? 1 : 0] = sink.lf + sink.crLf;
+  }
+  EXPECT_EQ(Document(Header("20160115083005+0100"), {UrgentOrder(), PlainOrder()}), documents[0]);
+  std::string expected;
+  for (char c : documents[0]) {
+    if (c == '\n') {
+      expected.push_back('\r');
+    }
+    expected.push_back(c);
+  }
+  EXPECT_EQ(expected, documents[1]);
+}
+
 // A mandatory element left empty by its record is still a closed element, so the document
 // stays readable, though the schema rejects it.
 TEST(SepaXmlWriterTest, EmptyMandatoryLeavesAreWellFormed) {

@@ -1,5 +1,7 @@
 #include "output/writer.h"
 
+#include "util/byte_search.h"
+
 namespace varnex {
 
 std::string DocumentText::Payments() const {
@@ -19,9 +21,11 @@ std::string DocumentText::Joined() const {
 void Writer::BeginStream(const GroupHeaderRecord& header, ByteSink& sink) {
   sink_ = &sink;
   sinkFailed_ = false;
+  crLf_ = sink.TakesCrLf() && EndsLinesFreely();
   groupHeader_ = header;
   streamBuffer_.reserve(kStreamChunkSize + kStreamChunkSize / 4);
-  streamBuffer_.assign(LeadingText());
+  streamBuffer_.clear();
+  AppendFixedText(LeadingText());
   headerNodes_.clear();
   problems_.clear();
   BuildGroupHeader();
@@ -31,14 +35,30 @@ void Writer::BeginStream(const GroupHeaderRecord& header, ByteSink& sink) {
 }
 
 bool Writer::EndStream() {
-  streamBuffer_.append(TrailingText());
+  AppendFixedText(TrailingText());
   FlushStream();
   sink_ = nullptr;
+  crLf_ = false;
   return !sinkFailed_;
 }
 
+void Writer::AppendFixedText(std::string_view text) {
+  if (!crLf_) {
+    streamBuffer_.append(text);
+    return;
+  }
+  std::size_t start = 0;
+  for (std::size_t lf = FindByte(text, '\n'); lf != std::string_view::npos;
+       lf = FindByte(text, '\n', start)) {
+    streamBuffer_.append(text.substr(start, lf - start)).append("\r\n");
+    start = lf + 1;
+  }
+  streamBuffer_.append(text.substr(start));
+}
+
 void Writer::FlushStream() {
-  if (!sinkFailed_ && !streamBuffer_.empty() && !sink_->Append(streamBuffer_)) {
+  if (!sinkFailed_ && !streamBuffer_.empty() &&
+      !(crLf_ ? sink_->AppendCrLf(streamBuffer_) : sink_->Append(streamBuffer_))) {
     sinkFailed_ = true;
   }
   streamBuffer_.clear();

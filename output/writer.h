@@ -8,7 +8,9 @@
 //   chunks, so memory stays bounded whatever the number of payments;
 // - in memory (AddPayment..., SetGroupHeader, FinishDocument): the payment texts are kept
 //   and the group header is rendered last and put in front.
-// Text uses LF line ends; the file sink turns them into CR LF.
+// Text uses LF line ends; the file sink turns them into CR LF. A writer whose lines are
+// known to hold no other line breaks (the XML writer) streams them with CR LF already to a
+// sink that takes such text, which then passes it through.
 #pragma once
 
 #include <string>
@@ -57,6 +59,11 @@ class ByteSink {
   virtual ~ByteSink() = default;
   // Takes the next bytes. False when they could not be taken; nothing more is sent then.
   virtual bool Append(std::string_view bytes) = 0;
+  // True when the sink also takes text whose lines end in CR LF already, through AppendCrLf.
+  virtual bool TakesCrLf() const { return false; }
+  // Takes the next bytes, lines ending in CR LF. Only called when TakesCrLf() holds; the
+  // default hands them to Append.
+  virtual bool AppendCrLf(std::string_view bytes) { return Append(bytes); }
 };
 
 class Writer : public OutputFile {
@@ -101,6 +108,12 @@ class Writer : public OutputFile {
   virtual void CheckNodes(const NodeList& /*nodes*/) {}
   // Appends the text of `nodes` to `out`.
   virtual void SerializeNodes(NodeList& nodes, std::string* out) = 0;
+  // True when every LF of the text SerializeNodes appends ends a line, so that it may end its
+  // lines with lineEnd() instead.
+  virtual bool EndsLinesFreely() const { return false; }
+  // The line end SerializeNodes appends: CR LF while streaming to a sink that takes it from a
+  // writer whose EndsLinesFreely() holds, LF otherwise.
+  std::string_view lineEnd() const { return crLf_ ? "\r\n" : "\n"; }
   virtual std::string_view LeadingText() const { return ""; }
   virtual std::string_view TrailingText() const { return ""; }
 
@@ -120,8 +133,12 @@ class Writer : public OutputFile {
   // Hands the buffered text to the sink.
   void FlushStream();
 
+  // Appends `text` to the stream buffer, each LF as lineEnd().
+  void AppendFixedText(std::string_view text);
+
   ByteSink* sink_ = nullptr;
   bool sinkFailed_ = false;
+  bool crLf_ = false;
   std::string streamBuffer_;
   std::string headerText_;
   std::vector<std::string> paymentChunks_;

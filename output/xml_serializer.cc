@@ -18,6 +18,11 @@ std::string_view UpToZero(std::string_view text) {
   return text.substr(0, FindByte(text, '\0'));
 }
 
+// The node's text up to its first zero byte.
+std::string_view NodeText(const OutputNode& node) {
+  return node.zeroFree ? node.text : UpToZero(node.text);
+}
+
 // XML 1.0 forbids these; CR and LF are dropped before this test.
 bool IsForbiddenControl(unsigned char c) {
   return c < 0x20 && c != '\t';
@@ -29,7 +34,7 @@ std::string_view LeafValueText(const OutputNode& node, std::string* scratch) {
   using Kind = OutputNode::Kind;
   switch (node.format) {
   case 's':
-    return node.kind == Kind::kText ? UpToZero(node.text) : std::string_view();
+    return node.kind == Kind::kText ? NodeText(node) : std::string_view();
   case 'x':
     if (node.kind != Kind::kText || node.byteCount <= 0) {
       return {};
@@ -39,13 +44,13 @@ std::string_view LeafValueText(const OutputNode& node, std::string* scratch) {
     if (node.kind != Kind::kText) {
       return {};
     }
-    *scratch = FormatIsoDate(UpToZero(node.text));
+    *scratch = FormatIsoDate(NodeText(node));
     return *scratch;
   case 't':
     if (node.kind != Kind::kText) {
       return {};
     }
-    *scratch = FormatIsoDateTime(UpToZero(node.text));
+    *scratch = FormatIsoDateTime(NodeText(node));
     return *scratch;
   case 'a':
   case 'f':
@@ -95,81 +100,132 @@ void AppendIndent(int depth, std::string* out) {
   }
 }
 
-void AppendStartTag(const OutputNode& node, std::string* out) {
+void AppendStartTag(const OutputNode& node, std::string_view lineEnd, std::string* out) {
   AppendIndent(node.depth, out);
   out->append("<").append(node.tag);
   if (node.format == 'a') {
     out->append(kCurrencyAttribute);
   }
-  out->append(node.IsContainer() ? std::string_view(">\n") : std::string_view(">"));
+  out->append(">");
+  if (node.IsContainer()) {
+    out->append(lineEnd);
+  }
 }
 
-void AppendEndLine(const OutputNode& node, std::string* out) {
+void AppendEndLine(const OutputNode& node, std::string_view lineEnd, std::string* out) {
   AppendIndent(node.depth, out);
-  out->append("</").append(node.tag).append(">\n");
+  out->append("</").append(node.tag).append(">").append(lineEnd);
 }
 
-// One line of the document put together on the stack, so that it reaches the document with
-// one append. Lines that might not fit are appended piece by piece instead.
+// Lines of the document put together on the stack, so that they reach the document in one
+// append per buffer full. A line that might not fit is appended piece by piece instead.
 class LineBuffer {
  public:
   static constexpr std::size_t kCapacity = 2048;
+  // `out` receives the lines; it must outlive the buffer.
+  explicit LineBuffer(std::string* out) : out_(out) {}
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+
   // True when `bytes` more bytes always fit.
   bool Holds(std::size_t bytes) const {
     return bytes <= kCapacity - static_cast<std::size_t>(end_ - bytes_);
   }
+  // True when `bytes` more bytes fit, after handing the buffered lines to the document if
+  // needed. False when they do not fit an empty buffer: the document then has every line
+  // buffered so far, and the next line goes to out() directly.
+  bool MakeRoom(std::size_t bytes) {
+    if (Holds(bytes)) {
+      return true;
+    }
+    Flush();
+    return Holds(bytes);
+  }
+  // Hands the buffered lines to the document.
+  void Flush() {
+    out_->append(bytes_, static_cast<std::size_t>(end_ - bytes_));
+    end_ = bytes_;
+  }
+  std::string* out() const { return out_; }
+  // Tags and the bits around them are a few bytes long: they are copied with moves of fixed
+  // size, two of which overlap, where a call to memcpy would cost more than the copy.
   void Put(std::string_view text) {
-    std::memcpy(end_, text.data(), text.size());
-    end_ += text.size();
+    const char* from = text.data();
+    std::size_t n = text.size();
+    if (n >= 8 && n <= 16) {
+      std::memcpy(end_, from, 8);
+      std::memcpy(end_ + n - 8, from + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+      std::memcpy(end_, from, 4);
+      std::memcpy(end_ + n - 4, from + n - 4, 4);
+    } else if (n > 0 && n < 4) {
+      end_[0] = from[0];
+      end_[n / 2] = from[n / 2];
+      end_[n - 1] = from[n - 1];
+    } else if (n > 16) {
+      std::memcpy(end_, from, n);
+    }
+    end_ += n;
   }
   void PutIndent(int depth) {
-    if (depth > 0) {
-      std::memset(end_, '\t', static_cast<std::size_t>(depth));
-      end_ += depth;
+    constexpr std::string_view kTabs = "\t\t\t\t\t\t\t\t";
+    if (depth <= 0) {
+      return;
     }
+    auto n = static_cast<std::size_t>(depth);
+    if (n <= kTabs.size() && Holds(kTabs.size())) {
+      std::memcpy(end_, kTabs.data(), kTabs.size());  // the tabs beyond `n` are overwritten
+    } else {
+      std::memset(end_, '\t', n);
+    }
+    end_ += n;
+  }
+  void PutLineEnd(bool crLf) {
+    if (crLf) {
+      *end_++ = '\r';
+    }
+    *end_++ = '\n';
   }
   void PutValue(const XmlValueCleaner& cleaner, std::string_view value) {
     end_ = cleaner.Write(value, end_);
   }
-  void AppendTo(std::string* out) const {
-    out->append(bytes_, static_cast<std::size_t>(end_ - bytes_));
-  }
 
  private:
+  std::string* out_;
   char bytes_[kCapacity];
   char* end_ = bytes_;
 };
 
-// The bytes of a start or end tag line of `node` other than its value, at most.
+// The bytes of a start or end tag line of `node` other than its value, at most, with a line
+// end of up to two bytes.
 std::size_t TagLineBytes(const OutputNode& node) {
   return static_cast<std::size_t>(std::max(node.depth, 0)) + 2 * node.tag.size() +
          kCurrencyAttribute.size() + 8;
 }
 
-void AppendEndLineAtOnce(const OutputNode& node, std::string* out) {
-  LineBuffer line;
-  if (!line.Holds(TagLineBytes(node))) {
-    AppendEndLine(node, out);
+void AppendEndLineAtOnce(const OutputNode& node, std::string_view lineEnd, LineBuffer& line) {
+  if (!line.MakeRoom(TagLineBytes(node))) {
+    AppendEndLine(node, lineEnd, line.out());
     return;
   }
   line.PutIndent(node.depth);
   line.Put("</");
   line.Put(node.tag);
-  line.Put(">\n");
-  line.AppendTo(out);
+  line.Put(">");
+  line.PutLineEnd(lineEnd.size() == 2);
 }
 
 // A leaf's line, or a container's start line, as AppendStartTag and the value and end tag
 // after it would give it.
 void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlValueCleaner& cleaner,
-                    std::string* out) {
-  LineBuffer line;
-  if (!line.Holds(TagLineBytes(node)) ||
-      !line.Holds(TagLineBytes(node) + value.size() * XmlValueCleaner::kMaxBytesPerByte)) {
-    AppendStartTag(node, out);
+                    std::string_view lineEnd, LineBuffer& line) {
+  if (!line.MakeRoom(TagLineBytes(node)) ||
+      !line.MakeRoom(TagLineBytes(node) + value.size() * XmlValueCleaner::kMaxBytesPerByte)) {
+    std::string* out = line.out();
+    AppendStartTag(node, lineEnd, out);
     if (!node.IsContainer()) {
       cleaner.Append(value, out);
-      out->append("</").append(node.tag).append(">\n");
+      out->append("</").append(node.tag).append(">").append(lineEnd);
     }
     return;
   }
@@ -179,16 +235,14 @@ void AppendNodeLine(const OutputNode& node, std::string_view value, const XmlVal
   if (node.format == 'a') {
     line.Put(kCurrencyAttribute);
   }
-  if (node.IsContainer()) {
-    line.Put(">\n");
-  } else {
-    line.Put(">");
+  line.Put(">");
+  if (!node.IsContainer()) {
     line.PutValue(cleaner, value);
     line.Put("</");
     line.Put(node.tag);
-    line.Put(">\n");
+    line.Put(">");
   }
-  line.AppendTo(out);
+  line.PutLineEnd(lineEnd.size() == 2);
 }
 
 }  // namespace
@@ -275,7 +329,13 @@ std::string FormatValue(const OutputNode& node) {
 }
 
 void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* out) {
+  SerializeXml(nodes, cleaner, "\n", out);
+}
+
+void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string_view lineEnd,
+                  std::string* out) {
   std::string scratch;
+  LineBuffer line(out);
   // The containers still open, outermost first. Their depths rise strictly: a node closes
   // every open container as deep as itself or deeper, which are the last ones opened, so the
   // list is the same as a search back to the last shallower node would find.
@@ -284,26 +344,27 @@ void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* 
     OutputNode& node = nodes[i];
     while (!open.empty() && nodes[open.back()].depth >= node.depth) {
       OutputNode& earlier = nodes[open.back()];
-      AppendEndLineAtOnce(earlier, out);
+      AppendEndLineAtOnce(earlier, lineEnd, line);
       earlier.closed = true;
       open.pop_back();
     }
     if (node.IsContainer()) {
-      AppendNodeLine(node, {}, cleaner, out);
+      AppendNodeLine(node, {}, cleaner, lineEnd, line);
       node.closed = false;
       open.push_back(i);
       continue;
     }
     // A leaf is complete on its line, also when its value is empty.
-    AppendNodeLine(node, LeafValueText(node, &scratch), cleaner, out);
+    AppendNodeLine(node, LeafValueText(node, &scratch), cleaner, lineEnd, line);
     node.closed = true;
   }
   while (!open.empty()) {
     OutputNode& node = nodes[open.back()];
-    AppendEndLineAtOnce(node, out);
+    AppendEndLineAtOnce(node, lineEnd, line);
     node.closed = true;
     open.pop_back();
   }
+  line.Flush();
 }
 
 }  // namespace varnex

@@ -84,5 +84,9 @@ std::string_view LeafValueText(const OutputNode& node, std::string* scratch);
 // Appends the XML text of `nodes` to `out`, values cleaned by `cleaner`. Sets `closed` of
 // every node. A leaf with an empty value is written as an empty element.
 void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string* out);
+// As above, each line ending in `lineEnd`, which is LF or CR LF.
+// Cleaned values hold no CR or LF, so the line ends are the only ones in the text.
+void SerializeXml(NodeList& nodes, const XmlValueCleaner& cleaner, std::string_view lineEnd,
+                  std::string* out);
 
 }  // namespace varnex

@@ -21,6 +21,13 @@ std::string Serialize(NodeList& nodes) {
   return out;
 }
 
+std::string Serialize(NodeList& nodes, std::string_view lineEnd) {
+  XmlValueCleaner cleaner(Pages());
+  std::string out;
+  SerializeXml(nodes, cleaner, lineEnd, &out);
+  return out;
+}
+
 // The text of one leaf of format `format` at depth 0, tags included.
 std::string OneLeaf(std::string_view value, char format = 's') {
   NodeList nodes;
@@ -145,6 +152,23 @@ TEST(XmlSerializerTest, FormatCodes) {
   }
 }
 
+TEST(XmlSerializerTest, RecordFieldsReadAsTheirTextUpToZero) {
+  // A record field's node reads as a plain text node of its view; a plain text node still
+  // ends at its first zero byte.
+  FixedText<12> date;
+  date.Assign("20160315");
+  FixedText<8> name;
+  name.Assign("KFT");
+  NodeList fields;
+  AppendField(fields, "Dt", 0, date, 'd');
+  AppendField(fields, "Nm", 0, name);
+  NodeList texts;
+  AppendText(texts, "Dt", 0, std::string_view("20160315\0junk", 13), 'd');
+  AppendText(texts, "Nm", 0, std::string_view("KFT\0junk", 8));
+  EXPECT_EQ("<Dt>2016-03-15</Dt>\n<Nm>KFT</Nm>\n", Serialize(fields));
+  EXPECT_EQ(Serialize(fields), Serialize(texts));
+}
+
 TEST(XmlSerializerTest, ByteNodeIsUnsigned) {
   NodeList nodes;
   AppendInteger(nodes, "DbtrIdType", 1, std::uint8_t{200}, 'b');
@@ -190,21 +214,25 @@ TEST(XmlSerializerTest, TableMatchesStepByStepCleaning) {
 
 TEST(XmlSerializerTest, ShortAndLongLinesReadAlike) {
   // Lines are put together on the stack up to a size and appended piece by piece beyond it;
-  // both ways give the same text, at every length around the switch.
+  // both ways give the same text, at every length around the switch, with either line end.
   std::string pattern = "a\x82&<\"\x0d\x0a\x01Z";
-  for (std::size_t length : {0, 1, 100, 280, 290, 300, 2000, 5000}) {
-    std::string value;
-    while (value.size() < length) {
-      value.push_back(pattern[value.size() % pattern.size()]);
+  for (std::string lineEnd : {"\n", "\r\n"}) {
+    for (std::size_t length : {0, 1, 100, 280, 290, 300, 2000, 5000}) {
+      std::string value;
+      while (value.size() < length) {
+        value.push_back(pattern[value.size() % pattern.size()]);
+      }
+      std::string tag(length / 3 + 1, 'T');
+      NodeList nodes;
+      AppendContainer(nodes, tag, 2);
+      AppendText(nodes, tag, 3, value);
+      AppendText(nodes, tag, 3, "");
+      EXPECT_EQ("\t\t<" + tag + ">" + lineEnd + "\t\t\t<" + tag + ">" +
+                    CleanXmlValue(value, Pages()) + "</" + tag + ">" + lineEnd + "\t\t\t<" + tag +
+                    "></" + tag + ">" + lineEnd + "\t\t</" + tag + ">" + lineEnd,
+                Serialize(nodes, lineEnd))
+          << length << " " << lineEnd.size();
     }
-    std::string tag(length / 3 + 1, 'T');
-    NodeList nodes;
-    AppendContainer(nodes, tag, 2);
-    AppendText(nodes, tag, 3, value);
-    EXPECT_EQ("\t\t<" + tag + ">\n\t\t\t<" + tag + ">" + CleanXmlValue(value, Pages()) + "</" +
-                  tag + ">\n\t\t</" + tag + ">\n",
-              Serialize(nodes))
-        << length;
   }
 }
 

@@ -24,6 +24,13 @@ TEST(FindByteTest, SameAsFindForEveryStartAndLength) {
       for (std::size_t from = 0; from <= length + 1; ++from) {
         ASSERT_EQ(view.find(byte, from), FindByte(view, byte, from))
             << testing::PrintToString(text) << " byte " << int{byte} << " from " << from;
+        for (char other : {'\r', '\xff', 'Z'}) {
+          char pair[] = {byte, other};
+          ASSERT_EQ(view.find_first_of(std::string_view(pair, 2), from),
+                    FindEitherByte(view, byte, other, from))
+              << testing::PrintToString(text) << " bytes " << int{byte} << " " << int{other}
+              << " from " << from;
+        }
       }
     }
   }
