@@ -90,12 +90,13 @@ class Application {
   bool IsTooYoung(const std::string& path);
   // Logs the problems of a file that is not converted (at most 20, then their number) and
   // the file's failure line.
-  void ReportProblems(const std::string& path, const MtFile& file,
+  void ReportProblems(const std::string& path, const MtFile* file,
                       const std::vector<FileProblem>& problems);
 
   // The log line time of now, "YYYY.MM.DD. hh:mm:ss".
   std::string NowText();
-  // Logs the problems of a refused file and remembers the refusal for later runs.
+  // Logs the problems of a refused file and remembers the refusal for later runs. `file` is
+  // the loaded file; null when the file was refused before it was read as orders.
   void RefuseFile(const std::string& path, const FileIdentity& identity, const MtFile* file,
                   const std::vector<FileProblem>& problems);
 

@@ -41,13 +41,6 @@ class DiscardingSink : public ByteSink {
   bool Append(std::string_view) override { return true; }
 };
 
-std::string TitleOf(const std::string& path) {
-  std::size_t slash = path.rfind(kDirSeparator);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
 class Checker {
  public:
   Checker(Platform platform, const Settings& settings, const CodePages& codePages,
@@ -106,7 +99,7 @@ void Checker::ReportNonSepa(const MtFile& file, const Classification& classifica
     }
     FileProblem order{i + 1L, "nem SEPA-megbízás: " + reasons};
     out_ << file.fileName() << ':' << file.messageLine(i) << ": "
-         << DescribeProblem(file, order, codePages_) << '\n';
+         << DescribeProblem(&file, order, codePages_) << '\n';
   }
 }
 
@@ -198,7 +191,7 @@ bool Checker::CheckFile(const std::string& path) {
     ReportNonSepa(file, classification);
   }
   for (const FileProblem& problem : problems) {
-    Problem(path, LineOf(file, problem.message), DescribeProblem(file, problem, codePages_));
+    Problem(path, LineOf(file, problem.message), DescribeProblem(&file, problem, codePages_));
   }
   return problems.empty();
 }

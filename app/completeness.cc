@@ -25,21 +25,18 @@ bool AppendDigits(std::string_view s, std::int64_t* value) {
   return true;
 }
 
-// True when `text` has a line that is exactly "-}" (its line end aside).
+// True when `text` has a line that is exactly "-}" (its line end aside: LF, CR LF, or a CR
+// or nothing at the end of the text). Only the places of "-}" are looked at.
 bool HasTrailerLine(std::string_view text) {
-  while (!text.empty()) {
-    std::size_t lf = text.find('\n');
-    std::string_view line = text.substr(0, lf);
-    if (!line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
-    }
-    if (line == "-}") {
+  for (std::size_t at = text.find("-}"); at != std::string_view::npos;
+       at = text.find("-}", at + 1)) {
+    std::string_view after = text.substr(at + 2);
+    bool lineStarts = at == 0 || text[at - 1] == '\n';
+    bool lineEnds = after.empty() || after[0] == '\n' ||
+                    (after[0] == '\r' && (after.size() == 1 || after[1] == '\n'));
+    if (lineStarts && lineEnds) {
       return true;
     }
-    if (lf == std::string_view::npos) {
-      break;
-    }
-    text.remove_prefix(lf + 1);
   }
   return false;
 }
@@ -108,12 +105,13 @@ std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
                          "(:03:), de %d olvasható benne",
                          static_cast<long long>(*count), file.MessageCount())});
   }
-  if (cents && *cents != classification.all.cents) {
+  std::optional<std::int64_t> total = classification.TotalCents();
+  if (cents && cents != total) {
     problems.push_back(
         {0, StringPrintf("a fájl hiányos vagy hibás: a fejléc szerinti összeg (:02:) %s, a "
                          "megbízások összege %s",
                          FormatCentsComma(*cents).c_str(),
-                         FormatCentsComma(classification.all.cents).c_str())});
+                         total ? FormatCentsComma(*total).c_str() : "túl nagy")});
   }
   return problems;
 }

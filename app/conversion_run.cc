@@ -40,6 +40,14 @@ const OrderTotals& Classification::ForPass(WriterKind kind, bool urgentPass) con
   return other;
 }
 
+std::optional<std::int64_t> Classification::TotalCents() const {
+  OrderTotals total = sepa;
+  if (!AddOrder(total, urgent.cents) || !AddOrder(total, other.cents)) {
+    return std::nullopt;
+  }
+  return total.cents;
+}
+
 Classification Classify(const MtFile& file, ConversionContext& context) {
   Classification result;
   std::unique_ptr<Converter> converter =
@@ -65,7 +73,7 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
     c.urgent = converter->IsUrgentMessage();
     std::optional<std::int64_t> cents = AmountCents(converter->InstructedAmount());
     OrderTotals& pass = !c.sepa ? result.other : (c.urgent ? result.urgent : result.sepa);
-    if (!cents || !AddOrder(pass, *cents) || !AddOrder(result.all, *cents)) {
+    if (!cents || !AddOrder(pass, *cents)) {
       result.uncountable.push_back(i + 1L);
     } else {
       c.cents = *cents;
@@ -104,8 +112,7 @@ constexpr const char* kMessageUnreadable =
 // The element values of the part the writer rendered last that the bank would reject.
 void AddLeafProblems(const Writer& writer, long message, std::vector<FileProblem>* problems) {
   for (const LeafProblem& leaf : writer.problems()) {
-    problems->push_back({message, leaf.element + " = \"" + leaf.value + "\": " + leaf.rule,
-                         leaf.element, leaf.value});
+    problems->push_back({message, leaf.rule, leaf.element, leaf.value});
   }
 }
 
@@ -189,16 +196,19 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   return result;
 }
 
-std::string DescribeProblem(const MtFile& file, const FileProblem& problem,
+std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
                             const CodePages& codePages) {
-  if (problem.message <= 0 || problem.message > file.MessageCount()) {
-    return problem.text;
+  std::string text = problem.element.empty()
+                         ? problem.text
+                         : problem.element + " = \"" + problem.value + "\": " + problem.text;
+  if (file == nullptr || problem.message <= 0 || problem.message > file->MessageCount()) {
+    return text;
   }
   std::string reference(
-      FieldReader(&file.message(static_cast<int>(problem.message - 1)), false).Find("20").line(1));
+      FieldReader(&file->message(static_cast<int>(problem.message - 1)), false).Find("20").line(1));
   reference = codePages.Recode(reference, CodePage::k852, CodePage::kUtf8);
   return StringPrintf("%ld. megbízás (:20: %s): %s", problem.message, reference.c_str(),
-                      problem.text.c_str());
+                      text.c_str());
 }
 
 std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
@@ -216,7 +226,7 @@ std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
   for (FileProblem& problem : problems) {
     if (problem.element == kDebtorAgentBic && problem.value == bankBic) {
       if (inherited++ == 0) {
-        rule = problem.text.substr(problem.text.rfind("\": ") + 3);
+        rule = problem.text;
       }
       continue;
     }

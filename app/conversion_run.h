@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,20 +57,21 @@ struct Classification {
   OrderTotals sepa;    // SEPA orders that are not urgent
   OrderTotals urgent;  // urgent SEPA orders
   OrderTotals other;   // orders that are not SEPA orders
-  OrderTotals all;
   // 1-based numbers of the messages whose amount cannot be counted exactly (the sums then
   // leave them out).
   std::vector<long> uncountable;
 
   // The totals of the pass of `kind` (urgentPass selects between the two SEPA passes).
   const OrderTotals& ForPass(WriterKind kind, bool urgentPass) const;
+  // The sum of all orders in cents; nullopt when it leaves the 64-bit range.
+  std::optional<std::int64_t> TotalCents() const;
 };
 
 // One reason why a file is not converted.
 struct FileProblem {
   long message = 0;  // 1-based number of the order at fault; 0 for the file or its header
   std::string text;  // what is wrong, Hungarian, UTF-8; names neither the order nor the file
-  // For a value the bank would reject: the element and the value (UTF-8), also named in text.
+  // For a value the bank would reject: the element and the value (UTF-8); `text` is the rule.
   std::string element = {};
   std::string value = {};
 };
@@ -96,8 +98,9 @@ Classification Classify(const MtFile& file, ConversionContext& context);
 PassResult Convert(const MtFile& file, const Classification& classification,
                    ConversionContext& context, WriterKind kind, bool urgentPass, ByteSink& sink);
 
-// The problem's text, led by the order's number and :20: reference when it has one.
-std::string DescribeProblem(const MtFile& file, const FileProblem& problem,
+// The problem's text (with its element and value when it has them), led by the order's
+// number and :20: reference when it has one and `file` is given.
+std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
                             const CodePages& codePages);
 
 // Folds the problems of the orders' debtor agent BIC that all come from a malformed [General]

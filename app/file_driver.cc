@@ -154,18 +154,15 @@ void Application::RefuseFile(const std::string& path, const FileIdentity& identi
   if (problems.empty()) {
     return;
   }
-  if (file != nullptr) {
-    ReportProblems(path, *file, problems);
-  }
-  std::string reason =
-      file != nullptr ? DescribeProblem(*file, problems[0], *codePages_) : problems[0].text;
+  ReportProblems(path, file, problems);
+  std::string reason = DescribeProblem(file, problems[0], *codePages_);
   if (problems.size() > 1) {
     StringAppendF(&reason, " (és további %zu hiba)", problems.size() - 1);
   }
   refusals_->Record(path, identity, NowText(), reason);
 }
 
-void Application::ReportProblems(const std::string& path, const MtFile& file,
+void Application::ReportProblems(const std::string& path, const MtFile* file,
                                  const std::vector<FileProblem>& problems) {
   for (std::size_t i = 0; i < problems.size() && i < kMaxProblemLines; ++i) {
     log_.Printf("Hiba: %s: %s\n", path.c_str(),
@@ -235,10 +232,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   const Fingerprint print = FingerprintOf(bytes);
   if (settings.rejectDuplicates == 1) {
     if (std::optional<std::string> copy = backupIndex_->FindCopy(bytes, print)) {
-      std::string text = DuplicateText(*copy);
-      log_.Printf("Hiba: %s: %s\n", path.c_str(), text.c_str());
-      log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
-      RefuseFile(path, identity, nullptr, {{0, text}});
+      RefuseFile(path, identity, nullptr, {{0, DuplicateText(*copy)}});
       return false;
     }
   }

@@ -26,6 +26,9 @@ struct OutputNames {
   std::string backup;  // where the input goes
 };
 
+// The title of an input: its file name without directory and without its last extension.
+std::string TitleOf(std::string_view path);
+
 // Names for the input of title `title` and extension `ext` (its last three characters, case
 // kept) at `fileStamp`.
 OutputNames MakeOutputNames(const Settings& settings, const std::string& title,

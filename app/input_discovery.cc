@@ -3,20 +3,17 @@
 #include <string_view>
 
 #include "app/application.h"
+#include "app/file_driver.h"
 #include "mt/mt_file.h"
 
 namespace varnex {
-namespace {
 
-// The file name without directory and without its last extension.
 std::string TitleOf(std::string_view path) {
   std::size_t slash = path.rfind(kDirSeparator);
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   std::size_t dot = name.rfind('.');
   return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
 }
-
-}  // namespace
 
 void Application::ScanInputDirectory() {
   log_.Printf("Input könyvtár vizsgálata: %s\n", settings.inputPath.c_str());
