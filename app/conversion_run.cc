@@ -125,13 +125,17 @@ bool Takes(WriterKind kind, bool urgentPass, const MessageClass& c) {
 
 }  // namespace
 
+std::int32_t PassSequenceLength(const MtFile& file) {
+  return 1 + file.MessageCount();  // the group header's, then one per message
+}
+
 PassResult Convert(const MtFile& file, const Classification& classification,
                    ConversionContext& context, WriterKind kind, bool urgentPass, ByteSink& sink) {
   PassResult result;
   const OrderTotals& planned = classification.ForPass(kind, urgentPass);
   std::unique_ptr<Writer> writer = MakeWriter(kind, context);
   if (writer == nullptr) {
-    context.log.Printf("Belső hiba: NINCS KIÍRÓ!\n");
+    result.internalError = "Belső hiba: NINCS KIÍRÓ!\n";
     result.status = PassResult::Status::kInternalError;
     return result;
   }
@@ -139,7 +143,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
       MakeConverter(file.fileName(), context.settings, context.clock);
   if (converter == nullptr || !classification.ok ||
       classification.classes.size() != static_cast<std::size_t>(file.MessageCount())) {
-    context.log.Printf("Belső hiba: NINCS KONVERTER!\n");
+    result.internalError = "Belső hiba: NINCS KONVERTER!\n";
     result.status = PassResult::Status::kInternalError;
     return result;
   }
@@ -186,7 +190,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   bool sinkOk = writer->EndStream();
   result.nbOfTxs = written.count;
   if (differs || written.count != planned.count || written.cents != planned.cents) {
-    context.log.Printf("Belső hiba: a fejléc összesítője eltér a tételektől!\n");
+    result.internalError = "Belső hiba: a fejléc összesítője eltér a tételektől!\n";
     result.status = PassResult::Status::kInternalError;
   } else if (!result.problems.empty()) {
     result.status = PassResult::Status::kProblems;

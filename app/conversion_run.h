@@ -86,6 +86,7 @@ struct PassResult {
   Status status = Status::kOk;
   std::int32_t nbOfTxs = 0;
   std::vector<FileProblem> problems;
+  std::string internalError;  // with kInternalError: the run log's line for it
 };
 
 // Logs whether each message is a SEPA order and returns the classes with the totals of each
@@ -94,7 +95,10 @@ Classification Classify(const MtFile& file, ConversionContext& context);
 
 // One conversion pass: kind 1 takes the SEPA orders that are urgent (urgentPass) or not;
 // kinds 2 and 3 take the orders that are not SEPA orders. The document goes to `sink`; when
-// the pass takes no order, nothing does (the identifiers are consumed all the same).
+// the pass takes no order, nothing does (the identifiers are consumed all the same). A pass
+// consumes PassSequenceLength identifiers whatever it takes and logs nothing, so that passes
+// of one file can run at the same time, each from its own start in the sequence.
+std::int32_t PassSequenceLength(const MtFile& file);
 PassResult Convert(const MtFile& file, const Classification& classification,
                    ConversionContext& context, WriterKind kind, bool urgentPass, ByteSink& sink);
 

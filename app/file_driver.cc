@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <new>
 #include <set>
 
@@ -13,6 +14,7 @@
 #include "mt/mt_file.h"
 #include "platform/platform.h"
 #include "util/string_printf.h"
+#include "util/task_runner.h"
 
 namespace varnex {
 namespace {
@@ -260,49 +262,75 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
 
+  // The outputs are created in pass order; then the passes run, two at a time where the file
+  // system lets two threads write, each from its own start in the identifier sequence and
+  // each syncing its own output; their outcomes are then taken in pass order.
   FileCommit commit(fs, tempNames_);
   struct Pass {
     WriterKind kind;
     bool urgent;
     const std::string& name;
+    std::unique_ptr<WritableFile> output = nullptr;
+    std::unique_ptr<CrLfFileSink> sink = nullptr;
+    PassResult result = {};
+    bool finished = false;
   };
-  const Pass passes[] = {{WriterKind::kSepaXml, false, names.sepa},
-                         {WriterKind::kSepaXml, true, names.urgent},
-                         {names.otherKind, false, names.other}};
-  for (const Pass& pass : passes) {
-    std::unique_ptr<WritableFile> output;
+  Pass passes[] = {{WriterKind::kSepaXml, false, names.sepa},
+                   {WriterKind::kSepaXml, true, names.urgent},
+                   {names.otherKind, false, names.other}};
+  for (Pass& pass : passes) {
     if (classification.ForPass(pass.kind, pass.urgent).count > 0) {
-      output = commit.CreateOutput(pass.name, &reason);
-      if (output == nullptr) {
+      pass.output = commit.CreateOutput(pass.name, &reason);
+      if (pass.output == nullptr) {
         log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
                     reason.c_str());
         return false;
       }
+      pass.sink = std::make_unique<CrLfFileSink>(*pass.output);
     }
-    StringSink unused;
-    std::unique_ptr<CrLfFileSink> sink;
-    if (output != nullptr) {
-      sink = std::make_unique<CrLfFileSink>(*output);
-    }
-    PassResult result = Convert(file, classification, context, pass.kind, pass.urgent,
-                                sink != nullptr ? static_cast<ByteSink&>(*sink) : unused);
-    switch (result.status) {
+  }
+  // The largest pass first, so that the other thread takes the two smaller ones.
+  std::size_t order[] = {0, 1, 2};
+  std::stable_sort(std::begin(order), std::end(order), [&](std::size_t a, std::size_t b) {
+    return classification.ForPass(passes[a].kind, passes[a].urgent).count >
+           classification.ForPass(passes[b].kind, passes[b].urgent).count;
+  });
+  std::vector<std::function<void()>> tasks;
+  const std::int32_t first = sequence;
+  for (std::size_t k : order) {
+    tasks.emplace_back([&, k] {
+      Pass& pass = passes[k];
+      std::int32_t passSequence = first + static_cast<std::int32_t>(k) * PassSequenceLength(file);
+      ConversionContext passContext{settings, platform_.clock, *codePages_, log_, passSequence};
+      StringSink unused;
+      pass.result = Convert(file, classification, passContext, pass.kind, pass.urgent,
+                            pass.sink != nullptr ? static_cast<ByteSink&>(*pass.sink) : unused);
+      if (pass.sink != nullptr && pass.result.status == PassResult::Status::kOk) {
+        pass.finished = pass.sink->Finish();
+      }
+    });
+  }
+  sequence = first + static_cast<std::int32_t>(std::size(passes)) * PassSequenceLength(file);
+  RunTasks(tasks, fs.WritesConcurrently());
+  for (Pass& pass : passes) {
+    switch (pass.result.status) {
     case PassResult::Status::kOk:
       break;
     case PassResult::Status::kInternalError:
+      log_.Write(pass.result.internalError);
       log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
       return false;
     case PassResult::Status::kProblems:
-      for (FileProblem& problem : result.problems) {
+      for (FileProblem& problem : pass.result.problems) {
         problems.push_back(std::move(problem));
       }
       continue;
     case PassResult::Status::kWriteFailed:
       break;
     }
-    if (sink != nullptr && (result.status == PassResult::Status::kWriteFailed || !sink->Finish())) {
+    if (pass.sink != nullptr && !pass.finished) {
       log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
-                  sink->reason().c_str());
+                  pass.sink->reason().c_str());
       return false;
     }
   }

@@ -103,6 +103,9 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
+  // True when files it creates may be written from two threads at once, each file by one.
+  virtual bool WritesConcurrently() const { return false; }
+
   // Opens `path` for reading, takes a non-blocking exclusive lock on it and checks that the
   // path still names the file that was opened.
   virtual OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,

@@ -1,6 +1,7 @@
 #include "platform/posix_platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +28,7 @@ void TestKillPoint() {
     const char* value = std::getenv("VARNEX_TEST_KILL_AT_STEP");
     return value != nullptr ? std::strtol(value, nullptr, 10) : 0L;
   }();
-  static long steps = 0;
+  static std::atomic<long> steps = 0;
   if (killAt > 0 && ++steps == killAt) {
     ::raise(SIGKILL);
   }
@@ -618,6 +619,7 @@ std::string PosixFileSystem::RunId() {
 LocalTime SystemClock::Now() {
   struct timespec ts;
   ::clock_gettime(CLOCK_REALTIME, &ts);
+  std::lock_guard<std::mutex> lock(mutex_);
   if (ts.tv_sec != cachedSecond_) {
     struct tm local;
     time_t seconds = ts.tv_sec;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <istream>
+#include <mutex>
 #include <ostream>
 
 #include "platform/platform.h"
@@ -12,6 +13,7 @@ namespace varnex {
 
 class PosixFileSystem : public FileSystem {
  public:
+  bool WritesConcurrently() const override { return true; }
   OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
                         std::string* reason) override;
   std::unique_ptr<Lock> TryLockDirectory(const std::string& path, bool* busy) override;
@@ -40,12 +42,14 @@ class PosixFileSystem : public FileSystem {
   std::string ExecutableDir() override;
 };
 
-// Local time from the system clock; the broken-down time is cached per second.
+// Local time from the system clock; the broken-down time is cached per second. Safe to call
+// from several threads.
 class SystemClock : public Clock {
  public:
   LocalTime Now() override;
 
  private:
+  std::mutex mutex_;
   std::int64_t cachedSecond_ = -1;
   LocalTime cached_;
 };

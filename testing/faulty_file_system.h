@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <string>
 
 #include "platform/posix_platform.h"
@@ -39,6 +40,9 @@ class FaultyFileSystem : public FileSystem {
     outOfMemory_ = true;
   }
   int Calls(Step step) const { return calls_[static_cast<std::size_t>(step)]; }
+  // Outputs are written from two threads only while no failure is armed, so that the nth
+  // call of a step is always the same call.
+  bool WritesConcurrently() const override { return failAt_ == 0 && real_.WritesConcurrently(); }
 
   OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
                         std::string* reason) override;
@@ -96,7 +100,7 @@ class FaultyFileSystem : public FileSystem {
   Step failStep_ = Step::kCount;
   int failAt_ = 0;
   bool outOfMemory_ = false;
-  std::array<int, static_cast<std::size_t>(Step::kCount)> calls_{};
+  std::array<std::atomic<int>, static_cast<std::size_t>(Step::kCount)> calls_{};
 };
 
 }  // namespace varnex

@@ -1,3 +1,4 @@
-set(UTIL_SOURCES util/string_printf.cc)
+set(UTIL_SOURCES util/string_printf.cc util/task_runner.cc)
 set(UTIL_TESTS
-  util/byte_search_test.cc)
+  util/byte_search_test.cc
+  util/task_runner_test.cc)
