@@ -134,6 +134,7 @@ bool Checker::CheckFile(const std::string& path) {
   file.Parse(path, std::move(bytes), codePages_);
   ConversionContext context{settings_, platform_.clock, codePages_, log_, sequence_};
   Classification classification = Classify(file, context);
+  LogClassification(classification, log_);
   std::vector<FileProblem> problems =
       FindIncompleteness(file, classification, settings_.checkTotals == 1);
   if (!platform_.fs.IsDirectory(settings_.backupPath)) {

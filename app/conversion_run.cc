@@ -1,6 +1,7 @@
 #include "app/conversion_run.h"
 
 #include <charconv>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "output/sepa_xml_writer.h"
 #include "platform/code_page.h"
 #include "util/string_printf.h"
+#include "util/task_runner.h"
 
 namespace varnex {
 namespace {
@@ -30,6 +32,9 @@ bool AddOrder(OrderTotals& totals, std::int64_t cents) {
   ++totals.count;
   return true;
 }
+
+// Below this many messages a file is classified on one thread: starting another costs more.
+constexpr int kMessagesToClassifyInHalves = 4096;
 
 }  // namespace
 
@@ -50,43 +55,67 @@ std::optional<std::int64_t> Classification::TotalCents() const {
 
 Classification Classify(const MtFile& file, ConversionContext& context) {
   Classification result;
-  std::unique_ptr<Converter> converter =
-      MakeConverter(file.fileName(), context.settings, context.clock);
-  if (converter == nullptr) {
-    context.log.Printf("Belső hiba: NINCS KONVERTER!\n");
-    return result;
+  const int count = file.MessageCount();
+  // Large files are classified in two halves at once, each by a converter of its own.
+  const int halves = count >= kMessagesToClassifyInHalves ? 2 : 1;
+  std::vector<std::unique_ptr<Converter>> converters;
+  for (int h = 0; h < halves; ++h) {
+    converters.push_back(MakeConverter(file.fileName(), context.settings, context.clock));
+    if (converters.back() == nullptr) {
+      context.log.Printf("Belső hiba: NINCS KONVERTER!\n");
+      return result;
+    }
   }
   result.ok = true;
-  converter->SetFileHeader(file.headerText(), file.header());
-  GroupHeaderRecord header{};
-  converter->FillGroupHeader(header, context.sequence);
-  result.classes.resize(static_cast<std::size_t>(file.MessageCount()));
-  std::string line;
-  MtMessage message;  // one model, reused for every message
-  for (int i = 0; i < file.MessageCount(); ++i) {
-    file.ReadMessage(i, &message);
-    converter->SetMessage(file.messageText(i), message);
-    // The record of the message is not needed here; its identifier is still consumed.
-    ++context.sequence;
+  result.classes.resize(static_cast<std::size_t>(count));
+  std::vector<char> readable(static_cast<std::size_t>(count));
+  std::vector<std::function<void()>> tasks;
+  for (int h = 0; h < halves; ++h) {
+    tasks.emplace_back([&, h] {
+      Converter& converter = *converters[static_cast<std::size_t>(h)];
+      converter.SetFileHeader(file.headerText(), file.header());
+      GroupHeaderRecord header{};
+      std::int32_t unused = 0;  // the identifiers are counted below
+      converter.FillGroupHeader(header, unused);
+      MtMessage message;  // one model, reused for every message
+      for (int i = count * h / halves; i < count * (h + 1) / halves; ++i) {
+        file.ReadMessage(i, &message);
+        converter.SetMessage(file.messageText(i), message);
+        MessageClass& c = result.classes[static_cast<std::size_t>(i)];
+        c.sepa = converter.IsSepa();
+        c.urgent = converter.IsUrgentMessage();
+        std::optional<std::int64_t> cents = AmountCents(converter.InstructedAmount());
+        readable[static_cast<std::size_t>(i)] = cents.has_value();
+        c.cents = cents.value_or(0);
+      }
+    });
+  }
+  RunTasks(tasks, true);
+  // The group header's identifier, then one per message whose record is not needed here.
+  context.sequence += 1 + count;
+  for (int i = 0; i < count; ++i) {
     MessageClass& c = result.classes[static_cast<std::size_t>(i)];
-    c.sepa = converter->IsSepa();
-    c.urgent = converter->IsUrgentMessage();
-    std::optional<std::int64_t> cents = AmountCents(converter->InstructedAmount());
     OrderTotals& pass = !c.sepa ? result.other : (c.urgent ? result.urgent : result.sepa);
-    if (!cents || !AddOrder(pass, *cents)) {
+    if (!readable[static_cast<std::size_t>(i)] || !AddOrder(pass, c.cents)) {
       result.uncountable.push_back(i + 1L);
-    } else {
-      c.cents = *cents;
+      c.cents = 0;
     }
-    // "%ld. üzenet: SEPA-megbízás!\n" or "%ld. üzenet: NEM SEPA-megbízás!\n", put together
-    // without printf: this line is logged once per message.
-    char number[24];
-    std::to_chars_result r = std::to_chars(number, number + sizeof number, i + 1L);
-    line.assign(number, r.ptr);
-    line.append(c.sepa ? ". üzenet: SEPA-megbízás!\n" : ". üzenet: NEM SEPA-megbízás!\n");
-    context.log.Write(line);
   }
   return result;
+}
+
+void LogClassification(const Classification& classification, RunLog& log) {
+  std::string line;
+  long number = 0;
+  for (const MessageClass& c : classification.classes) {
+    // "%ld. üzenet: SEPA-megbízás!\n" or "%ld. üzenet: NEM SEPA-megbízás!\n", put together
+    // without printf: this line is logged once per message.
+    char digits[24];
+    std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, ++number);
+    line.assign(digits, r.ptr);
+    line.append(c.sepa ? ". üzenet: SEPA-megbízás!\n" : ". üzenet: NEM SEPA-megbízás!\n");
+    log.Write(line);
+  }
 }
 
 namespace {

@@ -89,9 +89,11 @@ struct PassResult {
   std::string internalError;  // with kInternalError: the run log's line for it
 };
 
-// Logs whether each message is a SEPA order and returns the classes with the totals of each
-// pass; `ok` false (after the internal-error line) when the file is neither HUA nor INT.
+// Returns whether each message is a SEPA order, with the totals of each pass; `ok` false
+// (after the internal-error line) when the file is neither HUA nor INT.
 Classification Classify(const MtFile& file, ConversionContext& context);
+// Logs the classification's line for each message.
+void LogClassification(const Classification& classification, RunLog& log);
 
 // One conversion pass: kind 1 takes the SEPA orders that are urgent (urgentPass) or not;
 // kinds 2 and 3 take the orders that are not SEPA orders. The document goes to `sink`; when

@@ -246,17 +246,29 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   std::vector<FileProblem> problems =
       FindIncompleteness(file, classification, settings.checkTotals == 1);
   if (!problems.empty()) {
+    LogClassification(classification, log_);
     RefuseFile(path, identity, &file, problems);
     return false;
   }
-  log_.Printf("Input fájl feldolgozása: %s.\n", path.c_str());
+  // The classification's lines and the processing line. On the way to converting they are
+  // logged while the other thread has begun converting; a way out before logs them first.
+  bool announced = false;
+  auto announce = [&] {
+    if (!announced) {
+      announced = true;
+      LogClassification(classification, log_);
+      log_.Printf("Input fájl feldolgozása: %s.\n", path.c_str());
+    }
+  };
 
   if (!fs.IsDirectory(settings.backupPath)) {
+    announce();
     log_.Printf("Hiba: a backup könyvtár nem létezik: %s (az input marad: %s)\n",
                 settings.backupPath.c_str(), path.c_str());
     return false;
   }
   if (fs.Exists(names.backup)) {
+    announce();
     log_.Printf("Hiba: a backup fájl már létezik: %s (az input marad: %s)\n", names.backup.c_str(),
                 path.c_str());
     return false;
@@ -264,7 +276,8 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
 
   // The outputs are created in pass order; then the passes run, two at a time where the file
   // system lets two threads write, each from its own start in the identifier sequence and
-  // each syncing its own output; their outcomes are then taken in pass order.
+  // each syncing its own output, while this thread first logs; their outcomes are then taken
+  // in pass order.
   FileCommit commit(fs, tempNames_);
   struct Pass {
     WriterKind kind;
@@ -282,6 +295,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     if (classification.ForPass(pass.kind, pass.urgent).count > 0) {
       pass.output = commit.CreateOutput(pass.name, &reason);
       if (pass.output == nullptr) {
+        announce();
         log_.Printf("Hiba: az output fájl nem hozható létre: %s (%s)\n", pass.name.c_str(),
                     reason.c_str());
         return false;
@@ -311,7 +325,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     });
   }
   sequence = first + static_cast<std::int32_t>(std::size(passes)) * PassSequenceLength(file);
-  RunTasks(tasks, fs.WritesConcurrently());
+  RunTasks(tasks, fs.WritesConcurrently(), announce);
   for (Pass& pass : passes) {
     switch (pass.result.status) {
     case PassResult::Status::kOk:

@@ -8,20 +8,24 @@
 
 namespace varnex {
 
-void RunTasks(std::span<const std::function<void()>> tasks, bool twoThreads) {
+void RunTasks(std::span<const std::function<void()>> tasks, bool twoThreads,
+              const std::function<void()>& first) {
   std::atomic<std::size_t> next{0};
   std::mutex failureMutex;
   std::exception_ptr failure;
+  auto run = [&](const std::function<void()>& task) {
+    try {
+      task();
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(failureMutex);
+      if (!failure) {
+        failure = std::current_exception();
+      }
+    }
+  };
   auto work = [&] {
     for (std::size_t i = next++; i < tasks.size(); i = next++) {
-      try {
-        tasks[i]();
-      } catch (...) {
-        std::lock_guard<std::mutex> lock(failureMutex);
-        if (!failure) {
-          failure = std::current_exception();
-        }
-      }
+      run(tasks[i]);
     }
   };
   std::thread helper;
@@ -31,6 +35,9 @@ void RunTasks(std::span<const std::function<void()>> tasks, bool twoThreads) {
     } catch (const std::system_error&) {
       // No thread to be had: the calling thread does it all.
     }
+  }
+  if (first) {
+    run(first);
   }
   work();
   if (helper.joinable()) {
