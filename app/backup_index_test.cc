@@ -92,6 +92,8 @@ TEST_F(BackupIndexTest, RebuildsMissingOrDamagedIndex) {
   std::string otherHash = saved;
   char& digit = otherHash[otherHash.find(" 11 PELDA_1") - 1];  // of the first entry's hash
   digit = digit == '0' ? '1' : '0';
+  std::string earlier = saved;
+  earlier.replace(0, earlier.find('\n'), "varnex backup index 1");  // hashed otherwise
   const struct {
     const char* name;
     std::string content;
@@ -101,6 +103,7 @@ TEST_F(BackupIndexTest, RebuildsMissingOrDamagedIndex) {
       {"cut short", saved.substr(0, saved.size() - 20)},
       {"size changed", flipped},
       {"hash changed", otherHash},
+      {"earlier version", earlier},
   };
   for (const auto& row : rows) {
     std::filesystem::remove(Path(std::string(kBackupIndexName)));

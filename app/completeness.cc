@@ -26,10 +26,11 @@ bool AppendDigits(std::string_view s, std::int64_t* value) {
 }
 
 // True when `text` has a line that is exactly "-}" (its line end aside: LF, CR LF, or a CR
-// or nothing at the end of the text). Only the places of "-}" are looked at.
+// or nothing at the end of the text). Only the places of "-}" are looked at, from the end,
+// where a message's trailer is.
 bool HasTrailerLine(std::string_view text) {
-  for (std::size_t at = text.find("-}"); at != std::string_view::npos;
-       at = text.find("-}", at + 1)) {
+  for (std::size_t at = text.rfind("-}"); at != std::string_view::npos;
+       at = at == 0 ? std::string_view::npos : text.rfind("-}", at - 1)) {
     std::string_view after = text.substr(at + 2);
     bool lineStarts = at == 0 || text[at - 1] == '\n';
     bool lineEnds = after.empty() || after[0] == '\n' ||

@@ -9,8 +9,8 @@
 //        varnex_bench --generate HUA|INT orders path
 //
 // The converter measured first is the one beside this program; each --binary adds another,
-// measured on the same files in the same run. Every conversion uses a fresh temporary
-// program directory with its own copy of the binary and varnex.ini.
+// measured on the same files in the same run, the converters taking turns. Every conversion
+// uses a fresh temporary program directory with its own copy of the binary and varnex.ini.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -230,44 +230,56 @@ struct Measured {
   Produced produced;
 };
 
-// Converts `input` `repeat` times with `binary`, each conversion followed by its floor loop.
-Measured Measure(const std::string& binary, const std::string& inputName, const std::string& input,
-                 int repeat) {
-  std::vector<double> times;
-  std::vector<double> floors;
-  std::vector<double> peaks;
-  std::vector<double> users;
-  std::vector<double> systems;
+// The figures of one binary: one sample per repetition, then their medians.
+struct Samples {
+  std::vector<double> times, floors, peaks, users, systems;
   Measured m;
-  for (int i = 0; i < repeat; ++i) {
-    RunDir dir(binary, inputName, input);
-    Result r = RunConverter(dir.path());
-    // The conversion moved the input away; the floor reads a copy written just as it was.
-    WriteFile(dir.path() + "floor.in", input);
-    m.produced = Survey(dir.path());
-    times.push_back(r.seconds);
-    users.push_back(r.userSeconds);
-    systems.push_back(r.systemSeconds);
-    peaks.push_back(static_cast<double>(r.peakKb) / 1024.0);
-    floors.push_back(Floor(dir.path(), dir.path() + "floor.in", m.produced));
-    if (r.exitCode != 0) {
-      m.exitCode = r.exitCode;
-    }
+
+  Measured Medians() {
+    m.seconds = Median(times);
+    m.userSeconds = Median(users);
+    m.systemSeconds = Median(systems);
+    m.floorSeconds = Median(floors);
+    m.peakMb = Median(peaks);
+    return m;
   }
-  m.seconds = Median(times);
-  m.userSeconds = Median(users);
-  m.systemSeconds = Median(systems);
-  m.floorSeconds = Median(floors);
-  m.peakMb = Median(peaks);
-  return m;
+};
+
+// One conversion of `input` with `binary`, followed by its floor loop.
+void MeasureOnce(const std::string& binary, const std::string& inputName, const std::string& input,
+                 Samples& s) {
+  RunDir dir(binary, inputName, input);
+  // The writeback of earlier runs' outputs is not to land in this one.
+  ::sync();
+  Result r = RunConverter(dir.path());
+  // The conversion moved the input away; the floor reads a copy written just as it was.
+  WriteFile(dir.path() + "floor.in", input);
+  s.m.produced = Survey(dir.path());
+  s.times.push_back(r.seconds);
+  s.users.push_back(r.userSeconds);
+  s.systems.push_back(r.systemSeconds);
+  s.peaks.push_back(static_cast<double>(r.peakKb) / 1024.0);
+  ::sync();
+  s.floors.push_back(Floor(dir.path(), dir.path() + "floor.in", s.m.produced));
+  if (r.exitCode != 0) {
+    s.m.exitCode = r.exitCode;
+  }
 }
 
+// The binaries take turns, one conversion each per round, so that a slow spell of a shared
+// machine falls on all of them alike.
 void Bench(const char* kind, long orders, const std::string& input,
            const std::vector<std::string>& binaries, int repeat) {
   double mb = static_cast<double>(input.size()) / 1e6;
   std::printf("%s %ld orders, %.1f MB, median of %d:\n", kind, orders, mb, repeat);
-  for (const std::string& binary : binaries) {
-    Measured m = Measure(binary, std::string("BENCH.") + kind, input, repeat);
+  std::vector<Samples> samples(binaries.size());
+  for (int i = 0; i < repeat; ++i) {
+    for (std::size_t b = 0; b < binaries.size(); ++b) {
+      MeasureOnce(binaries[b], std::string("BENCH.") + kind, input, samples[b]);
+    }
+  }
+  for (std::size_t b = 0; b < binaries.size(); ++b) {
+    Measured m = samples[b].Medians();
     std::printf(
         "  %7.3f s (user %.3f sys %.3f)  %9.0f orders/s  %6.1f MB/s  %6.1f us/order  "
         "peak %7.1f MB  exit %d  | floor %7.3f s (%zu outputs %.1f MB, %zu log lines)  x%.2f  "
@@ -276,7 +288,7 @@ void Bench(const char* kind, long orders, const std::string& input,
         mb / m.seconds, m.seconds * 1e6 / static_cast<double>(orders), m.peakMb, m.exitCode,
         m.floorSeconds, m.produced.outputs.size(),
         static_cast<double>(m.produced.outputBytes) / 1e6, m.produced.logLines,
-        m.seconds / m.floorSeconds, binary.c_str());
+        m.seconds / m.floorSeconds, binaries[b].c_str());
     std::fflush(stdout);
   }
 }

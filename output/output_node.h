@@ -62,6 +62,13 @@ inline void AppendField(NodeList& list, std::string_view tag, int depth, const F
   AppendText(list, tag, depth, field.view(), format);
   list.back().zeroFree = true;
 }
+// AppendText of a text known to hold no zero byte: a literal, or a writer's buffer put
+// together from record fields.
+inline void AppendZeroFreeText(NodeList& list, std::string_view tag, int depth,
+                               std::string_view text) {
+  AppendText(list, tag, depth, text);
+  list.back().zeroFree = true;
+}
 inline void AppendBytes(NodeList& list, std::string_view tag, int depth, std::string_view bytes,
                         int byteCount) {
   OutputNode& node = list.emplace_back();

@@ -172,15 +172,15 @@ void SepaXmlWriter::BuildGroupHeader() {
   AppendCents(nodes, "CtrlSum", 3, h.CtrlSum, 'f');
   AppendContainer(nodes, "InitgPty", 3);
   ComposeName(h.InitgPtyNm.view(), h.InitgPtyNm2.view(), &initgPtyName_);
-  AppendText(nodes, "Nm", 4, initgPtyName_);
+  AppendZeroFreeText(nodes, "Nm", 4, initgPtyName_);
 }
 
 void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   NodeList& nodes = paymentNodes_;
   AppendContainer(nodes, "PmtInf", 2);
   AppendField(nodes, "PmtInfId", 3, p.PmtInfId);
-  AppendText(nodes, "PmtMtd", 3, "TRF");
-  AppendText(nodes, "BtchBookg", 3, "false");
+  AppendZeroFreeText(nodes, "PmtMtd", 3, "TRF");
+  AppendZeroFreeText(nodes, "BtchBookg", 3, "false");
   // A local instrument alone does not open a payment type.
   if (!p.SvcLvlCd.empty() || !p.SvcLvlPrtry.empty()) {
     AppendContainer(nodes, "PmtTpInf", 3);
@@ -195,7 +195,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
 
   AppendContainer(nodes, "Dbtr", 3);
   ComposeName(p.DbtrNm.view(), p.DbtrNm2.view(), &dbtrName_);
-  AppendText(nodes, "Nm", 4, dbtrName_);
+  AppendZeroFreeText(nodes, "Nm", 4, dbtrName_);
   AppendPostalAddress(nodes, 4, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2);
 
   // A domestic account becomes a Hungarian IBAN only when made of digits alone; anything
@@ -213,19 +213,19 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   AppendContainer(nodes, "DbtrAcct", 3);
   AppendContainer(nodes, "Id", 4);
   dbtrIbanNode_ = nodes.size();
-  AppendText(nodes, "IBAN", 5, dbtrIban_);
+  AppendZeroFreeText(nodes, "IBAN", 5, dbtrIban_);
 
   // The debtor agent is mandatory; without a BIC it is named as not provided.
   AppendContainer(nodes, "DbtrAgt", 3);
   AppendContainer(nodes, "FinInstnId", 4);
   if (!p.DbtrAgtBic.empty()) {
     AssignCut(p.DbtrAgtBic.view(), kMaxBicLength, &dbtrBic_);
-    AppendText(nodes, "BIC", 5, dbtrBic_);
+    AppendZeroFreeText(nodes, "BIC", 5, dbtrBic_);
   } else {
     AppendContainer(nodes, "Othr", 5);
-    AppendText(nodes, "Id", 6, kNotProvided);
+    AppendZeroFreeText(nodes, "Id", 6, kNotProvided);
   }
-  AppendText(nodes, "ChrgBr", 3, kChargeBearer);
+  AppendZeroFreeText(nodes, "ChrgBr", 3, kChargeBearer);
 
   AppendContainer(nodes, "CdtTrfTxInf", 3);
   AppendContainer(nodes, "PmtId", 4);
@@ -239,7 +239,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
     AppendContainer(nodes, "XchgRateInf", 4);
     AppendField(nodes, "RateTp", 5, p.XchgRateTp);
   }
-  AppendText(nodes, "ChrgBr", 4, kChargeBearer);
+  AppendZeroFreeText(nodes, "ChrgBr", 4, kChargeBearer);
   if (!p.CdtrAgtBic.empty()) {
     AppendContainer(nodes, "CdtrAgt", 4);
     AppendContainer(nodes, "FinInstnId", 5);
@@ -248,7 +248,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   if (p.CdtrIdType != 0) {
     AppendContainer(nodes, "Cdtr", 4);
     ComposeName(p.CdtrNm.view(), p.CdtrNm2.view(), &cdtrName_);
-    AppendText(nodes, "Nm", 5, cdtrName_);
+    AppendZeroFreeText(nodes, "Nm", 5, cdtrName_);
     AppendPostalAddress(nodes, 5, p.CdtrCtry, p.CdtrAdr1, p.CdtrAdr2);
   }
   AppendContainer(nodes, "CdtrAcct", 4);
@@ -268,7 +268,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   }
   if (!rmtText_.empty()) {
     AppendContainer(nodes, "RmtInf", 4);
-    AppendText(nodes, "Ustrd", 5, rmtText_);
+    AppendZeroFreeText(nodes, "Ustrd", 5, rmtText_);
   }
 }
 

@@ -8,8 +8,7 @@
 
 namespace varnex {
 
-void RunTasks(std::span<const std::function<void()>> tasks, bool twoThreads,
-              const std::function<void()>& first) {
+void RunTasks(std::span<const std::function<void()>> tasks, bool twoThreads) {
   std::atomic<std::size_t> next{0};
   std::mutex failureMutex;
   std::exception_ptr failure;
@@ -35,9 +34,6 @@ void RunTasks(std::span<const std::function<void()>> tasks, bool twoThreads,
     } catch (const std::system_error&) {
       // No thread to be had: the calling thread does it all.
     }
-  }
-  if (first) {
-    run(first);
   }
   work();
   if (helper.joinable()) {

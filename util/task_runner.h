@@ -10,9 +10,7 @@ namespace varnex {
 // in order on the calling thread; otherwise the calling thread and one helper thread each take
 // the next task not yet taken, in order, so the longest tasks should come first. A task that
 // throws does not stop the others; the first exception caught is rethrown at the end. When no
-// helper thread can be started, all tasks run on the calling thread. The calling thread runs
-// `first`, when given, before it takes any task: work that must not wait for the tasks.
-void RunTasks(std::span<const std::function<void()>> tasks, bool twoThreads,
-              const std::function<void()>& first = nullptr);
+// helper thread can be started, all tasks run on the calling thread.
+void RunTasks(std::span<const std::function<void()>> tasks, bool twoThreads);
 
 }  // namespace varnex
