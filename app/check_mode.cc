@@ -63,13 +63,15 @@ class Checker {
   void Problem(const std::string& path, int line, const std::string& text) {
     out_ << path << ':' << line << ": hiba: " << text << '\n';
   }
-  // The line on which `message` (1-based) starts; 0 for the file or its header.
-  static int LineOf(const MtFile& file, long message) {
-    return message > 0 && message <= file.MessageCount()
-               ? file.messageLine(static_cast<int>(message - 1))
+  // The line on which `message` (1-based) starts, of the file's MessageLines(); 0 for the
+  // file or its header.
+  static int LineOf(const std::vector<int>& lines, long message) {
+    return message > 0 && static_cast<std::size_t>(message) <= lines.size()
+               ? lines[static_cast<std::size_t>(message - 1)]
                : 0;
   }
-  void ReportNonSepa(const MtFile& file, const Classification& classification);
+  void ReportNonSepa(const MtFile& file, const std::vector<int>& lines,
+                     const Classification& classification);
 
   Platform platform_;
   const Settings& settings_;
@@ -82,7 +84,8 @@ class Checker {
   std::int32_t sequence_ = 0;
 };
 
-void Checker::ReportNonSepa(const MtFile& file, const Classification& classification) {
+void Checker::ReportNonSepa(const MtFile& file, const std::vector<int>& lines,
+                            const Classification& classification) {
   std::unique_ptr<Converter> converter = MakeConverter(file.fileName(), settings_, platform_.clock);
   if (converter == nullptr) {
     return;
@@ -98,7 +101,7 @@ void Checker::ReportNonSepa(const MtFile& file, const Classification& classifica
       reasons.append(reasons.empty() ? "" : "; ").append(reason);
     }
     FileProblem order{i + 1L, "nem SEPA-megbízás: " + reasons};
-    out_ << file.fileName() << ':' << file.messageLine(i) << ": "
+    out_ << file.fileName() << ':' << lines[static_cast<std::size_t>(i)] << ": "
          << DescribeProblem(&file, order, codePages_) << '\n';
   }
 }
@@ -188,11 +191,12 @@ bool Checker::CheckFile(const std::string& path) {
   problems = FoldInheritedBankBic(std::move(problems), settings_, codePages_);
   out_ << path << ": " << (problems.empty() ? "konvertálható" : "NEM konvertálható")
        << (summary.empty() ? "" : " – ") << summary << '\n';
+  const std::vector<int> lines = file.MessageLines();
   if (classification.ok) {
-    ReportNonSepa(file, classification);
+    ReportNonSepa(file, lines, classification);
   }
   for (const FileProblem& problem : problems) {
-    Problem(path, LineOf(file, problem.message), DescribeProblem(&file, problem, codePages_));
+    Problem(path, LineOf(lines, problem.message), DescribeProblem(&file, problem, codePages_));
   }
   return problems.empty();
 }

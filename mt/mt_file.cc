@@ -39,12 +39,7 @@ std::string_view RightTrim(std::string_view s) {
 
 // The number of LFs in `text`.
 int CountLineFeeds(std::string_view text) {
-  int count = 0;
-  for (std::size_t lf = FindByte(text, '\n'); lf != std::string_view::npos;
-       lf = FindByte(text, '\n', lf + 1)) {
-    ++count;
-  }
-  return count;
+  return static_cast<int>(CountByte(text, '\n'));
 }
 
 // NUL bytes read as blanks; a file with no CR LF at all gets CR LF for every LF.
@@ -222,6 +217,22 @@ void MtFile::ReadMessage(int i, MtMessage* out) const {
   MtFieldTokenizer::CutInto(piece, out);
 }
 
+std::vector<int> MtFile::MessageLines() const {
+  // Normalising keeps every LF, so the LFs before a marker count the lines before it in the
+  // file as read; they are counted once, from one marker to the next.
+  std::vector<int> lines;
+  lines.reserve(messageTexts_.size());
+  const char* counted = text_.data();
+  int line = 1;
+  for (std::string_view message : messageTexts_) {
+    line += CountLineFeeds(
+        std::string_view(counted, static_cast<std::size_t>(message.data() - counted)));
+    counted = message.data();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 void MtFile::Load(std::string path, std::string bytes, const CodePages& codePages, RunLog& log) {
   Parse(std::move(path), std::move(bytes), codePages);
   log.Printf("Input fájl neve: %s\n", fileName_.c_str());
@@ -235,7 +246,6 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   hasHeaderEnd_ = false;
   header_.Clear();
   messageTexts_.clear();
-  messageLines_.clear();
   current_.Clear();
   currentIndex_ = -1;
 
@@ -265,14 +275,7 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
 
   std::string_view marker = kind_ == MtKind::kHua ? "{1:" : ":20:";
   std::size_t start = text.find(marker);
-  // Normalising keeps every LF, so the LFs before a marker count the lines before it in the
-  // file as read; they are counted once, from one marker to the next.
-  std::size_t counted = 0;
-  int line = 1;
   while (start != std::string_view::npos) {
-    line += CountLineFeeds(text.substr(counted, start - counted));
-    counted = start;
-    messageLines_.push_back(line);
     std::size_t next = text.find(marker, start + 1);
     messageTexts_.push_back(
         text.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start));

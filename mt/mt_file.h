@@ -57,9 +57,10 @@ class MtFile {
   // Cuts message `i` into `out`, replacing what it held; its views stay valid while the file
   // text does.
   void ReadMessage(int i, MtMessage* out) const;
-  // The line of the input file, counted from 1, that holds the start marker of message `i`.
-  // A line ends at LF, so the count is the same for CR LF, LF-only and mixed files.
-  int messageLine(int i) const { return messageLines_[static_cast<std::size_t>(i)]; }
+  // For each message, the line of the input file, counted from 1, that holds its start
+  // marker. A line ends at LF, so the count is the same for CR LF, LF-only and mixed files.
+  // Counted at each call: only reports need them.
+  std::vector<int> MessageLines() const;
 
  private:
   std::string fileName_;
@@ -69,7 +70,6 @@ class MtFile {
   bool hasHeaderEnd_ = false;
   MtMessage header_;
   std::vector<std::string_view> messageTexts_;
-  std::vector<int> messageLines_;
   // The model message() hands out and the index it holds (-1: none).
   mutable MtMessage current_;
   mutable int currentIndex_ = -1;

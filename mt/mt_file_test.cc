@@ -297,15 +297,11 @@ TEST_F(MtFileTest, MessageLinesCountLinesOfTheFileAsRead) {
   };
   for (const Case& c : cases) {
     Parse(c.path, c.text);
-    std::vector<int> lines;
-    for (int i = 0; i < file_.MessageCount(); ++i) {
-      lines.push_back(file_.messageLine(i));
-    }
-    EXPECT_EQ(c.lines, lines) << c.name;
+    EXPECT_EQ(c.lines, file_.MessageLines()) << c.name;
   }
   // A reparse starts counting afresh.
   Parse("b.INT", ":20:R1");
-  EXPECT_EQ(1, file_.messageLine(0));
+  EXPECT_EQ(std::vector<int>{1}, file_.MessageLines());
 }
 
 TEST_F(MtFileTest, LoadLogsNameAndCount) {

@@ -39,6 +39,33 @@ inline std::size_t FindByte(std::string_view text, char byte, std::size_t from =
   return std::string_view::npos;
 }
 
+// How often `byte` occurs in `text`, eight bytes at a time. The hits of each byte lane are
+// summed in that lane (no population count instruction is assumed), and the lanes are added
+// up before any of them can overflow.
+inline std::size_t CountByte(std::string_view text, char byte) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+  constexpr std::uint64_t kEvenBytes = 0x00FF00FF00FF00FFu;
+  const std::uint64_t pattern = kOnes * static_cast<unsigned char>(byte);
+  std::size_t count = 0;
+  std::size_t i = 0;
+  while (i + 8 <= text.size()) {
+    std::uint64_t lanes = 0;  // at most 255 hits per byte lane
+    for (int words = 0; words < 255 && i + 8 <= text.size(); ++words, i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + i, sizeof word);
+      std::uint64_t x = word ^ pattern;
+      lanes += ~(((x & kLow7) + kLow7) | x | kLow7) >> 7;
+    }
+    std::uint64_t pairs = (lanes & kEvenBytes) + ((lanes >> 8) & kEvenBytes);
+    count += static_cast<std::size_t>((pairs * 0x0001000100010001u) >> 48);
+  }
+  for (; i < text.size(); ++i) {
+    count += text[i] == byte ? 1 : 0;
+  }
+  return count;
+}
+
 // The index of the first byte in `text` at or after `from` that is `a` or `b`, as
 // text.find_first_of of the two gives it; npos when there is none.
 inline std::size_t FindEitherByte(std::string_view text, char a, char b, std::size_t from = 0) {

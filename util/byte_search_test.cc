@@ -1,5 +1,6 @@
 #include "util/byte_search.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -8,7 +9,7 @@
 namespace varnex {
 namespace {
 
-TEST(FindByteTest, SameAsFindForEveryStartAndLength) {
+TEST(FindByteTest, SameAsTheStandardAlgorithmsForEveryStartAndLength) {
   // Few distinct bytes, so that hits fall at every offset of a word, high bytes included.
   const char alphabet[] = {'\n', '\r', ':', 'A', '\x80', '\xff', '\0', 'B'};
   std::uint32_t state = 7;
@@ -21,6 +22,9 @@ TEST(FindByteTest, SameAsFindForEveryStartAndLength) {
     }
     std::string_view view(text);
     for (char byte : {'\n', ':', '\x80', '\xff', '\0', 'Z'}) {
+      ASSERT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), byte)),
+                CountByte(view, byte))
+          << testing::PrintToString(text) << " byte " << int{byte};
       for (std::size_t from = 0; from <= length + 1; ++from) {
         ASSERT_EQ(view.find(byte, from), FindByte(view, byte, from))
             << testing::PrintToString(text) << " byte " << int{byte} << " from " << from;
