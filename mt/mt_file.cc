@@ -146,16 +146,32 @@ bool MtFieldTokenizer::NextLine(std::string_view* rest, std::string_view* line) 
   return true;
 }
 
-void MtFieldTokenizer::CutInto(std::string_view text, MtMessage* out) {
+namespace {
+
+// Where CutIn looks for colons and LFs: in the marked places of a short text, or by searching
+// a long one.
+struct MarkedPlaces {
+  const BytePlaces& places;
+  std::size_t Colon(std::size_t from) const { return places.NextA(from); }
+  std::size_t LineFeed(std::size_t from) const { return places.NextB(from); }
+};
+struct SearchedPlaces {
+  std::string_view text;
+  std::size_t Colon(std::size_t from) const { return FindByte(text, ':', from); }
+  std::size_t LineFeed(std::size_t from) const { return FindByte(text, '\n', from); }
+};
+
+template <typename Places>
+void CutIn(std::string_view text, const Places& places, MtMessage* out) {
   const char* data = text.data();
   std::size_t size = text.size();
   std::size_t position = 0;
   while (position < size) {
-    std::size_t b = FindByte(text, ':', position);
+    std::size_t b = places.Colon(position);
     if (b == std::string_view::npos) {
       return;
     }
-    std::size_t c = FindByte(text, ':', b + 1);
+    std::size_t c = places.Colon(b + 1);
     if (c == std::string_view::npos) {
       return;
     }
@@ -167,7 +183,7 @@ void MtFieldTokenizer::CutInto(std::string_view text, MtMessage* out) {
     std::size_t end = size;
     bool restIsOneLine = false;  // a line that starts with LF takes the rest of the value
     for (std::size_t from = c + 1; from < size;) {
-      std::size_t lf = FindByte(text, '\n', from);
+      std::size_t lf = places.LineFeed(from);
       if (lf == std::string_view::npos) {
         break;
       }
@@ -190,6 +206,17 @@ void MtFieldTokenizer::CutInto(std::string_view text, MtMessage* out) {
     }
     out->StoreAddedLines(tag, first);
     position = end;
+  }
+}
+
+}  // namespace
+
+void MtFieldTokenizer::CutInto(std::string_view text, MtMessage* out) {
+  BytePlaces places;
+  if (places.Mark(text, ':', '\n')) {
+    CutIn(text, MarkedPlaces{places}, out);
+  } else {
+    CutIn(text, SearchedPlaces{text}, out);
   }
 }
 

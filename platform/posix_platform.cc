@@ -619,21 +619,22 @@ std::string PosixFileSystem::RunId() {
 LocalTime SystemClock::Now() {
   struct timespec ts;
   ::clock_gettime(CLOCK_REALTIME, &ts);
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (ts.tv_sec != cachedSecond_) {
+  thread_local std::int64_t cachedSecond = -1;
+  thread_local LocalTime cached;
+  if (ts.tv_sec != cachedSecond) {
     struct tm local;
     time_t seconds = ts.tv_sec;
     ::localtime_r(&seconds, &local);
-    cached_.year = local.tm_year + 1900;
-    cached_.month = local.tm_mon + 1;
-    cached_.day = local.tm_mday;
-    cached_.hour = local.tm_hour;
-    cached_.minute = local.tm_min;
-    cached_.second = local.tm_sec;
-    cached_.utcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
-    cachedSecond_ = ts.tv_sec;
+    cached.year = local.tm_year + 1900;
+    cached.month = local.tm_mon + 1;
+    cached.day = local.tm_mday;
+    cached.hour = local.tm_hour;
+    cached.minute = local.tm_min;
+    cached.second = local.tm_sec;
+    cached.utcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
+    cachedSecond = ts.tv_sec;
   }
-  LocalTime now = cached_;
+  LocalTime now = cached;
   now.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
   return now;
 }

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <ctime>
 #include <istream>
-#include <mutex>
 #include <ostream>
 
 #include "platform/platform.h"
@@ -42,16 +41,11 @@ class PosixFileSystem : public FileSystem {
   std::string ExecutableDir() override;
 };
 
-// Local time from the system clock; the broken-down time is cached per second. Safe to call
-// from several threads.
+// Local time from the system clock; the broken-down time is cached per second and per
+// thread, so that threads asking at once need not wait for each other.
 class SystemClock : public Clock {
  public:
   LocalTime Now() override;
-
- private:
-  std::mutex mutex_;
-  std::int64_t cachedSecond_ = -1;
-  LocalTime cached_;
 };
 
 // Standard output, buffered; flushed at every line end when it is a terminal.

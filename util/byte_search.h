@@ -5,10 +5,15 @@
 // eight bytes at a time in plain, inlined code.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace varnex {
 
@@ -93,5 +98,73 @@ inline std::size_t FindEitherByte(std::string_view text, char a, char b, std::si
   }
   return std::string_view::npos;
 }
+
+// The places of two bytes in one short text, kept as bits: built in one pass over the text,
+// after which each step from one place to the next costs a few instructions, where a search
+// per step would start afresh each time. A message is cut this way.
+class BytePlaces {
+ public:
+  static constexpr std::size_t kMaxBytes = 4096;
+
+  // Marks the places of `a` and `b` in `text`; false (and nothing marked) when the text is
+  // longer than kMaxBytes.
+  bool Mark(std::string_view text, char a, char b) {
+    if (text.size() > kMaxBytes) {
+      return false;
+    }
+    size_ = text.size();
+    std::size_t words = (size_ + 63) / 64;
+    std::memset(a_.data(), 0, words * sizeof(std::uint64_t));
+    std::memset(b_.data(), 0, words * sizeof(std::uint64_t));
+    const char* data = text.data();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    for (; i + 16 <= size_; i += 16) {
+      __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      auto bitsA = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, va)));
+      auto bitsB = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, vb)));
+      a_[i / 64] |= static_cast<std::uint64_t>(bitsA) << (i % 64);
+      b_[i / 64] |= static_cast<std::uint64_t>(bitsB) << (i % 64);
+    }
+#endif
+    for (; i < size_; ++i) {
+      a_[i / 64] |= static_cast<std::uint64_t>(data[i] == a) << (i % 64);
+      b_[i / 64] |= static_cast<std::uint64_t>(data[i] == b) << (i % 64);
+    }
+    return true;
+  }
+  // The first place of `a` (or `b`) at or after `from`; npos when there is none.
+  std::size_t NextA(std::size_t from) const {
+    return Next(a_, from);
+  }
+  std::size_t NextB(std::size_t from) const {
+    return Next(b_, from);
+  }
+
+ private:
+  using Bits = std::array<std::uint64_t, kMaxBytes / 64>;
+
+  std::size_t Next(const Bits& bits, std::size_t from) const {
+    if (from >= size_) {
+      return std::string_view::npos;
+    }
+    std::size_t word = from / 64;
+    std::uint64_t rest = bits[word] & (~std::uint64_t{0} << (from % 64));
+    const std::size_t words = (size_ + 63) / 64;
+    while (rest == 0) {
+      if (++word == words) {
+        return std::string_view::npos;
+      }
+      rest = bits[word];
+    }
+    return word * 64 + static_cast<std::size_t>(std::countr_zero(rest));
+  }
+
+  std::size_t size_ = 0;
+  Bits a_;
+  Bits b_;
+};
 
 }  // namespace varnex
