@@ -233,7 +233,7 @@ void MtFile::ReadMessage(int i, MtMessage* out) const {
   std::string_view piece = messageTexts_[static_cast<std::size_t>(i)];
   if (kind_ == MtKind::kHua) {
     // The bank code sits in the block header, before the first field.
-    std::size_t ref = piece.find(":20:");
+    std::size_t ref = FindText(piece, ":20:");
     if (ref != std::string_view::npos && ref > 0) {
       std::string_view before = piece.substr(0, ref);
       std::string_view opga = before.size() > 6 ? before.substr(6, 8) : std::string_view();
@@ -293,7 +293,7 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   }
   std::string_view text = text_;
 
-  std::size_t headerEnd = text.find(":07:");
+  std::size_t headerEnd = FindText(text, ":07:");
   if (headerEnd != std::string_view::npos) {
     hasHeaderEnd_ = true;
     headerText_ = text.substr(0, headerEnd);
@@ -301,9 +301,9 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   }
 
   std::string_view marker = kind_ == MtKind::kHua ? "{1:" : ":20:";
-  std::size_t start = text.find(marker);
+  std::size_t start = FindText(text, marker);
   while (start != std::string_view::npos) {
-    std::size_t next = text.find(marker, start + 1);
+    std::size_t next = FindText(text, marker, start + 1);
     messageTexts_.push_back(
         text.substr(start, next == std::string_view::npos ? std::string_view::npos : next - start));
     start = next;

@@ -99,6 +99,37 @@ inline std::size_t FindEitherByte(std::string_view text, char a, char b, std::si
   return std::string_view::npos;
 }
 
+// The index of the first `pattern` in `text` at or after `from`, as text.find(pattern, from)
+// gives it. Markers of a few bytes that start and end with rarer bytes than the text's own
+// (":20:", "{1:") are found sixteen places at a time: only where both the first and the last
+// byte of the pattern stand in their places is the rest compared.
+inline std::size_t FindText(std::string_view text, std::string_view pattern, std::size_t from = 0) {
+#if defined(__SSE2__)
+  const std::size_t n = pattern.size();
+  if (n >= 2 && from < text.size() && text.size() - from >= n + 15) {
+    const __m128i first = _mm_set1_epi8(pattern.front());
+    const __m128i last = _mm_set1_epi8(pattern.back());
+    const char* data = text.data();
+    std::size_t i = from;
+    for (; i + n - 1 + 16 <= text.size(); i += 16) {
+      __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      __m128i atLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + n - 1));
+      auto candidates = static_cast<unsigned>(_mm_movemask_epi8(
+          _mm_and_si128(_mm_cmpeq_epi8(atFirst, first), _mm_cmpeq_epi8(atLast, last))));
+      while (candidates != 0) {
+        std::size_t at = i + static_cast<std::size_t>(std::countr_zero(candidates));
+        if (std::memcmp(data + at + 1, pattern.data() + 1, n - 2) == 0) {
+          return at;
+        }
+        candidates &= candidates - 1;
+      }
+    }
+    return text.find(pattern, i);
+  }
+#endif
+  return text.find(pattern, from);
+}
+
 // The places of two bytes in one short text, kept as bits: built in one pass over the text,
 // after which each step from one place to the next costs a few instructions, where a search
 // per step would start afresh each time. A message is cut this way.

@@ -40,5 +40,25 @@ TEST(FindByteTest, SameAsTheStandardAlgorithmsForEveryStartAndLength) {
   }
 }
 
+TEST(FindTextTest, SameAsFindForEveryStart) {
+  // Texts of many markers and near misses, long enough for several steps of sixteen bytes.
+  const char* pieces[] = {":20:", ":2", "0:", ":", "{1:", "{", "1:", "\r\n", "A", ":07:", "::"};
+  std::uint32_t state = 99;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int k = round % 30; k > 0; --k) {
+      state = state * 1103515245u + 12345u;
+      text += pieces[(state >> 16) % std::size(pieces)];
+    }
+    std::string_view view(text);
+    for (std::string_view pattern : {":20:", "{1:", ":07:", "::", "\r\n:"}) {
+      for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+        ASSERT_EQ(view.find(pattern, from), FindText(view, pattern, from))
+            << testing::PrintToString(text) << " " << pattern << " from " << from;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace varnex
