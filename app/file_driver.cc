@@ -251,8 +251,8 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
   // The classification's lines and the processing line. On the way to converting they are
-  // logged while the other thread converts (nothing else logs then); a way out before that
-  // logs them first.
+  // one of the tasks, logged by one thread while the other converts (passes log nothing); a
+  // way out before that logs them first.
   bool announced = false;
   auto announce = [&] {
     if (!announced) {

@@ -41,8 +41,11 @@ class FaultyFileSystem : public FileSystem {
   }
   int Calls(Step step) const { return calls_[static_cast<std::size_t>(step)]; }
   // Outputs are written from two threads only while no failure is armed, so that the nth
-  // call of a step is always the same call.
-  bool WritesConcurrently() const override { return failAt_ == 0 && real_.WritesConcurrently(); }
+  // call of a step is always the same call, and unless switched off.
+  bool WritesConcurrently() const override {
+    return concurrent_ && failAt_ == 0 && real_.WritesConcurrently();
+  }
+  void AllowConcurrentWrites(bool allow) { concurrent_ = allow; }
 
   OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
                         std::string* reason) override;
@@ -99,6 +102,7 @@ class FaultyFileSystem : public FileSystem {
   std::string exeDir_;
   Step failStep_ = Step::kCount;
   int failAt_ = 0;
+  bool concurrent_ = true;
   bool outOfMemory_ = false;
   std::array<std::atomic<int>, static_cast<std::size_t>(Step::kCount)> calls_{};
 };
