@@ -5,6 +5,7 @@
 #include <functional>
 #include <new>
 #include <set>
+#include <span>
 
 #include "app/application.h"
 #include "app/completeness.h"
@@ -108,6 +109,63 @@ namespace {
 
 // At most this many problem lines are logged per file; the rest are counted.
 constexpr std::size_t kMaxProblemLines = 20;
+
+// One output of a file: its pass, its file and sink once created, and how the pass went.
+struct PassRun {
+  WriterKind kind;
+  bool urgent;
+  const std::string& name;
+  std::unique_ptr<WritableFile> output = nullptr;
+  std::unique_ptr<CrLfFileSink> sink = nullptr;
+  PassResult result = {};
+  bool finished = false;  // the output synced and closed
+};
+
+// Runs the passes into their sinks (a pass without a sink takes no order and writes nothing),
+// and `announce`, the logging of the classification, as tasks. With `twoThreads` they run on
+// this thread and one more, the longest first, so that each thread ends up with about half
+// of the work: measured per order, a payment of the pain.001 document costs about twice one
+// written back as HUA or INT, and each five to ten times the logging of its classification
+// line. Otherwise they run one after another, `announce` first, then in pass order. Passes
+// log nothing; each starts from its own place in the identifier sequence, counted from
+// `context.sequence`, which is then advanced past all of them.
+void RunPasses(const MtFile& file, const Classification& classification, ConversionContext& context,
+               std::span<PassRun> passes, const std::function<void()>& announce, bool twoThreads) {
+  struct Task {
+    long cost;
+    std::function<void()> run;
+  };
+  std::vector<Task> work;
+  work.push_back({file.MessageCount(), announce});
+  const std::int32_t first = context.sequence;
+  for (std::size_t k = 0; k < passes.size(); ++k) {
+    PassRun& pass = passes[k];
+    long perOrder = pass.kind == WriterKind::kSepaXml ? 9 : 5;
+    work.push_back({classification.ForPass(pass.kind, pass.urgent).count * perOrder, [&, k] {
+                      std::int32_t sequence =
+                          first + static_cast<std::int32_t>(k) * PassSequenceLength(file);
+                      ConversionContext own{context.settings, context.clock, context.codePages,
+                                            context.log, sequence};
+                      StringSink unused;
+                      pass.result = Convert(
+                          file, classification, own, pass.kind, pass.urgent,
+                          pass.sink != nullptr ? static_cast<ByteSink&>(*pass.sink) : unused);
+                      if (pass.sink != nullptr && pass.result.status == PassResult::Status::kOk) {
+                        pass.finished = pass.sink->Finish();
+                      }
+                    }});
+  }
+  if (twoThreads) {
+    std::stable_sort(work.begin(), work.end(),
+                     [](const Task& a, const Task& b) { return a.cost > b.cost; });
+  }
+  std::vector<std::function<void()>> tasks;
+  for (Task& task : work) {
+    tasks.push_back(std::move(task.run));
+  }
+  context.sequence = first + static_cast<std::int32_t>(passes.size()) * PassSequenceLength(file);
+  RunTasks(tasks, twoThreads);
+}
 
 // Milliseconds since the epoch of a local time with its UTC offset.
 std::int64_t EpochMs(const LocalTime& t) {
@@ -275,23 +333,13 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
 
-  // The outputs are created in pass order; then the passes run, two at a time where the file
-  // system lets two threads write, each from its own start in the identifier sequence and
-  // each syncing its own output; their outcomes are then taken in pass order.
+  // The outputs are created in pass order, then the passes run (RunPasses); their outcomes
+  // are taken in pass order.
   FileCommit commit(fs, tempNames_);
-  struct Pass {
-    WriterKind kind;
-    bool urgent;
-    const std::string& name;
-    std::unique_ptr<WritableFile> output = nullptr;
-    std::unique_ptr<CrLfFileSink> sink = nullptr;
-    PassResult result = {};
-    bool finished = false;
-  };
-  Pass passes[] = {{WriterKind::kSepaXml, false, names.sepa},
-                   {WriterKind::kSepaXml, true, names.urgent},
-                   {names.otherKind, false, names.other}};
-  for (Pass& pass : passes) {
+  PassRun passes[] = {{WriterKind::kSepaXml, false, names.sepa},
+                      {WriterKind::kSepaXml, true, names.urgent},
+                      {names.otherKind, false, names.other}};
+  for (PassRun& pass : passes) {
     if (classification.ForPass(pass.kind, pass.urgent).count > 0) {
       pass.output = commit.CreateOutput(pass.name, &reason);
       if (pass.output == nullptr) {
@@ -303,44 +351,8 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
       pass.sink = std::make_unique<CrLfFileSink>(*pass.output);
     }
   }
-  // The passes and the logging of the classification are the tasks; the longest go first,
-  // so that each thread ends up with about half of the work. Measured per order: a payment
-  // of the pain.001 document costs about twice one written back as HUA or INT, and each
-  // costs five to ten times the logging of its classification line.
-  struct Task {
-    long cost;
-    std::function<void()> run;
-  };
-  std::vector<Task> work;
-  work.push_back({file.MessageCount(), announce});
-  const std::int32_t first = sequence;
-  for (std::size_t k = 0; k < std::size(passes); ++k) {
-    const Pass& pass = passes[k];
-    long perOrder = pass.kind == WriterKind::kSepaXml ? 9 : 5;
-    work.push_back({classification.ForPass(pass.kind, pass.urgent).count * perOrder, [&, k] {
-                      Pass& p = passes[k];
-                      std::int32_t passSequence =
-                          first + static_cast<std::int32_t>(k) * PassSequenceLength(file);
-                      ConversionContext passContext{settings, platform_.clock, *codePages_, log_,
-                                                    passSequence};
-                      StringSink unused;
-                      p.result =
-                          Convert(file, classification, passContext, p.kind, p.urgent,
-                                  p.sink != nullptr ? static_cast<ByteSink&>(*p.sink) : unused);
-                      if (p.sink != nullptr && p.result.status == PassResult::Status::kOk) {
-                        p.finished = p.sink->Finish();
-                      }
-                    }});
-  }
-  std::stable_sort(work.begin(), work.end(),
-                   [](const Task& a, const Task& b) { return a.cost > b.cost; });
-  std::vector<std::function<void()>> tasks;
-  for (Task& task : work) {
-    tasks.push_back(std::move(task.run));
-  }
-  sequence = first + static_cast<std::int32_t>(std::size(passes)) * PassSequenceLength(file);
-  RunTasks(tasks, fs.WritesConcurrently());
-  for (Pass& pass : passes) {
+  RunPasses(file, classification, context, passes, announce, fs.WritesConcurrently());
+  for (PassRun& pass : passes) {
     switch (pass.result.status) {
     case PassResult::Status::kOk:
       break;
