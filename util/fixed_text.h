@@ -26,10 +26,15 @@ struct FixedText {
   void Assign(std::string_view value) {
     std::size_t n = value.size() < N - 1 ? value.size() : N - 1;
     n = std::min(n, FindByte(value.substr(0, n), '\0'));
+    // An empty field is all zeros, so only its new bytes need writing; most fields are
+    // assigned once, into a record just zero-filled.
+    bool wasEmpty = empty();
     if (n) {
       std::memcpy(bytes.data(), value.data(), n);
     }
-    std::memset(bytes.data() + n, 0, N - n);
+    if (!wasEmpty) {
+      std::memset(bytes.data() + n, 0, N - n);
+    }
   }
 
   // Appends as much of `value` as fits.

@@ -1,4 +1,5 @@
 set(UTIL_SOURCES util/string_printf.cc util/task_runner.cc)
 set(UTIL_TESTS
   util/byte_search_test.cc
+  util/fixed_text_test.cc
   util/task_runner_test.cc)
