@@ -122,8 +122,8 @@ namespace {
 // Occurrences of `marker` in `text`, overlapping ones included (":20:20:" holds two).
 int CountMarkers(std::string_view text, std::string_view marker) {
   int n = 0;
-  for (std::size_t at = text.find(marker); at != std::string_view::npos;
-       at = text.find(marker, at + 1)) {
+  for (std::size_t at = FindText(text, marker); at != std::string_view::npos;
+       at = FindText(text, marker, at + 1)) {
     ++n;
   }
   return n;
@@ -131,7 +131,7 @@ int CountMarkers(std::string_view text, std::string_view marker) {
 
 // True when the first occurrence of `tag` in `text` starts a line.
 bool FirstAtLineStart(std::string_view text, std::string_view tag) {
-  std::size_t at = text.find(tag);
+  std::size_t at = FindText(text, tag);
   return at != std::string_view::npos && (at == 0 || text[at - 1] == '\n');
 }
 
@@ -151,7 +151,7 @@ bool MtMessageReadsBack(std::string_view message, bool hua, std::string_view lin
   }
   if (hua) {
     // The trailer is the last line; the converter reads no field beyond a line with "-}".
-    std::size_t trailer = message.find("-}");
+    std::size_t trailer = FindText(message, "-}");
     std::string_view last = trailer == std::string_view::npos ? "" : message.substr(trailer);
     return trailer != std::string_view::npos && last.size() == 2 + lineEnd.size() &&
            last.substr(0, 2) == "-}" && last.substr(2) == lineEnd && trailer > 0 &&
