@@ -286,10 +286,16 @@ TEST(EndToEndTest, FaultAtEveryStep) {
       {Step::kRename, 5, true},  // the input to backup
       {Step::kSyncDirectory, 3, true},  {Step::kSyncDirectory, 5, true},
   };
-  for (const Case& c : cases) {
-    std::string row = std::to_string(static_cast<int>(c.step)) + "/" + std::to_string(c.nth);
+  // Each case once with the outputs written one after another, once two at a time.
+  for (int round = 0; round < 2 * static_cast<int>(std::size(cases)); ++round) {
+    const Case& c = cases[static_cast<std::size_t>(round) % std::size(cases)];
+    bool twoThreads = round >= static_cast<int>(std::size(cases));
+    std::string row = std::to_string(static_cast<int>(c.step)) + "/" + std::to_string(c.nth) +
+                      (twoThreads ? " two threads" : "");
     RunHarness h;
     h.WriteInput("ABC.HUA", MixedHuaFile());
+    h.fs.SetConcurrency(twoThreads ? FaultyFileSystem::Concurrency::kAlways
+                                   : FaultyFileSystem::Concurrency::kUnlessArmed);
     h.fs.FailAt(c.step, c.nth);
     EXPECT_EQ(2, h.Run("-c")) << row;
     EXPECT_EQ(1, Count(h.Log(), "Hiba: ")) << row << h.Log();
@@ -315,25 +321,30 @@ TEST(EndToEndTest, FaultAtEveryStep) {
 // Memory running out while one file is converted: that file stays whole in place with nothing
 // of it left behind, and the next file is still converted.
 TEST(EndToEndTest, OutOfMemoryLeavesOnlyThatFile) {
-  RunHarness h;
-  h.WriteInput("A.HUA", MixedHuaFile());
-  h.WriteInput("B.HUA", MixedHuaFile());
-  h.fs.RunOutOfMemoryAt(FaultyFileSystem::Step::kWriteOutput, 2);
-  EXPECT_EQ(2, h.Run("-c"));
-  std::vector<std::string> left = h.Files("in");
-  ASSERT_EQ(1u, left.size());
-  EXPECT_EQ(MixedHuaFile(), h.Read("in/" + left[0]));
-  EXPECT_EQ(1u, h.Files("bak").size());
-  std::vector<std::string> out = h.Files("out");
-  EXPECT_EQ(3u, out.size());
-  for (const std::string& name : out) {
-    EXPECT_FALSE(name.ends_with(".tmp")) << name;
+  // Also with the outputs written two at a time: memory then runs out on the other thread.
+  for (auto concurrency :
+       {FaultyFileSystem::Concurrency::kUnlessArmed, FaultyFileSystem::Concurrency::kAlways}) {
+    RunHarness h;
+    h.fs.SetConcurrency(concurrency);
+    h.WriteInput("A.HUA", MixedHuaFile());
+    h.WriteInput("B.HUA", MixedHuaFile());
+    h.fs.RunOutOfMemoryAt(FaultyFileSystem::Step::kWriteOutput, 2);
+    EXPECT_EQ(2, h.Run("-c"));
+    std::vector<std::string> left = h.Files("in");
+    ASSERT_EQ(1u, left.size());
+    EXPECT_EQ(MixedHuaFile(), h.Read("in/" + left[0]));
+    EXPECT_EQ(1u, h.Files("bak").size());
+    std::vector<std::string> out = h.Files("out");
+    EXPECT_EQ(3u, out.size());
+    for (const std::string& name : out) {
+      EXPECT_FALSE(name.ends_with(".tmp")) << name;
+    }
+    EXPECT_EQ(1, Count(h.Log(), "Hiba: "));
+    EXPECT_NE(std::string::npos,
+              h.Log().find("Hiba: nincs elég memória a fájl feldolgozásához, az input marad: " +
+                           h.Path("in/" + left[0]) + "\n"))
+        << h.Log();
   }
-  EXPECT_EQ(1, Count(h.Log(), "Hiba: "));
-  EXPECT_NE(std::string::npos,
-            h.Log().find("Hiba: nincs elég memória a fájl feldolgozásához, az input marad: " +
-                         h.Path("in/" + left[0]) + "\n"))
-      << h.Log();
 }
 
 // Temporary files of runs that are gone are removed, whatever their process id; those of a

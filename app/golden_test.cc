@@ -103,7 +103,8 @@ TEST(GoldenTest, GeneratedTenThousandOrders) {
     std::string manifest;
     for (const Row& row : rows) {
       RunHarness h;
-      h.fs.AllowConcurrentWrites(twoThreads);
+      h.fs.SetConcurrency(twoThreads ? FaultyFileSystem::Concurrency::kUnlessArmed
+                                     : FaultyFileSystem::Concurrency::kNever);
       h.WriteInput(row.name, row.bytes);
       ASSERT_EQ(0, h.Run("-c")) << h.Log();
       for (const auto& [name, bytes] : Outputs(h, {"in", "out", "bak"})) {

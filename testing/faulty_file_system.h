@@ -40,12 +40,16 @@ class FaultyFileSystem : public FileSystem {
     outOfMemory_ = true;
   }
   int Calls(Step step) const { return calls_[static_cast<std::size_t>(step)]; }
-  // Outputs are written from two threads only while no failure is armed, so that the nth
-  // call of a step is always the same call, and unless switched off.
+  // When outputs are written from two threads. By default only while no failure is armed,
+  // so that the nth call of a step is always the same call; kAlways also with a failure
+  // armed (the nth call is then one of the calls of that step, which one may vary).
+  enum class Concurrency { kUnlessArmed, kNever, kAlways };
+  void SetConcurrency(Concurrency concurrency) { concurrency_ = concurrency; }
   bool WritesConcurrently() const override {
-    return concurrent_ && failAt_ == 0 && real_.WritesConcurrently();
+    bool allowed = concurrency_ == Concurrency::kAlways ||
+                   (concurrency_ == Concurrency::kUnlessArmed && failAt_ == 0);
+    return allowed && real_.WritesConcurrently();
   }
-  void AllowConcurrentWrites(bool allow) { concurrent_ = allow; }
 
   OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
                         std::string* reason) override;
@@ -102,7 +106,7 @@ class FaultyFileSystem : public FileSystem {
   std::string exeDir_;
   Step failStep_ = Step::kCount;
   int failAt_ = 0;
-  bool concurrent_ = true;
+  Concurrency concurrency_ = Concurrency::kUnlessArmed;
   bool outOfMemory_ = false;
   std::array<std::atomic<int>, static_cast<std::size_t>(Step::kCount)> calls_{};
 };
