@@ -139,21 +139,21 @@ void RunPasses(const MtFile& file, const Classification& classification, Convers
   work.push_back({file.MessageCount(), announce});
   const std::int32_t first = context.sequence;
   for (std::size_t k = 0; k < passes.size(); ++k) {
-    PassRun& pass = passes[k];
-    long perOrder = pass.kind == WriterKind::kSepaXml ? 9 : 5;
-    work.push_back({classification.ForPass(pass.kind, pass.urgent).count * perOrder, [&, k] {
-                      std::int32_t sequence =
-                          first + static_cast<std::int32_t>(k) * PassSequenceLength(file);
-                      ConversionContext own{context.settings, context.clock, context.codePages,
-                                            context.log, sequence};
-                      StringSink unused;
-                      pass.result = Convert(
-                          file, classification, own, pass.kind, pass.urgent,
-                          pass.sink != nullptr ? static_cast<ByteSink&>(*pass.sink) : unused);
-                      if (pass.sink != nullptr && pass.result.status == PassResult::Status::kOk) {
-                        pass.finished = pass.sink->Finish();
-                      }
-                    }});
+    PassRun* pass = &passes[k];
+    long perOrder = pass->kind == WriterKind::kSepaXml ? 9 : 5;
+    work.push_back(
+        {classification.ForPass(pass->kind, pass->urgent).count * perOrder, [&, pass, k] {
+           std::int32_t sequence = first + static_cast<std::int32_t>(k) * PassSequenceLength(file);
+           ConversionContext own{context.settings, context.clock, context.codePages, context.log,
+                                 sequence};
+           StringSink unused;
+           pass->result =
+               Convert(file, classification, own, pass->kind, pass->urgent,
+                       pass->sink != nullptr ? static_cast<ByteSink&>(*pass->sink) : unused);
+           if (pass->sink != nullptr && pass->result.status == PassResult::Status::kOk) {
+             pass->finished = pass->sink->Finish();
+           }
+         }});
   }
   if (twoThreads) {
     std::stable_sort(work.begin(), work.end(),

@@ -4,24 +4,11 @@
 #include <array>
 #include <cstdint>
 
+#include "util/ascii.h"
+
 namespace varnex {
 
 namespace {
-
-// Character classes of 7-bit ASCII only: bytes of a code page's upper half are never letters
-// or digits here.
-bool IsUpper(char c) {
-  return c >= 'A' && c <= 'Z';
-}
-bool IsLower(char c) {
-  return c >= 'a' && c <= 'z';
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-bool IsLetter(char c) {
-  return IsUpper(c) || IsLower(c);
-}
 
 bool MatchesClass(char c, char pattern) {
   switch (pattern) {

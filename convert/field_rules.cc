@@ -9,15 +9,13 @@
 #include "app/settings.h"
 #include "convert/account_utils.h"
 #include "convert/generated_id.h"
+#include "util/ascii.h"
 #include "util/byte_search.h"
 
 namespace varnex {
 
 namespace {
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 bool IsDecimalPoint(char c) {
   return c == '.' || c == ',';
 }

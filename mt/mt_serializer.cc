@@ -9,30 +9,21 @@
 namespace varnex {
 namespace {
 
-std::string_view UpToZero(std::string_view text) {
-  return text.substr(0, FindByte(text, '\0'));
-}
-
-// The node's text up to its first zero byte.
-std::string_view NodeText(const OutputNode& node) {
-  return node.zeroFree ? node.text : UpToZero(node.text);
-}
-
 // The node's value before CR and LF are removed; `scratch` holds formatted numbers and
 // dates, text values are returned as views of the node's own text.
 std::string_view FormatMtValue(const OutputNode& node, std::string* scratch) {
   switch (node.format) {
   case 's':
-    return NodeText(node);
+    return node.Text();
   case 'x': {
     std::size_t count = node.byteCount > 0 ? static_cast<std::size_t>(node.byteCount) : 0;
     return UpToZero(node.text.substr(0, count));
   }
   case 'd':
-    *scratch = FormatIsoDate(NodeText(node));
+    *scratch = FormatIsoDate(node.Text());
     return *scratch;
   case 't':
-    *scratch = FormatIsoDateTime(NodeText(node));
+    *scratch = FormatIsoDateTime(node.Text());
     return *scratch;
   case 'a':
     if (node.kind == OutputNode::Kind::kCents) {

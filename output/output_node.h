@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "util/byte_search.h"
 #include "util/fixed_text.h"
 
 namespace varnex {
@@ -36,24 +37,28 @@ struct OutputNode {
   bool zeroFree = false;
 
   bool IsContainer() const { return kind == Kind::kContainer; }
+  // The text up to its first zero byte.
+  std::string_view Text() const { return zeroFree ? text : UpToZero(text); }
 };
 
 using NodeList = std::vector<OutputNode>;
 
 // Builders; each appends one node to `list`. Inline: a payment appends dozens of nodes.
-inline void AppendContainer(NodeList& list, std::string_view tag, int depth) {
-  OutputNode& node = list.emplace_back();
-  node.tag = tag;
-  node.depth = depth;
-}
-inline void AppendText(NodeList& list, std::string_view tag, int depth, std::string_view text,
-                       char format = 's') {
+inline OutputNode& AppendNode(NodeList& list, std::string_view tag, int depth, char format,
+                              OutputNode::Kind kind) {
   OutputNode& node = list.emplace_back();
   node.tag = tag;
   node.depth = depth;
   node.format = format;
-  node.kind = OutputNode::Kind::kText;
-  node.text = text;
+  node.kind = kind;
+  return node;
+}
+inline void AppendContainer(NodeList& list, std::string_view tag, int depth) {
+  AppendNode(list, tag, depth, '\0', OutputNode::Kind::kContainer);
+}
+inline void AppendText(NodeList& list, std::string_view tag, int depth, std::string_view text,
+                       char format = 's') {
+  AppendNode(list, tag, depth, format, OutputNode::Kind::kText).text = text;
 }
 // AppendText of a record field's text, which ends before its first zero byte.
 template <std::size_t N>
@@ -71,40 +76,21 @@ inline void AppendZeroFreeText(NodeList& list, std::string_view tag, int depth,
 }
 inline void AppendBytes(NodeList& list, std::string_view tag, int depth, std::string_view bytes,
                         int byteCount) {
-  OutputNode& node = list.emplace_back();
-  node.tag = tag;
-  node.depth = depth;
-  node.format = 'x';
+  OutputNode& node = AppendNode(list, tag, depth, 'x', OutputNode::Kind::kText);
   node.byteCount = byteCount;
-  node.kind = OutputNode::Kind::kText;
   node.text = bytes;
 }
 inline void AppendDouble(NodeList& list, std::string_view tag, int depth, double value,
                          char format) {
-  OutputNode& node = list.emplace_back();
-  node.tag = tag;
-  node.depth = depth;
-  node.format = format;
-  node.kind = OutputNode::Kind::kDouble;
-  node.number = value;
+  AppendNode(list, tag, depth, format, OutputNode::Kind::kDouble).number = value;
 }
 inline void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents,
                         char format) {
-  OutputNode& node = list.emplace_back();
-  node.tag = tag;
-  node.depth = depth;
-  node.format = format;
-  node.kind = OutputNode::Kind::kCents;
-  node.integer = cents;
+  AppendNode(list, tag, depth, format, OutputNode::Kind::kCents).integer = cents;
 }
 inline void AppendInteger(NodeList& list, std::string_view tag, int depth, std::int64_t value,
                           char format) {
-  OutputNode& node = list.emplace_back();
-  node.tag = tag;
-  node.depth = depth;
-  node.format = format;
-  node.kind = OutputNode::Kind::kInteger;
-  node.integer = value;
+  AppendNode(list, tag, depth, format, OutputNode::Kind::kInteger).integer = value;
 }
 
 }  // namespace varnex

@@ -3,19 +3,10 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "util/ascii.h"
+
 namespace varnex {
 namespace {
-
-// Character classes of the schema patterns: ASCII only.
-bool IsUpper(char c) {
-  return c >= 'A' && c <= 'Z';
-}
-bool IsLower(char c) {
-  return c >= 'a' && c <= 'z';
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // Characters of UTF-8 text: every byte that does not continue a sequence.
 std::size_t CharCount(std::string_view utf8) {

@@ -13,16 +13,6 @@ namespace {
 
 constexpr std::string_view kCurrencyAttribute = " Ccy=\"EUR\"";
 
-// The text up to its first zero byte, as a zero-terminated field would read.
-std::string_view UpToZero(std::string_view text) {
-  return text.substr(0, FindByte(text, '\0'));
-}
-
-// The node's text up to its first zero byte.
-std::string_view NodeText(const OutputNode& node) {
-  return node.zeroFree ? node.text : UpToZero(node.text);
-}
-
 // XML 1.0 forbids these; CR and LF are dropped before this test.
 bool IsForbiddenControl(unsigned char c) {
   return c < 0x20 && c != '\t';
@@ -34,7 +24,7 @@ std::string_view LeafValueText(const OutputNode& node, std::string* scratch) {
   using Kind = OutputNode::Kind;
   switch (node.format) {
   case 's':
-    return node.kind == Kind::kText ? NodeText(node) : std::string_view();
+    return node.kind == Kind::kText ? node.Text() : std::string_view();
   case 'x':
     if (node.kind != Kind::kText || node.byteCount <= 0) {
       return {};
@@ -44,13 +34,13 @@ std::string_view LeafValueText(const OutputNode& node, std::string* scratch) {
     if (node.kind != Kind::kText) {
       return {};
     }
-    *scratch = FormatIsoDate(NodeText(node));
+    *scratch = FormatIsoDate(node.Text());
     return *scratch;
   case 't':
     if (node.kind != Kind::kText) {
       return {};
     }
-    *scratch = FormatIsoDateTime(NodeText(node));
+    *scratch = FormatIsoDateTime(node.Text());
     return *scratch;
   case 'a':
   case 'f':

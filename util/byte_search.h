@@ -44,6 +44,11 @@ inline std::size_t FindByte(std::string_view text, char byte, std::size_t from =
   return std::string_view::npos;
 }
 
+// The text up to its first zero byte, as a zero-terminated field would read.
+inline std::string_view UpToZero(std::string_view text) {
+  return text.substr(0, FindByte(text, '\0'));
+}
+
 // How often `byte` occurs in `text`, eight bytes at a time. The hits of each byte lane are
 // summed in that lane (no population count instruction is assumed), and the lanes are added
 // up before any of them can overflow.
