@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "app/backup_index.h"
 #include "app/conversion_run.h"
-#include "app/file_commit.h"
-#include "app/refusal_memory.h"
 #include "app/run_log.h"
+#include "app/safety/backup_index.h"
+#include "app/safety/file_commit.h"
+#include "app/safety/refusal_memory.h"
 #include "app/settings.h"
 #include "platform/code_page.h"
 #include "platform/platform.h"

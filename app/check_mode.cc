@@ -4,12 +4,12 @@
 #include <optional>
 
 #include "app/application.h"
-#include "app/backup_index.h"
 #include "app/completeness.h"
 #include "app/conversion_run.h"
-#include "app/file_commit.h"
 #include "app/file_driver.h"
 #include "app/run_log.h"
+#include "app/safety/backup_index.h"
+#include "app/safety/file_commit.h"
 #include "app/settings.h"
 #include "convert/converter.h"
 #include "convert/field_rules.h"

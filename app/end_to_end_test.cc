@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/backup_index.h"
+#include "app/safety/backup_index.h"
 #include "testing/run_harness.h"
 #include "testing/xml_check.h"
 

@@ -9,8 +9,8 @@
 
 #include "app/application.h"
 #include "app/completeness.h"
-#include "app/file_commit.h"
 #include "app/file_sink.h"
+#include "app/safety/file_commit.h"
 #include "convert/field_rules.h"
 #include "mt/mt_file.h"
 #include "platform/platform.h"

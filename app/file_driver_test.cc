@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/file_commit.h"
+#include "app/safety/file_commit.h"
 #include "app/settings.h"
 #include "platform/platform.h"
 

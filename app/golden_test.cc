@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/backup_index.h"
+#include "app/safety/backup_index.h"
 #include "testing/order_files.h"
 #include "testing/run_harness.h"
 #include "testing/sha256.h"

@@ -2,7 +2,7 @@
 // by an earlier run is skipped unread until it changes.
 #include <gtest/gtest.h>
 
-#include "app/refusal_memory.h"
+#include "app/safety/refusal_memory.h"
 #include "testing/run_harness.h"
 
 namespace varnex {

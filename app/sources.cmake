@@ -1,30 +1,30 @@
 set(APP_SOURCES
   app/application.cc
-  app/backup_index.cc
   app/check_mode.cc
   app/command_line.cc
   app/completeness.cc
   app/conversion_run.cc
-  app/file_commit.cc
   app/file_driver.cc
   app/file_sink.cc
   app/input_discovery.cc
-  app/refusal_memory.cc
   app/run_log.cc
+  app/safety/backup_index.cc
+  app/safety/file_commit.cc
+  app/safety/refusal_memory.cc
   app/settings.cc)
 set(APP_TESTS
   app/application_test.cc
-  app/backup_index_test.cc
   app/bank_acceptance_test.cc
   app/check_mode_test.cc
   app/completeness_test.cc
   app/conversion_run_test.cc
   app/end_to_end_test.cc
-  app/file_commit_test.cc
   app/file_driver_test.cc
   app/golden_test.cc
   app/process_test.cc
-  app/refusal_memory_test.cc
   app/repeat_test.cc
   app/run_log_test.cc
+  app/safety/backup_index_test.cc
+  app/safety/file_commit_test.cc
+  app/safety/refusal_memory_test.cc
   app/settings_test.cc)

@@ -141,7 +141,7 @@ class FileSystem {
                              const std::string& tempName, std::string* reason) = 0;
 
   // Durability and liveness, for committing one input's outputs and backup so that a crash at
-  // any instant leaves the input converted once or not at all (app/file_commit.h).
+  // any instant leaves the input converted once or not at all (app/safety/file_commit.h).
   //
   // Makes the entries of directory `dir` durable: files created in it, renamed into or out of
   // it, removed from it. File contents are made durable by WritableFile::Sync.

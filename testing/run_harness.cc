@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 
 #include "app/application.h"
-#include "app/backup_index.h"
 #include "app/completeness.h"
+#include "app/safety/backup_index.h"
 #include "output/formatters.h"
 
 namespace varnex {

@@ -1,7 +1,7 @@
 // Committing one input file: the names of a run's files, liveness told by locks, an input
 // that changes while it is converted, and a crash after every file-system step with every
 // loss of unsynced state the file system allows, each followed by the next run.
-#include "app/file_commit.h"
+#include "app/safety/file_commit.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "app/file_commit.h"
+#include "app/safety/file_commit.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,11 +1,11 @@
-#include "app/backup_index.h"
+#include "app/safety/backup_index.h"
 
 #include <filesystem>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
-#include "app/file_commit.h"
+#include "app/safety/file_commit.h"
 #include "testing/fake_platform.h"
 #include "util/string_printf.h"
 

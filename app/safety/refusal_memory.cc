@@ -1,10 +1,10 @@
-#include "app/refusal_memory.h"
+#include "app/safety/refusal_memory.h"
 
 #include <charconv>
 #include <cinttypes>
 #include <vector>
 
-#include "app/file_commit.h"
+#include "app/safety/file_commit.h"
 #include "util/string_printf.h"
 
 namespace varnex {

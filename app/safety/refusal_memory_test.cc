@@ -1,11 +1,11 @@
-#include "app/refusal_memory.h"
+#include "app/safety/refusal_memory.h"
 
 #include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
-#include "app/file_commit.h"
+#include "app/safety/file_commit.h"
 #include "testing/fake_platform.h"
 
 namespace varnex {

@@ -1,11 +1,11 @@
-#include "app/backup_index.h"
+#include "app/safety/backup_index.h"
 
 #include <bit>
 #include <charconv>
 #include <cinttypes>
 #include <cstring>
 
-#include "app/file_commit.h"
+#include "app/safety/file_commit.h"
 #include "util/string_printf.h"
 
 namespace varnex {
