@@ -34,7 +34,7 @@ TEST(BankAcceptanceTest, EveryRejectedValueIsReported) {
   h.WriteInput("A.HUA", HuaFile({WithDebtor(true, "R1", "11773016-11111018"),
                                  HuaMessage(false, "R2", "EUR1,00", "DEUTDEFF", kDeIban),
                                  WithDebtor(false, "R3", "KOVACS"),
-                                 HuaMessage(false, "R4", "EUR-5,00", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "R4", "EUR1000000000,00", "DEUTDEFF", kDeIban),
                                  HuaMessage(false, "R5", "EUR1,00", "ABCD", kDeIban)}));
   EXPECT_EQ(2, h.Run("-c"));
   ExpectRefused(h, "A.HUA");
@@ -42,7 +42,7 @@ TEST(BankAcceptanceTest, EveryRejectedValueIsReported) {
   for (const char* expected : {
            "1. megbízás (:20: R1): PmtInf/DbtrAcct/Id/IBAN = \"11773016-11111018\"",
            "3. megbízás (:20: R3): PmtInf/DbtrAcct/Id/IBAN = \"KOVACS\"",
-           "4. megbízás (:20: R4): PmtInf/CdtTrfTxInf/Amt/InstdAmt = \"-5.00\"",
+           "4. megbízás (:20: R4): PmtInf/CdtTrfTxInf/Amt/InstdAmt = \"1000000000.00\"",
            "5. megbízás (:20: R5): PmtInf/CdtTrfTxInf/CdtrAgt/FinInstnId/BIC = \"ABCD\"",
        }) {
     EXPECT_NE(std::string::npos, h.Log().find(prefix + expected)) << expected << "\n" << h.Log();

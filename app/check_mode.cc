@@ -41,6 +41,17 @@ class DiscardingSink : public ByteSink {
   bool Append(std::string_view) override { return true; }
 };
 
+constexpr std::string_view kInstructedAmount = "PmtInf/CdtTrfTxInf/Amt/InstdAmt";
+
+bool HasAmountProblem(const Classification& classification, const FileProblem& problem) {
+  for (const FileProblem& amount : classification.amountProblems) {
+    if (amount.message == problem.message) {
+      return true;
+    }
+  }
+  return false;
+}
+
 class Checker {
  public:
   Checker(Platform platform, const Settings& settings, const CodePages& codePages,
@@ -159,7 +170,7 @@ bool Checker::CheckFile(const std::string& path) {
     for (const Pass& pass : passes) {
       const OrderTotals& totals = classification.ForPass(pass.kind, pass.urgent);
       StringAppendF(&summary, "%s%s: %d megbízás, %s", summary.empty() ? "" : "; ",
-                    pass.label.c_str(), totals.count, FormatCents(totals.cents).c_str());
+                    pass.label.c_str(), totals.count, FormatAmount(totals.cents).c_str());
       if (totals.count == 0) {
         continue;
       }
@@ -181,7 +192,10 @@ bool Checker::CheckFile(const std::string& path) {
                              pass.label.c_str(), first.c_str())});
       }
       for (FileProblem& problem : result.problems) {
-        problems.push_back(std::move(problem));
+        // An amount that is not one was reported as written, not as the document carries it.
+        if (problem.element != kInstructedAmount || !HasAmountProblem(classification, problem)) {
+          problems.push_back(std::move(problem));
+        }
       }
       if (result.status == PassResult::Status::kInternalError) {
         problems.push_back({0, "belső hiba a konvertálás közben"});

@@ -1,28 +1,45 @@
 #include "app/completeness.h"
 
-#include <limits>
+#include <algorithm>
+#include <string>
 
 #include "convert/field_rules.h"
 #include "mt/mt_file.h"
-#include "output/formatters.h"
+#include "util/ascii.h"
 #include "util/string_printf.h"
 
 namespace varnex {
 namespace {
 
-// Appends the digits of `s` to `value`; false when `s` holds anything else or the value
-// would leave the 64-bit range.
-bool AppendDigits(std::string_view s, std::int64_t* value) {
-  for (char c : s) {
-    if (c < '0' || c > '9') {
-      return false;
-    }
-    if (*value > (std::numeric_limits<std::int64_t>::max() - (c - '0')) / 10) {
-      return false;
-    }
-    *value = *value * 10 + (c - '0');
+bool AllDigits(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), IsDigit);
+}
+
+// `digits` without its leading zeros; "0" when nothing else is left.
+std::string WithoutLeadingZeros(std::string_view digits) {
+  std::size_t first = digits.find_first_not_of('0');
+  return first == std::string_view::npos ? std::string("0") : std::string(digits.substr(first));
+}
+
+// The sum of the three passes: each fits 63 bits, so the sum fits 65.
+__extension__ typedef unsigned __int128 WideCents;
+
+std::string WideDigits(WideCents value) {
+  std::string digits;
+  do {
+    digits.push_back(static_cast<char>('0' + static_cast<int>(value % 10)));
+    value /= 10;
+  } while (value != 0);
+  return std::string(digits.rbegin(), digits.rend());
+}
+
+// A count of cents given by its digits, with two decimals and a comma.
+std::string CentsDigitsComma(std::string digits) {
+  if (digits.size() < 3) {
+    digits.insert(0, 3 - digits.size(), '0');
   }
-  return true;
+  digits.insert(digits.size() - 2, ",");
+  return digits;
 }
 
 // True when `text` has a line that is exactly "-}" (its line end aside: LF, CR LF, or a CR
@@ -44,36 +61,27 @@ bool HasTrailerLine(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::int64_t> ReadDeclaredCount(std::string_view line) {
+std::optional<std::string> ReadDeclaredCount(std::string_view line) {
   line = TrimBlanks(line);
-  std::int64_t count = 0;
-  if (line.empty() || !AppendDigits(line, &count)) {
+  if (line.empty() || !AllDigits(line)) {
     return std::nullopt;
   }
-  return count;
+  return WithoutLeadingZeros(line);
 }
 
-std::optional<std::int64_t> ReadDeclaredCents(std::string_view line) {
+std::optional<std::string> ReadDeclaredCents(std::string_view line) {
   line = TrimBlanks(line);
   std::size_t mark = line.find_first_of(",.");
   std::string_view units = line.substr(0, mark);
   std::string_view fraction =
       mark == std::string_view::npos ? std::string_view() : line.substr(mark + 1);
   if (units.empty() || (mark != std::string_view::npos && fraction.empty()) ||
-      fraction.size() > 2) {
+      fraction.size() > 2 || !AllDigits(units) || !AllDigits(fraction)) {
     return std::nullopt;
   }
-  std::int64_t cents = 0;
-  if (!AppendDigits(units, &cents) || !AppendDigits(fraction, &cents)) {
-    return std::nullopt;
-  }
-  for (std::size_t i = fraction.size(); i < 2; ++i) {
-    if (cents > std::numeric_limits<std::int64_t>::max() / 10) {
-      return std::nullopt;
-    }
-    cents *= 10;
-  }
-  return cents;
+  std::string cents(units);
+  cents.append(fraction).append(2 - fraction.size(), '0');
+  return WithoutLeadingZeros(cents);
 }
 
 std::vector<FileProblem> FindStructuralGaps(const MtFile& file) {
@@ -95,24 +103,31 @@ std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
                                             const Classification& classification) {
   std::vector<FileProblem> problems;
   FieldReader header(&file.header(), false);
-  std::optional<std::int64_t> count = ReadDeclaredCount(header.Find("03").line(1));
-  std::optional<std::int64_t> cents = ReadDeclaredCents(header.Find("02").line(1));
-  if (count && cents && *count == 0 && *cents == 0) {
+  std::optional<std::string> count = ReadDeclaredCount(header.Find("03").line(1));
+  std::optional<std::string> cents = ReadDeclaredCents(header.Find("02").line(1));
+  if (count == "0" && cents == "0") {
     return problems;  // not filled by the exporter
   }
-  if (count && *count != file.MessageCount()) {
+  if (count && *count != std::to_string(file.MessageCount())) {
     problems.push_back(
-        {0, StringPrintf("a fájl hiányos vagy hibás: a fejléc szerint %lld megbízást tartalmaz "
+        {0, StringPrintf("a fájl hiányos vagy hibás: a fejléc szerint %s megbízást tartalmaz "
                          "(:03:), de %d olvasható benne",
-                         static_cast<long long>(*count), file.MessageCount())});
+                         count->c_str(), file.MessageCount())});
   }
-  std::optional<std::int64_t> total = classification.TotalCents();
-  if (cents && cents != total) {
+  // Amounts that are not amounts count 0: the sum is not compared then.
+  if (!cents || !classification.amountProblems.empty() || !classification.uncountable.empty()) {
+    return problems;
+  }
+  WideCents total = WideCents(static_cast<std::uint64_t>(classification.sepa.cents)) +
+                    static_cast<std::uint64_t>(classification.urgent.cents) +
+                    static_cast<std::uint64_t>(classification.other.cents);
+  std::string totalDigits = WideDigits(total);
+  if (*cents != totalDigits) {
     problems.push_back(
         {0, StringPrintf("a fájl hiányos vagy hibás: a fejléc szerinti összeg (:02:) %s, a "
                          "megbízások összege %s",
-                         FormatCentsComma(*cents).c_str(),
-                         total ? FormatCentsComma(*total).c_str() : "túl nagy")});
+                         CentsDigitsComma(*cents).c_str(),
+                         CentsDigitsComma(totalDigits).c_str())});
   }
   return problems;
 }
@@ -121,13 +136,15 @@ std::vector<FileProblem> FindIncompleteness(const MtFile& file,
                                             const Classification& classification,
                                             bool checkTotals) {
   std::vector<FileProblem> problems = FindStructuralGaps(file);
-  if (checkTotals && classification.uncountable.empty()) {
+  problems.insert(problems.end(), classification.amountProblems.begin(),
+                  classification.amountProblems.end());
+  for (long message : classification.uncountable) {
+    problems.push_back({message, "a megbízások összege túl nagy, nem számolható pontosan"});
+  }
+  if (checkTotals) {
     for (FileProblem& problem : FindTotalsMismatch(file, classification)) {
       problems.push_back(std::move(problem));
     }
-  }
-  for (long message : classification.uncountable) {
-    problems.push_back({message, "az összeg nem írható ki pontosan (túl nagy vagy nem szám)"});
   }
   return problems;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,11 +19,16 @@ namespace varnex {
 
 class MtFile;
 
-// The count of ":03:" line 1 when it is a run of digits, blanks trimmed.
-std::optional<std::int64_t> ReadDeclaredCount(std::string_view line);
+// Header totals are compared as digit strings, so that a total of any length is compared
+// exactly.
+//
+// The count of ":03:" line 1 when it is a run of digits, blanks trimmed: its digits without
+// leading zeros ("0" for zero).
+std::optional<std::string> ReadDeclaredCount(std::string_view line);
 // The cents of ":02:" line 1 when it reads as an amount (digits, optionally a comma or point
-// and one or two digits), blanks trimmed.
-std::optional<std::int64_t> ReadDeclaredCents(std::string_view line);
+// and one or two digits), blanks trimmed: the digits of the count of cents without leading
+// zeros ("0" for zero).
+std::optional<std::string> ReadDeclaredCents(std::string_view line);
 
 // The structural gaps of `file`: no header end, HUA messages without trailer.
 std::vector<FileProblem> FindStructuralGaps(const MtFile& file);
@@ -30,8 +36,9 @@ std::vector<FileProblem> FindStructuralGaps(const MtFile& file);
 std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
                                             const Classification& classification);
 
-// Every reason why `file`, classified as `classification`, is not whole: its structural gaps,
-// with `checkTotals` the disagreements of its totals, and the amounts that cannot be counted.
+// Every reason why `file`, classified as `classification`, is not converted as it stands: its
+// structural gaps, the orders whose amounts no output may carry, and with `checkTotals` the
+// disagreements of its totals (the sum is compared only when every amount could be counted).
 std::vector<FileProblem> FindIncompleteness(const MtFile& file,
                                             const Classification& classification, bool checkTotals);
 

@@ -17,14 +17,16 @@ const char kDeIban[] = "DE89370400440532013000";
 TEST(CompletenessTest, DeclaredTotalsRead) {
   struct Case {
     const char* line;
-    std::optional<std::int64_t> count;
-    std::optional<std::int64_t> cents;
+    std::optional<std::string> count;
+    std::optional<std::string> cents;
   } cases[] = {
-      {"4", 4, 400},
-      {"  12 ", 12, 1200},
-      {"5230,50", std::nullopt, 523050},
-      {"5230.5", std::nullopt, 523050},
-      {"0,07", std::nullopt, 7},
+      {"4", "4", "400"},
+      {"  12 ", "12", "1200"},
+      {"0000", "0", "0"},
+      {"0,00", std::nullopt, "0"},
+      {"5230,50", std::nullopt, "523050"},
+      {"5230.5", std::nullopt, "523050"},
+      {"0,07", std::nullopt, "7"},
       {"10,", std::nullopt, std::nullopt},
       {",50", std::nullopt, std::nullopt},
       {"1,234", std::nullopt, std::nullopt},
@@ -32,7 +34,7 @@ TEST(CompletenessTest, DeclaredTotalsRead) {
       {"-5", std::nullopt, std::nullopt},
       {"", std::nullopt, std::nullopt},
       {"abc", std::nullopt, std::nullopt},
-      {"99999999999999999999", std::nullopt, std::nullopt},
+      {"0099999999999999999999", "99999999999999999999", "9999999999999999999900"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.count, ReadDeclaredCount(c.line)) << c.line;

@@ -18,6 +18,7 @@
 #include "platform/code_page.h"
 #include "util/string_printf.h"
 #include "util/task_runner.h"
+#include "util/visible_text.h"
 
 namespace varnex {
 namespace {
@@ -45,14 +46,6 @@ const OrderTotals& Classification::ForPass(WriterKind kind, bool urgentPass) con
   return other;
 }
 
-std::optional<std::int64_t> Classification::TotalCents() const {
-  OrderTotals total = sepa;
-  if (!AddOrder(total, urgent.cents) || !AddOrder(total, other.cents)) {
-    return std::nullopt;
-  }
-  return total.cents;
-}
-
 Classification Classify(const MtFile& file, ConversionContext& context) {
   Classification result;
   const int count = file.MessageCount();
@@ -68,7 +61,8 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
   }
   result.ok = true;
   result.classes.resize(static_cast<std::size_t>(count));
-  std::vector<char> readable(static_cast<std::size_t>(count));
+  // Each half's amount problems, their values still message text (CP852).
+  std::vector<std::vector<FileProblem>> amountProblems(static_cast<std::size_t>(halves));
   std::vector<std::function<void()>> tasks;
   for (int h = 0; h < halves; ++h) {
     tasks.emplace_back([&, h] {
@@ -78,15 +72,21 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
       std::int32_t unused = 0;  // the identifiers are counted below
       converter.FillGroupHeader(header, unused);
       MtMessage message;  // one model, reused for every message
+      std::vector<AmountProblem> found;
       for (int i = count * h / halves; i < count * (h + 1) / halves; ++i) {
         file.ReadMessage(i, &message);
         converter.SetMessage(file.messageText(i), message);
         MessageClass& c = result.classes[static_cast<std::size_t>(i)];
         c.sepa = converter.IsSepa();
         c.urgent = converter.IsUrgentMessage();
-        std::optional<std::int64_t> cents = AmountCents(converter.InstructedAmount());
-        readable[static_cast<std::size_t>(i)] = cents.has_value();
-        c.cents = cents.value_or(0);
+        c.cents = converter.InstructedAmount();
+        found.clear();
+        converter.FindAmountProblems(&found);
+        for (const AmountProblem& problem : found) {
+          amountProblems[static_cast<std::size_t>(h)].push_back(
+              {i + 1L, std::string(problem.rule), std::string(problem.field),
+               std::string(problem.text)});
+        }
       }
     });
   }
@@ -96,9 +96,16 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
   for (int i = 0; i < count; ++i) {
     MessageClass& c = result.classes[static_cast<std::size_t>(i)];
     OrderTotals& pass = !c.sepa ? result.other : (c.urgent ? result.urgent : result.sepa);
-    if (!readable[static_cast<std::size_t>(i)] || !AddOrder(pass, c.cents)) {
+    if (!AddOrder(pass, c.cents)) {
       result.uncountable.push_back(i + 1L);
       c.cents = 0;
+    }
+  }
+  for (std::vector<FileProblem>& half : amountProblems) {
+    for (FileProblem& problem : half) {
+      problem.value =
+          VisibleText(context.codePages.Recode(problem.value, CodePage::k852, CodePage::kUtf8));
+      result.amountProblems.push_back(std::move(problem));
     }
   }
   return result;
@@ -194,7 +201,7 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   }
 
   OrderTotals written;
-  bool differs = false;  // an amount printed otherwise than the classification counted it
+  bool differs = false;  // an amount other than the classification counted
   PaymentRecord record;
   MtMessage message;  // one model, reused for every message
   for (int i = 0; i < file.MessageCount(); ++i) {
@@ -206,13 +213,13 @@ PassResult Convert(const MtFile& file, const Classification& classification,
     file.ReadMessage(i, &message);
     converter->SetMessage(file.messageText(i), message);
     converter->FillPaymentRecord(record, header, context.sequence);  // fills from scratch
-    std::optional<std::int64_t> cents = AmountCents(writer->AddPayment(record));
+    std::int64_t cents = writer->AddPayment(record);
     AddLeafProblems(*writer, i + 1L, &result.problems);
     if (!writer->readsBack()) {
       result.problems.push_back({i + 1L, kMessageUnreadable});
       writer->ResetReadsBack();
     }
-    if (!cents || *cents != c.cents || !AddOrder(written, *cents)) {
+    if (cents != c.cents || !AddOrder(written, cents)) {
       differs = true;  // the header would not match what follows it
     }
   }
@@ -234,14 +241,16 @@ std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
   std::string text = problem.element.empty()
                          ? problem.text
                          : problem.element + " = \"" + problem.value + "\": " + problem.text;
+  // Values and references are message text: shown with their control characters visible, so
+  // that no order can end the line or forge another.
   if (file == nullptr || problem.message <= 0 || problem.message > file->MessageCount()) {
-    return text;
+    return VisibleText(text);
   }
   std::string reference(
       FieldReader(&file->message(static_cast<int>(problem.message - 1)), false).Find("20").line(1));
   reference = codePages.Recode(reference, CodePage::k852, CodePage::kUtf8);
-  return StringPrintf("%ld. megbízás (:20: %s): %s", problem.message, reference.c_str(),
-                      text.c_str());
+  return VisibleText(StringPrintf("%ld. megbízás (:20: %s): %s", problem.message,
+                                  reference.c_str(), text.c_str()));
 }
 
 std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,

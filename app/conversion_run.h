@@ -37,7 +37,7 @@ struct ConversionContext {
   std::int32_t& sequence;
 };
 
-// How one message classifies, and its amount in cents as the outputs print it.
+// How one message classifies, and its amount in cents (0 when it is not an amount).
 struct MessageClass {
   bool sepa = false;
   bool urgent = false;
@@ -50,23 +50,6 @@ struct OrderTotals {
   std::int64_t cents = 0;
 };
 
-struct Classification {
-  // False when the file is neither HUA nor INT (the internal-error line was logged).
-  bool ok = false;
-  std::vector<MessageClass> classes;
-  OrderTotals sepa;    // SEPA orders that are not urgent
-  OrderTotals urgent;  // urgent SEPA orders
-  OrderTotals other;   // orders that are not SEPA orders
-  // 1-based numbers of the messages whose amount cannot be counted exactly (the sums then
-  // leave them out).
-  std::vector<long> uncountable;
-
-  // The totals of the pass of `kind` (urgentPass selects between the two SEPA passes).
-  const OrderTotals& ForPass(WriterKind kind, bool urgentPass) const;
-  // The sum of all orders in cents; nullopt when it leaves the 64-bit range.
-  std::optional<std::int64_t> TotalCents() const;
-};
-
 // One reason why a file is not converted.
 struct FileProblem {
   long message = 0;  // 1-based number of the order at fault; 0 for the file or its header
@@ -74,6 +57,23 @@ struct FileProblem {
   // For a value the bank would reject: the element and the value (UTF-8); `text` is the rule.
   std::string element = {};
   std::string value = {};
+};
+
+struct Classification {
+  // False when the file is neither HUA nor INT (the internal-error line was logged).
+  bool ok = false;
+  std::vector<MessageClass> classes;
+  OrderTotals sepa;    // SEPA orders that are not urgent
+  OrderTotals urgent;  // urgent SEPA orders
+  OrderTotals other;   // orders that are not SEPA orders
+  // The orders whose amounts no output may carry, in message order (their cents count 0).
+  std::vector<FileProblem> amountProblems;
+  // 1-based numbers of the messages whose amount would carry the sum of their pass beyond
+  // 64 bits (the sums then leave them out).
+  std::vector<long> uncountable;
+
+  // The totals of the pass of `kind` (urgentPass selects between the two SEPA passes).
+  const OrderTotals& ForPass(WriterKind kind, bool urgentPass) const;
 };
 
 struct PassResult {

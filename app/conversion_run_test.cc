@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/completeness.h"
+#include "convert/field_rules.h"
 #include "app/settings.h"
 #include "mt/mt_file.h"
 #include "platform/code_page.h"
@@ -39,14 +40,20 @@ struct Tally {
   std::int64_t cents = 0;
 };
 
+// The cents of an amount text, -1 when it is none.
+std::int64_t Cents(std::optional<std::string> text) {
+  AmountReading amount = ReadAmount(text.value_or(""));
+  return amount.problem.empty() ? amount.cents : -1;
+}
+
 Tally TallyXml(const std::string& doc) {
   Tally t;
   std::size_t at = 0;
-  t.statedCount = ReadDeclaredCount(Between(doc, "<NbOfTxs>", "<", &at).value_or("")).value_or(-1);
-  t.statedCents = ReadDeclaredCents(Between(doc, "<CtrlSum>", "<", &at).value_or("")).value_or(-1);
+  t.statedCount = Cents(Between(doc, "<NbOfTxs>", "<", &at)) / 100;
+  t.statedCents = Cents(Between(doc, "<CtrlSum>", "<", &at));
   while (std::optional<std::string> amount = Between(doc, "Ccy=\"EUR\">", "<", &at)) {
     ++t.count;
-    t.cents += ReadDeclaredCents(*amount).value_or(1000000000);
+    t.cents += Cents(*amount);
   }
   return t;
 }
@@ -54,12 +61,11 @@ Tally TallyXml(const std::string& doc) {
 Tally TallyMt(const std::string& doc) {
   Tally t;
   std::size_t at = 0;
-  t.statedCents = ReadDeclaredCents(Between(doc, ":02:", "\n", &at).value_or("")).value_or(-1);
-  t.statedCount = ReadDeclaredCount(Between(doc, ":03:", "\n", &at).value_or("")).value_or(-1);
+  t.statedCents = Cents(Between(doc, ":02:", "\n", &at));
+  t.statedCount = Cents(Between(doc, ":03:", "\n", &at)) / 100;
   while (std::optional<std::string> line = Between(doc, ":32A:", "\n", &at)) {
     ++t.count;
-    t.cents += ReadDeclaredCents(line->substr(std::min<std::size_t>(9, line->size())))
-                   .value_or(1000000000);
+    t.cents += Cents(line->substr(std::min<std::size_t>(9, line->size())));
   }
   return t;
 }

@@ -1,10 +1,12 @@
 // Whole runs of the converter against temporary directories: names, log lines, the split
 // of the orders over the outputs, and every failure leaving the input whole and in place.
 #include <filesystem>
+#include <sstream>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include "app/check_mode.h"
 #include "app/safety/backup_index.h"
 #include "testing/run_harness.h"
 #include "testing/xml_check.h"
@@ -161,30 +163,78 @@ TEST(EndToEndTest, SettingsChangeNames) {
   EXPECT_NE(std::string::npos, hua.find(":20:I3\r\n:32A:261208USD7,00\r\n"));
 }
 
-TEST(EndToEndTest, ControlSumIsExact) {
-  RunHarness h;
-  h.WriteInput("S.HUA", HuaFile({HuaMessage(true, "A", "EUR0,1", "DEUTDEFF", kDeIban),
-                                 HuaMessage(false, "B", "EUR0,2", "DEUTDEFF", kDeIban),
-                                 HuaMessage(false, "C", "EUR0,3", "DEUTDEFF", kDeIban),
-                                 HuaMessage(false, "D", "EUR0,005", "DEUTDEFF", kDeIban),
-                                 HuaMessage(false, "E", "EUR1,125", "DEUTDEFF", kDeIban)}));
-  ASSERT_EQ(0, h.Run("-c"));
-  std::string cct = h.Read("out/S_20161005140307045.CCT");
-  // 0.10 + 0.20 + 0.30 + 0.01 + 1.12: the sum of the amounts as printed.
-  EXPECT_NE(std::string::npos, cct.find("<CtrlSum>1.73</CtrlSum>")) << cct;
-  EXPECT_NE(std::string::npos, cct.find(">0.01</InstdAmt>"));
-  EXPECT_NE(std::string::npos, cct.find(">1.12</InstdAmt>"));
+// An amount reaches every output exactly as written, or its file is refused with a line that
+// names the order, its reference and the amount as written, in the run log and from --check.
+TEST(EndToEndTest, AmountsAreCarriedAsWrittenOrRefused) {
+  const std::string kRule = "nem szabályos összeg";
+  struct Case {
+    std::string ccyAmount;
+    const char* printed;  // the XML amount; empty: refused
+    std::string rule;
+  } cases[] = {
+      {"EUR1250", "1250.00", ""},
+      {"EUR1250,", "1250.00", ""},
+      {"EUR1250,5", "1250.50", ""},
+      {"EUR1250.50", "1250.50", ""},
+      {"EUR0,01", "0.01", ""},
+      {"EUR999999999,99", "999999999.99", ""},
+      {"EUR1.250,00", "", kRule},
+      {"EUR1 250,00", "", kRule},
+      {"EURabc", "", kRule},
+      {"EUR12abc", "", kRule},
+      {"EUR2500,001", "", kRule},
+      {"EUR1250,009", "", kRule},
+      {"EUR-5,00", "", kRule},
+      {"EUR1234567890123,45", "", kRule},
+      {"EUR0,00", "", "az összeg nulla"},
+      {"EUR", "", "hiányzik az összeg"},
+      {"HUF-5,00", "", kRule},  // not SEPA: the HUA output once carried -5,00
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    // The totals of the test files stay unfilled (0, 0,00) where an amount is not one.
+    h.WriteInput("A.HUA", HuaFile({HuaMessage(true, "R1", "EUR10,00", "DEUTDEFF", kDeIban),
+                                   HuaMessage(false, "R2", c.ccyAmount, "DEUTDEFF", kDeIban)}));
+    std::ostringstream out;
+    std::ostringstream errors;
+    int checkCode =
+        RunCheck(Platform{h.fs, h.clock, h.console, h.picker}, {h.Path("in/A.HUA")}, out, errors);
+    int runCode = h.Run("-c");
+    if (c.rule.empty()) {
+      EXPECT_EQ(0, runCode) << c.ccyAmount << h.Log();
+      std::string cct = h.Read("out/A_20161005140307045.CCT");
+      EXPECT_NE(std::string::npos, cct.find(std::string(">") + c.printed + "</InstdAmt>"))
+          << c.ccyAmount;
+      EXPECT_EQ("valid", Valid(cct)) << c.ccyAmount;
+      continue;
+    }
+    std::string written = c.ccyAmount.substr(3);
+    std::string line = "2. megbízás (:20: R2): :32A: = \"" + written + "\": " + c.rule;
+    EXPECT_EQ(2, runCode) << c.ccyAmount;
+    EXPECT_NE(std::string::npos, h.Log().find("Hiba: " + h.Path("in/A.HUA") + ": " + line))
+        << c.ccyAmount << "\n" << h.Log();
+    EXPECT_EQ(std::vector<std::string>{"A.HUA"}, h.Files("in")) << c.ccyAmount;
+    EXPECT_EQ(std::vector<std::string>{}, h.Files("out")) << c.ccyAmount;
+    EXPECT_EQ(2, checkCode) << c.ccyAmount;
+    EXPECT_NE(std::string::npos, out.str().find(": hiba: " + line)) << out.str();
+    EXPECT_EQ(std::string::npos, out.str().find("InstdAmt")) << out.str();
+  }
 }
 
-TEST(EndToEndTest, AmountTooLargeLeavesTheFile) {
+// The outputs print the cents of the amounts as written, and so does the control sum.
+TEST(EndToEndTest, AmountsPrintBackExactly) {
   RunHarness h;
-  std::string huge = "EUR" + std::string(400, '9');
-  h.WriteInput("BIG.HUA", HuaFile({HuaMessage(true, "A", "EUR1,00", "DEUTDEFF", kDeIban),
-                                   HuaMessage(false, "B", huge, "DEUTDEFF", kDeIban)}));
-  EXPECT_EQ(2, h.Run("-c"));
-  EXPECT_NE(std::string::npos, h.Log().find("2. megbízás (:20: B): az összeg nem írható ki"));
-  EXPECT_EQ(std::vector<std::string>{}, h.Files("out"));
-  EXPECT_EQ(std::vector<std::string>{"BIG.HUA"}, h.Files("in"));
+  h.WriteIni(std::string(RunHarness::kIni) + "[INT2HUA]\nConvertINTToHUA=0\n");
+  h.WriteInput("S.HUA", HuaFile({HuaMessage(true, "A", "EUR0,1", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "B", "EUR0,2", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "C", "EUR0,3", "DEUTDEFF", kDeIban)}));
+  h.WriteInput("L.INT", IntFile({IntMessage("I1", "USD999999999999,99", kHuIban, "CITIUS33",
+                                            "123")}));
+  ASSERT_EQ(0, h.Run("-c")) << h.Log();
+  EXPECT_NE(std::string::npos,
+            h.Read("out/S_20161005140307046.CCT").find("<CtrlSum>0.60</CtrlSum>"));
+  EXPECT_NE(std::string::npos,
+            h.Read("out/L_20161005140307045.INT").find("USD999999999999,99\r\n"));
 }
 
 // Order text that would read back as structure of the HUA or INT output (a line that starts a

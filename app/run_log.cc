@@ -8,6 +8,7 @@
 #include "platform/code_page.h"
 #include "platform/platform.h"
 #include "util/string_printf.h"
+#include "util/visible_text.h"
 
 namespace varnex {
 namespace {
@@ -99,6 +100,9 @@ void RunLog::Write(std::string_view text) {
     newSecond = true;
   }
 
+  // One message is one line (or ends in its own blank lines): control characters that input
+  // text brings into it are made visible.
+  text = OneLogMessage(text, &visible_);
   line_.assign(prefix_).append(text);
   std::string_view fileText = line_;
   if (codePages_ != nullptr && !IsAscii(text)) {

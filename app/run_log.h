@@ -61,6 +61,7 @@ class RunLog {
   std::string stampDir_;
   std::string path_;
   std::string prefix_;
+  std::string visible_;
   std::string line_;
   std::string recoded_;
   std::string fileBytes_;

@@ -41,8 +41,16 @@ void Converter::SetMessage(std::string_view text, const MtMessage& message) {
   message_ = &message;
 }
 
-double Converter::InstructedAmount() const {
-  return ReadInstructedAmount(FieldReader(message_, StopsAtTrailer()));
+std::int64_t Converter::InstructedAmount() const {
+  return ReadInstructedAmount(FieldReader(message_, StopsAtTrailer()), nullptr).cents;
+}
+
+void Converter::FindAmountProblems(std::vector<AmountProblem>* out) const {
+  AmountProblem problem;
+  ReadInstructedAmount(FieldReader(message_, StopsAtTrailer()), &problem);
+  if (!problem.rule.empty()) {
+    out->push_back(problem);
+  }
 }
 
 std::string Converter::GenerateId(std::int32_t& sequence) {

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/field_rules.h"
 #include "convert/payment_records.h"
 #include "mt/mt_message.h"
 
@@ -43,8 +44,13 @@ class Converter {
   // Fills `out` from scratch from the current message. Consumes one value of `sequence`.
   virtual void FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord& header,
                                  std::int32_t& sequence) = 0;
-  // The InstdAmt that FillPaymentRecord gives the current message, without filling a record.
-  double InstructedAmount() const;
+  // The InstdAmt (cents) that FillPaymentRecord gives the current message, without filling a
+  // record.
+  std::int64_t InstructedAmount() const;
+  // Appends the amounts of the current message that no output may carry: an instructed amount
+  // (:32A:) that is missing, not an amount or zero, and (HUA) a charges amount that is given
+  // but is not an amount.
+  virtual void FindAmountProblems(std::vector<AmountProblem>* out) const;
   // True when the current message is a SEPA credit transfer.
   virtual bool IsSepa() const = 0;
   // Why the current message is not a SEPA credit transfer: one Hungarian UTF-8 text per

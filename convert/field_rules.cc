@@ -16,35 +16,15 @@ namespace varnex {
 
 namespace {
 
-bool IsDecimalPoint(char c) {
-  return c == '.' || c == ',';
-}
+constexpr std::string_view kNoAmount = "hiányzik az összeg";
+constexpr std::string_view kMalformedAmount =
+    "nem szabályos összeg: csak számjegyek, utánuk legfeljebb egy tizedesvessző vagy -pont és "
+    "legfeljebb két tizedesjegy, összesen legfeljebb 15 karakter";
+constexpr std::string_view kZeroAmount = "az összeg nulla";
+constexpr std::string_view kNoValueDateLine = "hiányzik a :32A: mező (dátum, deviza, összeg)";
 
-// The value of "digits.fraction" (either may be empty, not both), read with the point as
-// decimal separator whatever the locale.
-double ParseUnsignedDecimal(std::string_view digits, std::string_view fraction) {
-  // Amounts are short; a longer digit string takes the heap.
-  std::array<char, 64> small;
-  std::string large;
-  char* begin = small.data();
-  std::size_t length = digits.size() + 1 + fraction.size();
-  if (length > small.size()) {
-    large.resize(length);
-    begin = large.data();
-  }
-  char* p = begin;
-  p = std::copy(digits.begin(), digits.end(), p);
-  *p++ = '.';
-  p = std::copy(fraction.begin(), fraction.end(), p);
-  double value = 0;
-  auto [end, error] = std::from_chars(begin, p, value, std::chars_format::fixed);
-  if (error == std::errc::result_out_of_range) {
-    // Too large when a non-zero digit stands before the point, else too small.
-    bool tooLarge = digits.find_first_not_of('0') != std::string_view::npos;
-    return tooLarge ? HUGE_VAL : 0.0;
-  }
-  return error == std::errc() ? value : 0.0;
-}
+// SWIFT's 15d: at most 15 characters, the decimal separator included.
+constexpr std::size_t kMaxAmountLength = 15;
 
 bool HoldsTrailer(std::string_view line) {
   for (std::size_t dash = FindByte(line, '-'); dash != std::string_view::npos;
@@ -101,32 +81,31 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-double ReadAmount(std::string_view text) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
+AmountReading ReadAmount(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') {
+    text.remove_suffix(1);
   }
-  std::size_t digitsStart = i;
-  while (i < text.size() && IsDigit(text[i])) {
-    ++i;
+  if (text.empty()) {
+    return {0, kNoAmount};
   }
-  std::string_view digits = text.substr(digitsStart, i - digitsStart);
-  std::string_view fraction;
-  if (i + 1 < text.size() && IsDecimalPoint(text[i]) && IsDigit(text[i + 1])) {
-    std::size_t fractionStart = ++i;
-    while (i < text.size() && IsDigit(text[i])) {
-      ++i;
-    }
-    fraction = text.substr(fractionStart, i - fractionStart);
+  std::size_t mark = text.find_first_of(",.");
+  std::string_view units = text.substr(0, mark);
+  std::string_view fraction =
+      mark == std::string_view::npos ? std::string_view() : text.substr(mark + 1);
+  bool digitsOnly = std::all_of(units.begin(), units.end(), IsDigit) &&
+                    std::all_of(fraction.begin(), fraction.end(), IsDigit);
+  if (text.size() > kMaxAmountLength || units.empty() || fraction.size() > 2 || !digitsOnly) {
+    return {0, kMalformedAmount};
   }
-  if (digits.empty() && fraction.empty()) {
-    return 0.0;
+  // At most 15 digits: the cents fit a 64-bit count.
+  std::int64_t cents = 0;
+  for (char c : units) {
+    cents = cents * 10 + (c - '0');
   }
-  double value = ParseUnsignedDecimal(digits, fraction);
-  // "-0,00" reads as 0, not as a negative zero that would print with its sign.
-  return negative && value != 0.0 ? -value : value;
+  for (std::size_t i = 0; i < 2; ++i) {
+    cents = cents * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+  }
+  return {cents, {}};
 }
 
 bool KeywordRuleMatches(const FieldLines& field, std::string_view keywords) {
@@ -203,9 +182,19 @@ void FillPriorityAndExchangeRate(PaymentRecord& out, const FieldReader& fields,
   }
 }
 
-double ReadInstructedAmount(const FieldReader& fields) {
+AmountReading ReadInstructedAmount(const FieldReader& fields, AmountProblem* problem) {
   FieldLines valueDate = fields.Find("32A");
-  return valueDate.has(1) ? ReadAmount(SafeMidFrom(valueDate.line(1), 9)) : 0.0;
+  std::string_view text = SafeMidFrom(valueDate.line(1), 9);
+  AmountReading amount = ReadAmount(text);
+  if (!valueDate.has(1)) {
+    amount.problem = kNoValueDateLine;
+  } else if (amount.problem.empty() && amount.cents == 0) {
+    amount.problem = kZeroAmount;
+  }
+  if (problem != nullptr) {
+    *problem = {":32A:", text, amount.problem};
+  }
+  return amount;
 }
 
 void FillCommonFields(PaymentRecord& out, const FieldReader& fields) {
@@ -218,7 +207,7 @@ void FillCommonFields(PaymentRecord& out, const FieldReader& fields) {
     out.ReqdExctnDt.Assign("20");
     out.ReqdExctnDt.Append(SafeMid(line, 0, 6));
     out.InstdAmtCcy.Assign(SafeMid(line, 6, 3));
-    out.InstdAmt = ReadAmount(SafeMidFrom(line, 9));
+    out.InstdAmt = ReadAmount(SafeMidFrom(line, 9)).cents;
   }
 
   PartyLines debtor = ReadPartyLines(fields.Find("50"), 1);
@@ -237,7 +226,9 @@ void FillCommonFields(PaymentRecord& out, const FieldReader& fields) {
 }
 
 void FillDebtorAccount(PaymentRecord& out, std::string_view account) {
-  if (account.size() == 24) {
+  // Spanish, Czech, Slovak, Swedish and Romanian IBANs are 24 characters long too: only 24
+  // digits are a domestic number.
+  if (account.size() == 24 && std::all_of(account.begin(), account.end(), IsDigit)) {
     out.DbtrAcctId.Assign(SafeMidFrom(account, 8));
     out.DbtrAgtBankCode.Assign(SafeMid(account, 0, 8));
   } else if (IsValidIban(account)) {

@@ -63,11 +63,24 @@ void SplitWords(std::string_view line, std::span<std::string_view> words);
 // `text` without the blanks at both ends.
 std::string_view TrimBlanks(std::string_view text);
 
-// Reads an amount: every "," counts as ".", then the longest leading decimal number is taken:
-// an optional sign, then digits with an optional point and digits after it, or a point and
-// digits. Nothing is skipped in front of it; no exponent, no "inf". No number gives 0; a
-// number too large for a double gives an infinity.
-double ReadAmount(std::string_view text);
+// An amount read strictly, in cents.
+struct AmountReading {
+  std::int64_t cents = 0;  // 0 unless the text is an amount
+  // Empty when the text is an amount; else the rule it breaks (Hungarian, UTF-8).
+  std::string_view problem;
+};
+// Reads an amount as SWIFT's 15d form writes it: digits, optionally followed by one decimal
+// comma or point and at most two digits, 15 characters at most; blanks after it are ignored.
+// Nothing else is an amount: no sign, no grouping, no inner blank, no third decimal, and an
+// empty text is none. The cents are exact: the amount prints back as written.
+AmountReading ReadAmount(std::string_view text);
+
+// An amount field of an order that does not hold an amount the outputs can carry.
+struct AmountProblem {
+  std::string_view field;  // the tag as written in the file, ":32A:"
+  std::string_view text;   // the amount text as written (message text, CP852)
+  std::string_view rule;   // Hungarian, UTF-8
+};
 
 // The keyword rule of the urgency and exchange-rate settings. `keywords` is split at ","
 // and read up to the first empty item; each item, trimmed of blanks, matches when it occurs
@@ -103,11 +116,11 @@ void FillPriorityAndExchangeRate(PaymentRecord& out, const FieldReader& fields,
 // Fields 20, 32A, 50, 70 and 71A.
 void FillCommonFields(PaymentRecord& out, const FieldReader& fields);
 
-// InstdAmt as FillCommonFields gives it: the amount of :32A: line 1 from its tenth character;
-// 0 without such a line.
-double ReadInstructedAmount(const FieldReader& fields);
-// The debtor account rule: a 24-character domestic number gives its last 16 characters and
-// the bank code in its first 8; a valid IBAN is kept whole and gives the bank code in its
+// The amount of :32A: line 1 from its tenth character, as FillCommonFields reads it into
+// InstdAmt, and what is wrong with it: no :32A: line, no amount there, or an amount of zero.
+AmountReading ReadInstructedAmount(const FieldReader& fields, AmountProblem* problem);
+// The debtor account rule: a domestic number of 24 digits gives its last 16 digits and the
+// bank code in its first 8; a valid IBAN is kept whole and gives the bank code in its
 // characters 5-12; anything else is kept whole and leaves the bank code alone.
 void FillDebtorAccount(PaymentRecord& out, std::string_view account);
 // Lines 1-4 of 57D: the beneficiary bank's name and address.

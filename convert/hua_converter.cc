@@ -17,6 +17,14 @@ char FirstChar(std::string_view word) {
   return word.empty() ? '\0' : word.front();
 }
 
+// The charges amount of 52D line 3: it follows the currency directly, as the HUA writer puts
+// it ("HUF1234,00"), or after blanks ("HUF 1234,00").
+std::string_view ChargesAmountText(std::string_view line) {
+  std::string_view amount = SafeMidFrom(line, 3);
+  amount.remove_prefix(std::min(amount.find_first_not_of(' '), amount.size()));
+  return amount;
+}
+
 // 52D: the debtor account in line 1, the charges account in line 2, the charges currency and
 // amount in line 3, and country words in line 4.
 void FillDebtorAndCharges(PaymentRecord& out, const FieldLines& field) {
@@ -27,11 +35,7 @@ void FillDebtorAndCharges(PaymentRecord& out, const FieldLines& field) {
   if (field.has(3)) {
     std::string_view line = field.line(3);
     out.ChrgsAcctCcy.Assign(SafeMid(line, 0, 3));
-    // The amount follows the currency directly, as the HUA writer puts it ("HUF1234,00"),
-    // or after blanks ("HUF 1234,00").
-    std::string_view amount = SafeMidFrom(line, 3);
-    amount.remove_prefix(std::min(amount.find_first_not_of(' '), amount.size()));
-    out.ChrgsAmt = ReadAmount(amount);
+    out.ChrgsAmt = ReadAmount(ChargesAmountText(line)).cents;
   }
   if (field.has(4)) {
     std::array<std::string_view, 3> words;
@@ -117,6 +121,17 @@ void HuaConverter::FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord
 
   FillSenderToReceiverInfo(out, fields.Find("72"));
   ApplyBankBicFallback(out, settings_);
+}
+
+void HuaConverter::FindAmountProblems(std::vector<AmountProblem>* out) const {
+  Converter::FindAmountProblems(out);
+  // No charges amount is 0; one that is given must be an amount.
+  std::string_view text = ChargesAmountText(
+      FieldReader(message_, /*stopAtTrailer=*/true).Find("52D").line(3));
+  AmountReading charges = ReadAmount(text);
+  if (!text.empty() && !charges.problem.empty()) {
+    out->push_back({":52D:", text, charges.problem});
+  }
 }
 
 bool HuaConverter::IsSepa() const {

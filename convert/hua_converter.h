@@ -18,6 +18,7 @@ class HuaConverter : public Converter {
   bool IsSepa() const override;
   std::vector<std::string> SepaFailures(const CodePages& codePages) const override;
   bool IsUrgentMessage() const override;
+  void FindAmountProblems(std::vector<AmountProblem>* out) const override;
 
  protected:
   bool StopsAtTrailer() const override { return true; }

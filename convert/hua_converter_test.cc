@@ -127,14 +127,14 @@ TEST_F(HuaConverterTest, ValueDateCurrencyAndAmount) {
     std::string line;
     std::string_view date;
     std::string_view currency;
-    double amount;
+    std::int64_t amount;  // cents
   };
   const Row rows[] = {
-      {"160315HUF12500,50", "20160315", "HUF", 12500.5},
-      {"991231EUR0,07", "20991231", "EUR", 0.07},
-      {"160315EUR1.234,56", "20160315", "EUR", 1.234},  // a thousands point ends the number
-      {"160315EUR", "20160315", "EUR", 0.0},
-      {"1603", "201603", "", 0.0},
+      {"160315HUF12500,50", "20160315", "HUF", 1250050},
+      {"991231EUR0,07", "20991231", "EUR", 7},
+      {"160315EUR1.234,56", "20160315", "EUR", 0},  // not an amount: the file is refused
+      {"160315EUR", "20160315", "EUR", 0},
+      {"1603", "201603", "", 0},
   };
   for (const Row& row : rows) {
     MtMessage message = MakeMessage({{"32A", {row.line}}});
@@ -205,16 +205,16 @@ TEST_F(HuaConverterTest, ChargesAmountWithOrWithoutBlankAfterTheCurrency) {
   struct Row {
     std::string line;
     std::string_view currency;
-    double amount;
+    std::int64_t amount;  // cents
   };
   const Row rows[] = {
-      {"HUF1234,00", "HUF", 1234.0},
-      {"HUF 1234,00", "HUF", 1234.0},
-      {"HUF   1234,5", "HUF", 1234.5},
-      {"EUR-12", "EUR", -12.0},
-      {"HUF", "HUF", 0.0},
-      {"HU", "HU", 0.0},
-      {"HUFX12", "HUF", 0.0},
+      {"HUF1234,00", "HUF", 123400},
+      {"HUF 1234,00", "HUF", 123400},
+      {"HUF   1234,5", "HUF", 123450},
+      {"EUR-12", "EUR", 0},  // not an amount: the file is refused
+      {"HUF", "HUF", 0},
+      {"HU", "HU", 0},
+      {"HUFX12", "HUF", 0},
   };
   for (const Row& row : rows) {
     MtMessage message = MakeMessage({{"52D", {"ACC", "CHG", row.line}}});
@@ -424,7 +424,7 @@ TEST_F(HuaConverterTest, LongValuesAreCutToTheFieldCapacity) {
   PaymentRecord record = Fill(message);
   EXPECT_EQ(record.InstrId.view(), "REFERENCE-THAT-IS-LONGER-THAN-THIRT");
   EXPECT_EQ(record.InstdAmtCcy.view(), "EUR");
-  EXPECT_EQ(record.InstdAmt, 0.0);  // "O1,00" is no number
+  EXPECT_EQ(record.InstdAmt, 0);  // "O1,00" is no amount
   EXPECT_EQ(record.DbtrNm.view(), std::string(70, 'x'));
   EXPECT_EQ(record.CdtrAgtBic.view(), "DEUTDEFFXXX");
   EXPECT_EQ(record.RmtInfUstrd1.view(), std::string(140, 'x'));

@@ -37,7 +37,7 @@ struct PaymentRecord {
   FixedText<36> SvcLvlPrtry;
   FixedText<36> LclInstrmCd;
   FixedText<36> LclInstrmPrtry;
-  double InstdAmt;
+  std::int64_t InstdAmt;  // cents, exactly as the order states the amount
   FixedText<4> InstdAmtCcy;
   FixedText<11> ReqdExctnDt;
   std::uint8_t DbtrIdType;
@@ -93,7 +93,7 @@ struct PaymentRecord {
   FixedText<141> Info72Line5;
   FixedText<141> Info72Line6;
   FixedText<5> ChrgBr71A;
-  double ChrgsAmt;
+  std::int64_t ChrgsAmt;  // cents
   FixedText<141> Info72W1;
   FixedText<141> Info72W2;
   FixedText<141> Info72W3;

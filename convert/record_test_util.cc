@@ -1,5 +1,6 @@
 #include "convert/record_test_util.h"
 
+#include "output/formatters.h"
 #include "util/string_printf.h"
 
 namespace varnex {
@@ -21,9 +22,9 @@ class Dumper {
       StringAppendF(&out_, "%s=%.*s\n", name, static_cast<int>(value.size()), value.data());
     }
   }
-  void Amount(const char* name, double value) {
-    if (value != 0) {
-      StringAppendF(&out_, "%s=%.2f\n", name, value);
+  void Amount(const char* name, std::int64_t cents) {
+    if (cents != 0) {
+      StringAppendF(&out_, "%s=%s\n", name, FormatAmount(cents).c_str());
     }
   }
   void Number(const char* name, long value) {

@@ -29,7 +29,7 @@ PaymentRecord SamplePayment() {
   PaymentRecord p{};
   p.SrcType.Assign("HUA");
   p.InstrId.Assign("REF0001");
-  p.InstdAmt = 12500;
+  p.InstdAmt = 1250000;
   p.InstdAmtCcy.Assign("HUF");
   p.ReqdExctnDt.Assign("20160315");
   p.DbtrNm.Assign("KOVACS KFT");
@@ -38,7 +38,7 @@ PaymentRecord SamplePayment() {
   p.DbtrAcctId.Assign("HU42117730161111101800000000");
   p.DbtrAgtBankCode.Assign("11773016");
   p.ChrgsAcctCcy.Assign("HUF");
-  p.ChrgsAmt = 150.5;
+  p.ChrgsAmt = 15050;
   p.Fld52DWord1.Assign("001");
   p.CdtrCtry.Assign("DE");
   p.CdtrAgtCtry.Assign("DE");
@@ -77,7 +77,7 @@ std::string RenderPayment(const PaymentRecord& payment, std::int32_t autofill = 
 TEST(HuaWriterTest, WholeDocument) {
   PaymentRecord second{};
   second.SrcType.Assign("HUA");
-  second.InstdAmt = 99.9;
+  second.InstdAmt = 9990;
   second.InstdAmtCcy.Assign("EUR");
   second.ReqdExctnDt.Assign("20160316");
   second.DbtrAdr1.Assign("FO UTCA 1");
@@ -92,8 +92,8 @@ TEST(HuaWriterTest, WholeDocument) {
   second.DbtrCtry.Assign("HU");
 
   HuaWriter writer(0);
-  EXPECT_EQ(12500, writer.AddPayment(SamplePayment()));
-  EXPECT_EQ(99.9, writer.AddPayment(second));
+  EXPECT_EQ(1250000, writer.AddPayment(SamplePayment()));
+  EXPECT_EQ(9990, writer.AddPayment(second));
   writer.SetGroupHeader(SampleHeader());
   EXPECT_EQ(Blanks(R"(
 :01:MSG20160315
@@ -193,7 +193,7 @@ TEST(HuaWriterTest, MessageLines) {
       {"short charges currency padded",
        [](PaymentRecord& p) {
          p.ChrgsAcctCcy.Assign("EU");
-         p.ChrgsAmt = 1.5;
+         p.ChrgsAmt = 150;
        },
        0, "\nEU 1,50\n", ""},
       {"no first word", [](PaymentRecord& p) { p.Fld52DWord1.Assign(""); }, 0,

@@ -27,7 +27,7 @@ PaymentRecord SamplePayment() {
   PaymentRecord p{};
   p.SrcType.Assign("INT");
   p.InstrId.Assign("INTREF1");
-  p.InstdAmt = 1000;
+  p.InstdAmt = 100000;
   p.InstdAmtCcy.Assign("USD");
   p.ReqdExctnDt.Assign("20160315");
   p.DbtrNm.Assign("KOVACS KFT");
@@ -63,7 +63,7 @@ std::string RenderPayment(const PaymentRecord& payment) {
 TEST(IntWriterTest, WholeDocument) {
   PaymentRecord second{};
   second.SrcType.Assign("INT");
-  second.InstdAmt = 500;
+  second.InstdAmt = 50000;
   second.InstdAmtCcy.Assign("CHF");
   second.ReqdExctnDt.Assign("20160316");
   second.DbtrNm.Assign("KOVACS KFT");
@@ -79,8 +79,8 @@ TEST(IntWriterTest, WholeDocument) {
   second.ChrgBr71A.Assign("OUR");
 
   IntWriter writer;
-  EXPECT_EQ(1000, writer.AddPayment(SamplePayment()));
-  EXPECT_EQ(500, writer.AddPayment(second));
+  EXPECT_EQ(100000, writer.AddPayment(SamplePayment()));
+  EXPECT_EQ(50000, writer.AddPayment(second));
   writer.SetGroupHeader(SampleHeader());
   EXPECT_EQ(Blanks(R"(~
 :01:INT20160315

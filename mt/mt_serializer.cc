@@ -26,13 +26,10 @@ std::string_view FormatMtValue(const OutputNode& node, std::string* scratch) {
     *scratch = FormatIsoDateTime(node.Text());
     return *scratch;
   case 'a':
-    if (node.kind == OutputNode::Kind::kCents) {
-      *scratch = FormatCentsComma(node.integer);
-    } else if (node.kind == OutputNode::Kind::kDouble) {
-      *scratch = FormatAmountComma(node.number);
-    } else {
+    if (node.kind != OutputNode::Kind::kCents) {
       return {};
     }
+    *scratch = FormatAmountComma(node.integer);
     return *scratch;
   case 'n':
     *scratch = FormatInteger(node.integer);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,17 +19,11 @@ std::string FormatIsoDate(std::string_view date);
 std::string FormatIsoDateTime(std::string_view stamp);
 // "%ld".
 std::string FormatInteger(std::int64_t value);
-// "%1.2f": at least one digit, two decimals, a point.
-std::string FormatAmount(double value);
-// FormatAmount with the point turned into a comma.
-std::string FormatAmountComma(double value);
-// A count of cents with two decimals and a point, sign included: -5 gives "-0.05".
-std::string FormatCents(std::int64_t cents);
-// FormatCents with a decimal comma.
-std::string FormatCentsComma(std::int64_t cents);
-// The cents of the digits FormatAmount prints for `value`; nullopt when the value is not
-// finite or does not fit a 64-bit count of cents.
-std::optional<std::int64_t> AmountCents(double value);
+// A count of cents as "%1.2f" would print the amount: at least one digit, two decimals, a
+// point, a sign when negative (-5 gives "-0.05"). Exact for every count.
+std::string FormatAmount(std::int64_t cents);
+// FormatAmount with a decimal comma.
+std::string FormatAmountComma(std::int64_t cents);
 
 // Replaces & < > ' " by their entities, the ampersand first.
 std::string EscapeXml(std::string_view text);

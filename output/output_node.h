@@ -6,8 +6,8 @@
 // writer buffer, which stay unchanged until the list has been serialized, or a number. A
 // container node has no value; in XML it encloses the deeper nodes that follow it.
 //
-// Format codes: 's' text, 't' time stamp, 'd' date, 'n' integer, 'b' byte, 'f' amount,
-// 'a' amount with currency attribute (XML) or decimal comma (MT), 'x' the first `byteCount`
+// Format codes: 's' text, 't' time stamp, 'd' date, 'n' integer, 'b' byte, 'f' amount in cents,
+// 'a' amount in cents with currency attribute (XML) or decimal comma (MT), 'x' the first `byteCount`
 // bytes up to a zero; 0 for no value.
 #pragma once
 
@@ -21,7 +21,7 @@
 namespace varnex {
 
 struct OutputNode {
-  enum class Kind : std::uint8_t { kContainer, kText, kDouble, kCents, kInteger };
+  enum class Kind : std::uint8_t { kContainer, kText, kCents, kInteger };
 
   std::string_view tag;
   int depth = 0;
@@ -29,7 +29,6 @@ struct OutputNode {
   int byteCount = 0;
   Kind kind = Kind::kContainer;
   std::string_view text;
-  double number = 0;
   std::int64_t integer = 0;  // kInteger, kCents
   bool closed = false;
   // True when `text` is known to end before any zero byte (a record field's view), so that
@@ -79,10 +78,6 @@ inline void AppendBytes(NodeList& list, std::string_view tag, int depth, std::st
   OutputNode& node = AppendNode(list, tag, depth, 'x', OutputNode::Kind::kText);
   node.byteCount = byteCount;
   node.text = bytes;
-}
-inline void AppendDouble(NodeList& list, std::string_view tag, int depth, double value,
-                         char format) {
-  AppendNode(list, tag, depth, format, OutputNode::Kind::kDouble).number = value;
 }
 inline void AppendCents(NodeList& list, std::string_view tag, int depth, std::int64_t cents,
                         char format) {

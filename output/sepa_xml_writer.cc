@@ -234,7 +234,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   }
   AppendField(nodes, "EndToEndId", 5, p.EndToEndId);
   AppendContainer(nodes, "Amt", 4);
-  AppendDouble(nodes, "InstdAmt", 5, p.InstdAmt, 'a');
+  AppendCents(nodes, "InstdAmt", 5, p.InstdAmt, 'a');
   if (p.HasXchgRate == 1) {
     AppendContainer(nodes, "XchgRateInf", 4);
     AppendField(nodes, "RateTp", 5, p.XchgRateTp);

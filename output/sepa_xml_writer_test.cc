@@ -36,7 +36,7 @@ PaymentRecord UrgentOrder() {
   p.SvcLvlCd.Assign("URGP");
   p.SvcLvlPrtry.Assign("EXPRESS");
   p.LclInstrmPrtry.Assign("INST");
-  p.InstdAmt = 1234.5;
+  p.InstdAmt = 123450;
   p.InstdAmtCcy.Assign("EUR");
   p.ReqdExctnDt.Assign("20160118");
   p.DbtrIdType = 2;
@@ -73,7 +73,7 @@ PaymentRecord PlainOrder() {
   p.PmtInfId.Assign("B20160115083005123000003");
   p.EndToEndId.Assign("NOTPROVIDED");
   p.LclInstrmPrtry.Assign("INST");
-  p.InstdAmt = 10.05;
+  p.InstdAmt = 1005;
   p.InstdAmtCcy.Assign("HUF");
   p.ReqdExctnDt.Assign("20160119");
   p.DbtrIdType = 2;
@@ -99,7 +99,7 @@ std::string Document(const GroupHeaderRecord& header, std::initializer_list<Paym
   for (const PaymentRecord& p : list) {
     writer.AddPayment(p);
     ++h.NbOfTxs;
-    h.CtrlSum += *AmountCents(p.InstdAmt);
+    h.CtrlSum += p.InstdAmt;
   }
   writer.SetGroupHeader(h);
   return writer.BuildDocument();
@@ -251,7 +251,7 @@ TEST(SepaXmlWriterTest, SummerOffsetAndEmptyOptionalFields) {
   PaymentRecord p{};
   p.PmtInfId.Assign("P1");
   p.EndToEndId.Assign("NOTPROVIDED");
-  p.InstdAmt = 0.5;
+  p.InstdAmt = 50;
   p.ReqdExctnDt.Assign("20160718");
   p.DbtrAcctId.Assign("HU42117730161111101800000000");
   p.DbtrAgtBic.Assign("GIBAHUHB");
@@ -439,7 +439,7 @@ Checked Check(const GroupHeaderRecord& header, const PaymentRecord& p) {
   out.payment = writer.problems();
   GroupHeaderRecord h = header;
   h.NbOfTxs = 1;
-  h.CtrlSum = AmountCents(p.InstdAmt).value_or(0);
+  h.CtrlSum = p.InstdAmt;
   writer.SetGroupHeader(h);
   out.document = writer.BuildDocument();
   out.header = writer.problems();
@@ -506,15 +506,15 @@ TEST(SepaXmlWriterTest, DefectsAreReportedPrecisely) {
         "nem érvényes BIC (minta: 8 vagy 11 nagybetű vagy számjegy, az első hat betű)"}},
       {"negative amount",
        UrgentOrder,
-       [](PaymentRecord& p) { p.InstdAmt = -5; },
+       [](PaymentRecord& p) { p.InstdAmt = -500; },
        {"PmtInf/CdtTrfTxInf/Amt/InstdAmt", "-5.00", "az összeg 0,01 és 999999999,99 között lehet"}},
       {"zero amount",
        PlainOrder,
-       [](PaymentRecord& p) { p.InstdAmt = 0.004; },
+       [](PaymentRecord& p) { p.InstdAmt = 0; },
        {"PmtInf/CdtTrfTxInf/Amt/InstdAmt", "0.00", "az összeg 0,01 és 999999999,99 között lehet"}},
       {"amount of a billion",
        PlainOrder,
-       [](PaymentRecord& p) { p.InstdAmt = 1e9; },
+       [](PaymentRecord& p) { p.InstdAmt = 100000000000; },
        {"PmtInf/CdtTrfTxInf/Amt/InstdAmt", "1000000000.00",
         "az összeg 0,01 és 999999999,99 között lehet"}},
       {"no such day",
@@ -585,7 +585,7 @@ TEST(SepaXmlWriterTest, EveryProblemOfARecordIsReported) {
   PaymentRecord p = UrgentOrder();
   p.DbtrAcctId.Assign("KOVACS");
   p.DbtrCtry.Assign("hu");
-  p.InstdAmt = -5;
+  p.InstdAmt = -500;
   Checked c = Check(Header("20160115083005+0100"), p);
   ASSERT_EQ(c.payment.size(), 3u);
   EXPECT_EQ(c.payment[0].element, "PmtInf/Dbtr/PstlAdr/Ctry");
@@ -603,7 +603,7 @@ TEST(SepaXmlWriterTest, DefectsAreReportedAlikeAfterOtherPayments) {
   defective[1] = UrgentOrder();
   defective[1].DbtrAcctId.Assign("KOVACS");
   defective[1].DbtrCtry.Assign("hu");
-  defective[1].InstdAmt = -5;
+  defective[1].InstdAmt = -500;
   defective[2] = PlainOrder();
   defective[2].InstdAmt = 0;
   const PaymentRecord urgent = UrgentOrder();

@@ -64,7 +64,7 @@ void Writer::FlushStream() {
   streamBuffer_.clear();
 }
 
-double Writer::AddPayment(const PaymentRecord& payment) {
+std::int64_t Writer::AddPayment(const PaymentRecord& payment) {
   paymentNodes_.clear();
   problems_.clear();
   BuildPayment(payment);

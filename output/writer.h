@@ -78,9 +78,9 @@ class Writer : public OutputFile {
 
   // Stores a copy of the header record (with NbOfTxs and CtrlSum).
   void SetGroupHeader(const GroupHeaderRecord& header) { groupHeader_ = header; }
-  // Renders `payment` into the document; the record itself is not kept. Returns InstdAmt.
+  // Renders `payment` into the document; the record itself is not kept. Returns InstdAmt (cents).
   // problems() then holds the problems of this payment.
-  double AddPayment(const PaymentRecord& payment);
+  std::int64_t AddPayment(const PaymentRecord& payment);
   // Renders the group header and returns the document in pieces. Called once, after the
   // last AddPayment and SetGroupHeader. problems() then holds the problems of the header.
   DocumentText FinishDocument();

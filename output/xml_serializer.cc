@@ -44,13 +44,10 @@ std::string_view LeafValueText(const OutputNode& node, std::string* scratch) {
     return *scratch;
   case 'a':
   case 'f':
-    if (node.kind == Kind::kDouble) {
-      *scratch = FormatAmount(node.number);
-    } else if (node.kind == Kind::kCents) {
-      *scratch = FormatCents(node.integer);
-    } else {
+    if (node.kind != Kind::kCents) {
       return {};
     }
+    *scratch = FormatAmount(node.integer);
     return *scratch;
   case 'n':
     if (node.kind != Kind::kInteger) {

@@ -100,8 +100,8 @@ TEST(XmlSerializerTest, EmptyLeafIsAnEmptyElement) {
 
 TEST(XmlSerializerTest, AmountCarriesCurrencyAttribute) {
   NodeList nodes;
-  AppendDouble(nodes, "InstdAmt", 5, 1234.5, 'a');
-  AppendDouble(nodes, "Amt", 5, 1234.5, 'f');
+  AppendCents(nodes, "InstdAmt", 5, 123450, 'a');
+  AppendCents(nodes, "Amt", 5, 123450, 'f');
   AppendCents(nodes, "CtrlSum", 3, 246913, 'f');
   EXPECT_EQ(
       "\t\t\t\t\t<InstdAmt Ccy=\"EUR\">1234.50</InstdAmt>\n"

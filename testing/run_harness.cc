@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/completeness.h"
+#include "convert/field_rules.h"
 #include "app/safety/backup_index.h"
 #include "output/formatters.h"
 
@@ -67,16 +68,18 @@ std::string TotalsLines(const std::vector<std::string>& messages) {
   for (const std::string& m : messages) {
     std::size_t at = m.find(":32A:");
     std::size_t end = at == std::string::npos ? at : m.find('\r', at);
-    std::optional<std::int64_t> amount;
+    AmountReading amount;
     if (end != std::string::npos && end > at + 14) {
-      amount = ReadDeclaredCents(std::string_view(m).substr(at + 14, end - at - 14));
+      amount = ReadAmount(std::string_view(m).substr(at + 14, end - at - 14));
+    } else {
+      amount.problem = "no amount";
     }
-    if (!amount) {
+    if (!amount.problem.empty()) {
       return ":02:0,00\r\n:03:0\r\n";
     }
-    cents += *amount;
+    cents += amount.cents;
   }
-  return ":02:" + FormatCentsComma(cents) + "\r\n:03:" + std::to_string(messages.size()) + "\r\n";
+  return ":02:" + FormatAmountComma(cents) + "\r\n:03:" + std::to_string(messages.size()) + "\r\n";
 }
 
 }  // namespace
