@@ -237,6 +237,36 @@ TEST(EndToEndTest, AmountsPrintBackExactly) {
             h.Read("out/L_20161005140307045.INT").find("USD999999999999,99\r\n"));
 }
 
+// Input text in a log line never ends it: a reference that starts with a line end or holds
+// another control character leaves one line per logged message, with the character shown.
+TEST(EndToEndTest, InputTextCannotForgeLogLines) {
+  const std::string forged = "2016.10.05. 14:03:07 Backup fajl letrehozva: X.HUA";
+  struct Case {
+    std::string reference;
+    const char* shown;
+  } cases[] = {
+      {"\n" + forged, "<LF>"},
+      {"\r" + forged, "<CR>"},
+      {"\x1b" + forged, "<1B>"},
+      {"\t" + forged, "<TAB>"},
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    h.WriteInput("A.HUA", HuaFile({HuaMessage(true, c.reference, "EURabc", "DEUTDEFF", kDeIban)}));
+    EXPECT_EQ(2, h.Run("-c"));
+    std::string log = h.Read("log/20161005.log");
+    // Every line but the blank one after the last message starts with the time.
+    for (std::size_t at = 0; at < log.size(); at = log.find("\r\n", at) + 2) {
+      if (log.compare(at, 2, "\r\n") != 0) {
+        EXPECT_EQ(0, log.compare(at, 12, "2016.10.05. ")) << c.shown << "\n" << log.substr(at);
+      }
+    }
+    EXPECT_EQ(Count(log, "\n"), Count(log, "\r\n")) << c.shown;
+    EXPECT_EQ(Count(log, "\r"), Count(log, "\r\n")) << c.shown;
+    EXPECT_NE(std::string::npos, h.Log().find(c.shown + forged)) << c.shown << h.Log();
+  }
+}
+
 // Order text that would read back as structure of the HUA or INT output (a line that starts a
 // field, a message marker) fails its file instead of changing the orders for the bank.
 TEST(EndToEndTest, TextThatWouldNotReadBackLeavesTheFile) {

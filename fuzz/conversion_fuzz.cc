@@ -19,6 +19,7 @@
 
 #include "fuzz/fuzz_support.h"
 
+#include "app/completeness.h"
 #include "app/conversion_run.h"
 #include "app/run_log.h"
 #include "app/settings.h"
@@ -260,7 +261,13 @@ void ConvertAndCheck(std::string_view input, bool isInt, bool intToHua) {
   const Pass passes[] = {{WriterKind::kSepaXml, false},
                          {WriterKind::kSepaXml, true},
                          {isInt && !intToHua ? WriterKind::kInt : WriterKind::kHua, false}};
-  if (!classification.uncountable.empty()) {
+  // Every problem the run would log, with the text of the orders in it, is one line.
+  LogClassification(classification, fixture.log);
+  for (const FileProblem& problem : FindIncompleteness(file, classification, true)) {
+    fixture.log.Printf("Hiba: %s: %s\n", file.fileName().c_str(),
+                       DescribeProblem(&file, problem, FuzzCodePages()).c_str());
+  }
+  if (!classification.uncountable.empty() || !classification.amountProblems.empty()) {
     return;  // the run refuses such a file before any pass
   }
   bool allOk = true;
@@ -274,6 +281,10 @@ void ConvertAndCheck(std::string_view input, bool isInt, bool intToHua) {
           "the classification counts other messages than their class says");
     StringSink sink;
     PassResult result = Convert(file, classification, context, pass.kind, pass.urgent, sink);
+    for (const FileProblem& problem : result.problems) {
+      fixture.log.Printf("Hiba: %s: %s\n", file.fileName().c_str(),
+                         DescribeProblem(&file, problem, FuzzCodePages()).c_str());
+    }
     if (result.status != PassResult::Status::kOk) {
       allOk = false;
       continue;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/code_page.h"
+#include "util/visible_text.h"
 
 namespace varnex {
 namespace {
@@ -158,7 +159,11 @@ std::string DiscardingFileSystem::ExecutableDir() {
   return "/varnex/";
 }
 
-void DiscardingConsole::Write(std::string_view) {}
+void DiscardingConsole::Write(std::string_view utf8) {
+  std::size_t end = utf8.find_last_not_of('\n');
+  Check(!HasControlCharacter(utf8.substr(0, end == std::string_view::npos ? 0 : end + 1)),
+        "a logged message holds a line end or another control character before its end");
+}
 
 LocalTime FixedClock::Now() {
   LocalTime t;

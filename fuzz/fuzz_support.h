@@ -62,6 +62,8 @@ class DiscardingFileSystem : public FileSystem {
   std::string ExecutableDir() override;
 };
 
+// Drops the log's console copy, after checking that each message is one line: input text
+// never ends a logged message early or starts another.
 class DiscardingConsole : public Console {
  public:
   void Write(std::string_view utf8) override;
