@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "testing/run_harness.h"
+#include "testing/xml_check.h"
 
 namespace varnex {
 namespace {
@@ -81,6 +82,59 @@ TEST(BankAcceptanceTest, ProblemLinesAreCappedAndCounted) {
   EXPECT_EQ(20, Count(h.Log(), "PmtInf/DbtrAcct/Id/IBAN = \"1177-3016\""));
   EXPECT_NE(std::string::npos,
             h.Log().find("Hiba: további 5 hiba ebben a fájlban: " + h.Path("in/C.HUA")));
+}
+
+// A debtor IBAN of 24 characters (Spain, Czechia, Slovakia, Sweden, Romania) is an IBAN, not
+// a domestic account: it reaches the document as written. In a HUA order 24 digits are a
+// domestic account and become a Hungarian IBAN; with dashes they are refused, never cut.
+TEST(BankAcceptanceTest, DebtorAccountsOfTwentyFourCharacters) {
+  struct Case {
+    std::string account;
+    std::string iban;  // empty: refused
+    std::string intAccount = "";  // a domestic number in an INT order: what its output keeps
+  } cases[] = {
+      {"ES6203642621299722003322", "ES6203642621299722003322"},
+      {"CZ0635000000001000472301", "CZ0635000000001000472301"},
+      {"SK2273000000009000024257", "SK2273000000009000024257"},
+      {"SE0250000000052461022488", "SE0250000000052461022488"},
+      {"RO20RZBR0000060002651722", "RO20RZBR0000060002651722"},
+      {"117730161111101800000000", "HU42117730161111101800000000", "1111101800000000"},
+      {"11773016-11111018-00000000", "", "11773016-11111018-00000000"},
+  };
+  for (const Case& c : cases) {
+    for (const char* kind : {"HUA", "INT"}) {
+      RunHarness h;
+      h.WriteIni(Replace(RunHarness::kIni, "SEPACountries=DE,FR,HU,NL",
+                         "SEPACountries=CZ,DE,ES,FR,HU,NL,RO,SE,SK"));
+      std::string name = std::string("A.") + kind;
+      h.WriteInput(name, kind == std::string("HUA")
+                             ? HuaFile({WithDebtor(true, "R1", c.account)})
+                             : IntFile({IntMessage("R1", "EUR10,00", c.account, "BNPAFRPP",
+                                                   "FR1420041010050500013M02606")}));
+      int code = h.Run("-c");
+      if (kind == std::string("INT") && !c.intAccount.empty()) {
+        // Not a SEPA debtor account in an INT order: the order goes to the INT output.
+        ASSERT_EQ(0, code) << name << c.account << h.Log();
+        EXPECT_NE(std::string::npos,
+                  h.Read("out/A_20161005140307045.INT").find(":52A:/D/" + c.intAccount + "\r\n"));
+        continue;
+      }
+      if (c.iban.empty()) {
+        EXPECT_EQ(2, code) << name << c.account;
+        EXPECT_NE(std::string::npos,
+                  h.Log().find("PmtInf/DbtrAcct/Id/IBAN = \"" + c.account + "\""))
+            << name << h.Log();
+        continue;
+      }
+      ASSERT_EQ(0, code) << name << c.account << h.Log();
+      std::string cct = h.Read("out/A_20161005140307045.CCT");
+      EXPECT_NE(std::string::npos,
+                cct.find("<DbtrAcct>\r\n\t\t\t\t<Id>\r\n\t\t\t\t\t<IBAN>" + c.iban + "</IBAN>"))
+          << name << cct;
+      std::string error;
+      EXPECT_TRUE(ValidatesAgainstPain001(cct, &error)) << name << error;
+    }
+  }
 }
 
 }  // namespace
