@@ -70,6 +70,36 @@ TEST(BankAcceptanceTest, MalformedBankBicIsReportedOnce) {
   EXPECT_EQ(std::string::npos, h.Log().find("megbízás (:20:")) << h.Log();
 }
 
+// A malformed target keyword is the setting's fault, not the orders': one line names it.
+TEST(BankAcceptanceTest, MalformedTargetKeywordIsReportedOnce) {
+  struct Case {
+    std::string from;
+    std::string to;
+    const char* setting;
+  } cases[] = {
+      {"TrgtKeyword=SEPA\n", "TrgtKeyword=SEPAXX\n", "[PrioNormal] TrgtKeyword"},
+      {"TrgtKeyword=URGP", "TrgtKeyword=URGENT", "[PrioUrgent] TrgtKeyword"},
+      {"[PrioNormal]", "[ExchRate]\nSrcField=70\nSrcKeyword=Szamla\nTrgtKeyword=FIX\n[PrioNormal]",
+       "[ExchRate] TrgtKeyword"},
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    h.WriteIni(Replace(RunHarness::kIni, c.from, c.to));
+    std::vector<std::string> orders;
+    for (int i = 0; i < 3; ++i) {
+      orders.push_back(HuaMessage(i == 0, "R" + std::to_string(i + 1), "EUR1,00", "DEUTDEFF",
+                                  kDeIban, "URGENT"));
+      orders.push_back(HuaMessage(false, "N" + std::to_string(i + 1), "EUR1,00", "DEUTDEFF",
+                                  kDeIban));
+    }
+    h.WriteInput("K.HUA", HuaFile(orders));
+    EXPECT_EQ(2, h.Run("-c")) << c.setting;
+    ExpectRefused(h, "K.HUA");
+    EXPECT_EQ(1, Count(h.Log(), c.setting)) << h.Log();
+    EXPECT_EQ(std::string::npos, h.Log().find("megbízás (:20:")) << h.Log();
+  }
+}
+
 TEST(BankAcceptanceTest, ProblemLinesAreCappedAndCounted) {
   RunHarness h;
   std::vector<std::string> orders;

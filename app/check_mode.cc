@@ -202,7 +202,7 @@ bool Checker::CheckFile(const std::string& path) {
       }
     }
   }
-  problems = FoldInheritedBankBic(std::move(problems), settings_, codePages_);
+  problems = FoldSettingProblems(std::move(problems), settings_, codePages_);
   out_ << path << ": " << (problems.empty() ? "konvertálható" : "NEM konvertálható")
        << (summary.empty() ? "" : " – ") << summary << '\n';
   const std::vector<int> lines = file.MessageLines();

@@ -253,34 +253,64 @@ std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
                                   reference.c_str(), text.c_str()));
 }
 
-std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
-                                              const Settings& settings,
-                                              const CodePages& codePages) {
-  // The element every order without a well-formed BIC of its own gets BankBIC in.
-  constexpr std::string_view kDebtorAgentBic = "PmtInf/DbtrAgt/FinInstnId/BIC";
-  if (settings.bankBic.empty()) {
-    return problems;
-  }
-  std::string bankBic = codePages.Recode(settings.bankBic, CodePage::k852, CodePage::kUtf8);
-  std::vector<FileProblem> kept;
-  std::size_t inherited = 0;
-  std::string rule;
-  for (FileProblem& problem : problems) {
-    if (problem.element == kDebtorAgentBic && problem.value == bankBic) {
-      if (inherited++ == 0) {
-        rule = problem.text;
-      }
+std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
+                                             const Settings& settings,
+                                             const CodePages& codePages) {
+  // A value every order gets from a setting: [General] BankBIC for every order without a
+  // well-formed BIC of its own, the target keywords for the orders their rules select.
+  struct Inherited {
+    std::vector<std::string_view> elements;
+    const std::string& value;
+    const char* setting;
+    const char* as;  // what the orders would carry it as
+  };
+  const Inherited inherited[] = {
+      {{"PmtInf/DbtrAgt/FinInstnId/BIC"}, settings.bankBic, "[General] BankBIC",
+       "bankazonosítóként"},
+      {{"PmtInf/PmtTpInf/SvcLvl/Cd", "PmtInf/PmtTpInf/SvcLvl/Prtry"},
+       settings.urgentTrgtKeyword,
+       "[PrioUrgent] TrgtKeyword",
+       "szolgáltatási szintként"},
+      {{"PmtInf/PmtTpInf/SvcLvl/Cd", "PmtInf/PmtTpInf/SvcLvl/Prtry"},
+       settings.normalTrgtKeyword,
+       "[PrioNormal] TrgtKeyword",
+       "szolgáltatási szintként"},
+      {{"PmtInf/CdtTrfTxInf/XchgRateInf/RateTp"}, settings.xchgTrgtKeyword,
+       "[ExchRate] TrgtKeyword", "árfolyamtípusként"},
+  };
+  std::vector<FileProblem> folded;
+  for (const Inherited& setting : inherited) {
+    if (setting.value.empty()) {
       continue;
     }
-    kept.push_back(std::move(problem));
+    std::string value = codePages.Recode(setting.value, CodePage::k852, CodePage::kUtf8);
+    std::vector<FileProblem> kept;
+    std::size_t count = 0;
+    std::string rule;
+    for (FileProblem& problem : problems) {
+      bool fromSetting = problem.value == value;
+      bool inElement = false;
+      for (std::string_view element : setting.elements) {
+        inElement = inElement || problem.element == element;
+      }
+      if (fromSetting && inElement) {
+        if (count++ == 0) {
+          rule = problem.text;
+        }
+        continue;
+      }
+      kept.push_back(std::move(problem));
+    }
+    problems = std::move(kept);
+    if (count > 0) {
+      folded.push_back({0, StringPrintf("a %s beállítás hibás: \"%s\": %s (%zu megbízás kapná %s)",
+                                        setting.setting, value.c_str(), rule.c_str(), count,
+                                        setting.as)});
+    }
   }
-  if (inherited > 0) {
-    kept.insert(kept.begin(),
-                FileProblem{0, StringPrintf("a [General] BankBIC beállítás hibás: \"%s\": %s (%zu "
-                                            "megbízás kapná bankazonosítóként)",
-                                            bankBic.c_str(), rule.c_str(), inherited)});
-  }
-  return kept;
+  folded.insert(folded.end(), std::make_move_iterator(problems.begin()),
+                std::make_move_iterator(problems.end()));
+  return folded;
 }
 
 std::string DuplicateText(const std::string& copy) {

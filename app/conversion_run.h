@@ -109,11 +109,11 @@ PassResult Convert(const MtFile& file, const Classification& classification,
 std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
                             const CodePages& codePages);
 
-// Folds the problems of the orders' debtor agent BIC that all come from a malformed [General]
-// BankBIC (every order without a well-formed BIC of its own inherits it) into one problem
-// naming the setting.
-std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
-                                              const Settings& settings, const CodePages& codePages);
+// Folds the problems of values that orders take from a setting into one problem per setting,
+// naming it: a malformed [General] BankBIC (every order without a well-formed BIC of its own
+// inherits it) and the target keywords of [PrioUrgent], [PrioNormal] and [ExchRate].
+std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
+                                             const Settings& settings, const CodePages& codePages);
 
 // The refusal of an input whose bytes equal those of the file `copy` in the backup directory.
 std::string DuplicateText(const std::string& copy);

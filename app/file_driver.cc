@@ -376,7 +376,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   }
   if (!problems.empty()) {
     RefuseFile(path, identity, &file,
-               FoldInheritedBankBic(std::move(problems), settings, *codePages_));
+               FoldSettingProblems(std::move(problems), settings, *codePages_));
     return false;
   }
 
