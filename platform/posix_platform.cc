@@ -688,6 +688,21 @@ std::vector<std::string> SplitAnswer(std::string_view line) {
   return words;
 }
 
+namespace {
+
+// A path as the terminal shows it: a file name may hold any byte but '/', so control
+// characters are shown as '?' and no name can break the list or move the cursor.
+std::string Shown(std::string path) {
+  for (char& c : path) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      c = '?';
+    }
+  }
+  return path;
+}
+
+}  // namespace
+
 bool TerminalFilePicker::Pick(const std::vector<std::string>& candidates,
                               std::vector<std::string>* chosen) {
   chosen->clear();
@@ -704,7 +719,7 @@ bool TerminalFilePicker::Pick(const std::vector<std::string>& candidates,
     return !chosen->empty();
   }
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    out_ << "  " << (i + 1) << ". " << candidates[i] << "\n";
+    out_ << "  " << (i + 1) << ". " << Shown(candidates[i]) << "\n";
   }
   out_ << "Feldolgozandó fájlok (sorszámok és/vagy elérési utak; üres válasz: mégse): "
        << std::flush;
@@ -720,7 +735,7 @@ bool TerminalFilePicker::Pick(const std::vector<std::string>& candidates,
       continue;
     }
     while (!fs_.Exists(word)) {
-      out_ << "Nem létező fájl: " << word
+      out_ << "Nem létező fájl: " << Shown(word)
            << "\nAdja meg újra (üres válasz: kihagyás): " << std::flush;
       // The answer is one path, blanks included; enclosing quotes may be given.
       if (!std::getline(in_, word)) {
