@@ -237,6 +237,38 @@ TEST(EndToEndTest, AmountsPrintBackExactly) {
             h.Read("out/L_20161005140307045.INT").find("USD999999999999,99\r\n"));
 }
 
+// A charges amount (:52D: line 3) may be left out, but one that is given must be an amount.
+TEST(EndToEndTest, ChargesAmountThatIsNotOneRefusesItsFile) {
+  struct Case {
+    const char* line;
+    const char* written;  // in the HUA output; empty: refused
+  } cases[] = {
+      {"HUF0,00", "HUF0,00"},
+      {"HUF", "HUF0,00"},
+      {"HUF 12,5", "HUF12,50"},
+      {"HUF-12", ""},
+      {"HUF1.200,00", ""},
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    std::string order = HuaMessage(true, "R1", "HUF10,00", "DEUTDEFF", kDeIban);
+    std::size_t at = order.find("\r\nHUF0,00\r\n");
+    order.replace(at + 2, 7, c.line);
+    h.WriteInput("C.HUA", HuaFile({order}));
+    int code = h.Run("-c");
+    if (*c.written != '\0') {
+      EXPECT_EQ(0, code) << c.line << h.Log();
+      EXPECT_NE(std::string::npos,
+                h.Read("out/C_20161005140307045.HUA").find(std::string("\r\n") + c.written));
+    } else {
+      EXPECT_EQ(2, code) << c.line;
+      EXPECT_NE(std::string::npos,
+                h.Log().find(std::string("1. megbízás (:20: R1): :52D: = \"") + (c.line + 3)))
+          << h.Log();
+    }
+  }
+}
+
 // Input text in a log line never ends it: a reference that starts with a line end or holds
 // another control character leaves one line per logged message, with the character shown.
 TEST(EndToEndTest, InputTextCannotForgeLogLines) {
