@@ -9,6 +9,7 @@
 #include "app/file_driver.h"
 #include "app/run_log.h"
 #include "app/safety/backup_index.h"
+#include "app/safety/directories.h"
 #include "app/safety/file_commit.h"
 #include "app/settings.h"
 #include "convert/converter.h"
@@ -214,6 +215,13 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
   Settings settings;
   LoadSettingsBesideExecutable(platform.fs, &settings);
   settings.ToRecordCodePage(*codePages);
+  if (std::optional<std::string> conflict =
+          FindDirectoryConflict(platform.fs, settings, files.empty())) {
+    out << settings.iniPath
+        << ": hiba: hibás beállítás, a program nem dolgoz fel semmit: " << *conflict << '\n'
+        << std::flush;
+    return kExitStartupFailed;
+  }
   std::vector<std::string> paths = files;
   if (paths.empty()) {
     for (std::string_view ext : {"INT", "HUA"}) {

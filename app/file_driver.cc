@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/completeness.h"
 #include "app/file_sink.h"
+#include "app/safety/directories.h"
 #include "app/safety/file_commit.h"
 #include "convert/field_rules.h"
 #include "mt/mt_file.h"
@@ -110,6 +111,25 @@ namespace {
 // At most this many problem lines are logged per file; the rest are counted.
 constexpr std::size_t kMaxProblemLines = 20;
 
+// The refusal of an input that is a file of the backup directory.
+std::string BackupInputText(const std::string& backup) {
+  return StringPrintf(
+      "a fájl a backup könyvtárban van (%s), egy korábbi futás már feldolgozta; a backup fájlok "
+      "nem konvertálhatók újra, szándékos újraküldéshez másolja a fájlt az input könyvtárba",
+      backup.c_str());
+}
+
+// The refusal of a document whose MsgId an earlier document, `earlier`, carried.
+FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier) {
+  return FileProblem{0,
+                     StringPrintf("ezt az üzenetazonosítót már egy korábbi dokumentum viselte "
+                                  "(%s); szándékos újraküldéshez adjon a fájlnak új :01: "
+                                  "azonosítót, vagy kapcsolja ki az ellenőrzést: [General] "
+                                  "RejectReusedMsgId=0",
+                                  earlier.c_str()),
+                     "GrpHdr/MsgId", id};
+}
+
 // One output of a file: its pass, its file and sink once created, and how the pass went.
 struct PassRun {
   WriterKind kind;
@@ -185,6 +205,7 @@ void Application::ProcessInputFiles() {
   }
   backupIndex_.emplace(platform_.fs, tempNames_, settings.backupPath);
   refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
+  messageIds_.emplace(platform_.fs, settings.backupPath);
   for (std::size_t i = 0; i < inputPaths.size(); ++i) {
     bool converted = false;
     try {
@@ -284,6 +305,11 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
       return false;
     }
   }
+  // Backups are never inputs, also when picked by hand.
+  if (SameDirectory(fs, DirectoryOf(path), settings.backupPath)) {
+    RefuseFile(path, identity, nullptr, {{0, BackupInputText(path)}});
+    return false;
+  }
   std::string bytes;
   if (!input->ReadAll(&bytes, &reason)) {
     log_.Printf("Hiba: az input fájl nem olvasható: %s (%s)\n", path.c_str(), reason.c_str());
@@ -291,8 +317,11 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   }
   const Fingerprint print = FingerprintOf(bytes);
   if (settings.rejectDuplicates == 1) {
-    if (std::optional<std::string> copy = backupIndex_->FindCopy(bytes, print)) {
-      RefuseFile(path, identity, nullptr, {{0, DuplicateText(*copy)}});
+    std::string itself;
+    std::optional<std::string> copy = backupIndex_->FindCopy(bytes, print, &identity, &itself);
+    if (copy || !itself.empty()) {
+      RefuseFile(path, identity, nullptr,
+                 {{0, copy ? DuplicateText(*copy) : BackupInputText(itself)}});
       return false;
     }
   }
@@ -380,7 +409,49 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
 
-  if (!commit.Commit(path, input->Identity(), names.backup, log_)) {
+  // The MsgIds of the documents go into the record with the commit; one written before
+  // refuses the file.
+  std::vector<WrittenMessageId> ids;
+  std::vector<FileProblem> reused;
+  bool generatedReused = false;
+  for (const PassRun& pass : passes) {
+    if (pass.kind != WriterKind::kSepaXml || pass.sink == nullptr) {
+      continue;
+    }
+    WrittenMessageId written{pass.result.msgId, pass.name};
+    std::optional<std::string> earlier;
+    if (settings.rejectReusedMsgId == 1 && !messageIds_->Find(written.id, &earlier, &reason)) {
+      log_.Printf(
+          "Hiba: az üzenetazonosítók nyilvántartása nem olvasható: %s (%s; az input "
+          "marad: %s)\n",
+          messageIds_->Path().c_str(), reason.c_str(), path.c_str());
+      return false;
+    }
+    if (earlier) {
+      reused.push_back(ReusedMsgIdProblem(written.id, *earlier));
+      generatedReused = generatedReused || !pass.result.msgIdFromHeader;
+    }
+    commit.AddMessageId(written);
+    ids.push_back(std::move(written));
+  }
+  if (!reused.empty()) {
+    // A generated id met again (the clock was set back) is not the file's fault: the next
+    // run generates another, so the refusal is not remembered.
+    if (generatedReused) {
+      ReportProblems(path, &file, reused);
+    } else {
+      RefuseFile(path, identity, &file, reused);
+    }
+    return false;
+  }
+
+  bool committed = commit.Commit(path, input->Identity(), names.backup, log_);
+  if (commit.published()) {
+    for (const WrittenMessageId& written : ids) {
+      messageIds_->Add(written);
+    }
+  }
+  if (!committed) {
     return false;
   }
   backupIndex_->Add(names.backup, print);

@@ -9,7 +9,9 @@ set(APP_SOURCES
   app/input_discovery.cc
   app/run_log.cc
   app/safety/backup_index.cc
+  app/safety/directories.cc
   app/safety/file_commit.cc
+  app/safety/message_ids.cc
   app/safety/refusal_memory.cc
   app/settings.cc)
 set(APP_TESTS
