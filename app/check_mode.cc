@@ -126,12 +126,18 @@ bool Checker::CheckFile(const std::string& path) {
     out_ << path << ": NEM konvertálható\n";
     return false;
   }
-  if (settings_.rejectDuplicates == 1) {
-    if (std::optional<std::string> copy = backupIndex_.FindCopy(bytes)) {
-      Problem(path, 0, DuplicateText(*copy));
-      out_ << path << ": NEM konvertálható\n";
-      return false;
-    }
+  std::string itself;
+  if (SameDirectory(platform_.fs, DirectoryOf(path), settings_.backupPath)) {
+    itself = path;
+  }
+  std::optional<std::string> copy;
+  if (itself.empty() && settings_.rejectDuplicates == 1) {
+    copy = backupIndex_.FindCopy(bytes, FingerprintOf(bytes), &identity, &itself);
+  }
+  if (copy || !itself.empty()) {
+    Problem(path, 0, copy ? DuplicateText(*copy) : BackupInputText(itself));
+    out_ << path << ": NEM konvertálható\n";
+    return false;
   }
 
   MtFile file;

@@ -293,6 +293,13 @@ std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
   return kept;
 }
 
+std::string BackupInputText(const std::string& backup) {
+  return StringPrintf(
+      "a fájl a backup könyvtárban van (%s), egy korábbi futás már feldolgozta; a backup fájlok "
+      "nem konvertálhatók újra, szándékos újraküldéshez másolja a fájlt az input könyvtárba",
+      backup.c_str());
+}
+
 std::string DuplicateText(const std::string& copy) {
   return StringPrintf(
       "a fájl egy korábban már feldolgozott fájl másolata (backup: %s); szándékos újraküldéshez "

@@ -111,14 +111,6 @@ namespace {
 // At most this many problem lines are logged per file; the rest are counted.
 constexpr std::size_t kMaxProblemLines = 20;
 
-// The refusal of an input that is a file of the backup directory.
-std::string BackupInputText(const std::string& backup) {
-  return StringPrintf(
-      "a fájl a backup könyvtárban van (%s), egy korábbi futás már feldolgozta; a backup fájlok "
-      "nem konvertálhatók újra, szándékos újraküldéshez másolja a fájlt az input könyvtárba",
-      backup.c_str());
-}
-
 // The refusal of a document whose MsgId an earlier document, `earlier`, carried.
 FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier) {
   return FileProblem{0,

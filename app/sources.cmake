@@ -27,6 +27,8 @@ set(APP_TESTS
   app/repeat_test.cc
   app/run_log_test.cc
   app/safety/backup_index_test.cc
+  app/safety/directories_test.cc
   app/safety/file_commit_test.cc
+  app/safety/message_ids_test.cc
   app/safety/refusal_memory_test.cc
   app/settings_test.cc)
