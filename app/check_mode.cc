@@ -11,6 +11,7 @@
 #include "app/safety/backup_index.h"
 #include "app/safety/directories.h"
 #include "app/safety/file_commit.h"
+#include "app/safety/message_ids.h"
 #include "app/settings.h"
 #include "convert/converter.h"
 #include "convert/field_rules.h"
@@ -53,7 +54,8 @@ class Checker {
         out_(out),
         log_(platform.fs, platform.clock, platform.console),
         tempNames_(platform.fs),
-        backupIndex_(platform.fs, tempNames_, settings.backupPath) {
+        backupIndex_(platform.fs, tempNames_, settings.backupPath),
+        messageIds_(platform.fs, settings.backupPath) {
     log_.Mute();
   }
 
@@ -82,6 +84,7 @@ class Checker {
   RunLog log_;
   TempNames tempNames_;
   BackupIndex backupIndex_;  // read only: never saved
+  MessageIdRecord messageIds_;
   std::int32_t sequence_ = 0;
 };
 
@@ -192,6 +195,15 @@ bool Checker::CheckFile(const std::string& path) {
       }
       if (result.status == PassResult::Status::kInternalError) {
         problems.push_back({0, "belső hiba a konvertálás közben"});
+      }
+      std::optional<std::string> earlier;
+      if (xml && settings_.rejectReusedMsgId == 1) {
+        if (!messageIds_.Find(result.msgId, &earlier, &reason)) {
+          problems.push_back({0, "az üzenetazonosítók nyilvántartása nem olvasható: " +
+                                     messageIds_.Path() + " (" + reason + ")"});
+        } else if (earlier) {
+          problems.push_back(ReusedMsgIdProblem(result.msgId, *earlier));
+        }
       }
     }
   }

@@ -293,6 +293,16 @@ std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
   return kept;
 }
 
+FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier) {
+  return FileProblem{0,
+                     StringPrintf("ezt az üzenetazonosítót már egy korábbi dokumentum viselte "
+                                  "(%s); szándékos újraküldéshez adjon a fájlnak új :01: "
+                                  "azonosítót, vagy kapcsolja ki az ellenőrzést: [General] "
+                                  "RejectReusedMsgId=0",
+                                  earlier.c_str()),
+                     "GrpHdr/MsgId", id};
+}
+
 std::string BackupInputText(const std::string& backup) {
   return StringPrintf(
       "a fájl a backup könyvtárban van (%s), egy korábbi futás már feldolgozta; a backup fájlok "

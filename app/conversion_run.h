@@ -128,6 +128,8 @@ std::vector<FileProblem> FoldInheritedBankBic(std::vector<FileProblem> problems,
 
 // The refusal of an input whose bytes equal those of the file `copy` in the backup directory.
 std::string DuplicateText(const std::string& copy);
+// The refusal of a document whose MsgId `id` the earlier document `earlier` carried.
+FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier);
 // The refusal of an input that is the file `backup` of the backup directory.
 std::string BackupInputText(const std::string& backup);
 

@@ -111,17 +111,6 @@ namespace {
 // At most this many problem lines are logged per file; the rest are counted.
 constexpr std::size_t kMaxProblemLines = 20;
 
-// The refusal of a document whose MsgId an earlier document, `earlier`, carried.
-FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier) {
-  return FileProblem{0,
-                     StringPrintf("ezt az üzenetazonosítót már egy korábbi dokumentum viselte "
-                                  "(%s); szándékos újraküldéshez adjon a fájlnak új :01: "
-                                  "azonosítót, vagy kapcsolja ki az ellenőrzést: [General] "
-                                  "RejectReusedMsgId=0",
-                                  earlier.c_str()),
-                     "GrpHdr/MsgId", id};
-}
-
 // One output of a file: its pass, its file and sink once created, and how the pass went.
 struct PassRun {
   WriterKind kind;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/check_mode.h"
 #include "app/conversion_run.h"
 #include "output/schema_check.h"
 #include "output/xml_serializer.h"
@@ -91,6 +92,14 @@ TEST(MessageIdsTest, AnIdWrittenOnceIsNeverWrittenAgain) {
     std::size_t id = second.find(":01:") + 4;
     second.replace(id, second.find('\r', id) - id, cct);
     h.WriteInput("B.HUA", second);
+    std::ostringstream out;
+    std::ostringstream errors;
+    EXPECT_EQ(switchedOff ? 0 : 2,
+              RunCheck(Platform{h.fs, h.clock, h.console, h.picker}, {}, out, errors));
+    EXPECT_EQ(!switchedOff, out.str().find(":0: hiba: GrpHdr/MsgId = \"" + cct +
+                                           "\": ezt az "
+                                           "üzenetazonosítót") != std::string::npos)
+        << out.str();
     h.clock.AdvanceMs(1000);
     EXPECT_EQ(switchedOff ? 0 : 2, h.Run("-c")) << h.Log();
     EXPECT_EQ(switchedOff, h.Files("in").empty());
