@@ -112,10 +112,10 @@ TEST(DirectoriesTest, OutputsSharingANameAreRefusedBeforeTheCommitPoint) {
         IniWith("TrgtKeyword=URGP", std::string("TrgtKeyword=URGP\nTrgtExtension=") + extension));
     h.WriteInput("A.HUA", Orders());
     EXPECT_EQ(2, h.Run("-c")) << h.Log();
-    EXPECT_NE(std::string::npos,
-              h.Log().find("Hiba: a fájl két kimenete ugyanazt a nevet kapná: " +
-                           h.Path("out/A_20161005140307045.") + extension + " és " +
-                           h.Path("out/A_20161005140307045.HUA") + "\n"))
+    EXPECT_NE(std::string::npos, h.Log().find("Hiba: a fájl két kimenete ugyanazt a nevet kapná: " +
+                                              h.Path("out/A_20161005140307045.") + extension +
+                                              " és " + h.Path("out/A_20161005140307045.HUA") +
+                                              " (az input marad: " + h.Path("in/A.HUA") + ")\n"))
         << h.Log();
     EXPECT_EQ(std::vector<std::string>{"A.HUA"}, h.Files("in"));
     EXPECT_EQ(std::vector<std::string>{}, h.Files("out"));

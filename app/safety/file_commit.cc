@@ -424,8 +424,10 @@ bool FileCommit::Commit(const std::string& input, const FileIdentity& opened,
   for (std::size_t i = 0; i < finals.size(); ++i) {
     for (std::size_t j = i + 1; j < finals.size(); ++j) {
       if (SameFileName(fs_, finals[i], finals[j])) {
-        log.Printf("Hiba: a fájl két kimenete ugyanazt a nevet kapná: %s és %s\n",
-                   finals[i].c_str(), finals[j].c_str());
+        log.Printf(
+            "Hiba: a fájl két kimenete ugyanazt a nevet kapná: %s és %s (az input marad: "
+            "%s)\n",
+            finals[i].c_str(), finals[j].c_str(), input.c_str());
         return false;
       }
     }

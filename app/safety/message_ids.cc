@@ -1,6 +1,8 @@
 #include "app/safety/message_ids.h"
 
+#include <charconv>
 #include <cinttypes>
+#include <cstdint>
 #include <set>
 
 #include "app/safety/backup_index.h"
@@ -23,16 +25,44 @@ std::string EncodeLine(const WrittenMessageId& written) {
 // False for a line that is not one EncodeLine wrote (the header, or a line cut short).
 bool DecodeLine(std::string_view line, WrittenMessageId* out) {
   constexpr std::size_t kHashDigits = 16;
-  if (line.size() <= kHashDigits + 1 || line[kHashDigits] != ' ') {
+  std::uint64_t hash = 0;
+  if (line.size() <= kHashDigits + 1 || line[kHashDigits] != ' ' ||
+      std::from_chars(line.data(), line.data() + kHashDigits, hash, 16).ptr !=
+          line.data() + kHashDigits) {
     return false;
   }
   std::string_view rest = line.substr(kHashDigits + 1);
-  if (StringPrintf("%016" PRIx64, FingerprintOf(rest).hash) != line.substr(0, kHashDigits)) {
+  if (FingerprintOf(rest).hash != hash) {
     return false;
   }
   std::size_t tab = rest.find('\t');
   return tab != std::string_view::npos && UnescapeLine(rest.substr(0, tab), &out->id) &&
          UnescapeLine(rest.substr(tab + 1), &out->output) && !out->id.empty();
+}
+
+// Calls `take` with every id of the record in `dir` in the order written, duplicates
+// included. A missing record has none; false with a reason when it cannot be read.
+template <typename Take>
+bool ForEachId(FileSystem& fs, const std::string& dir, std::string* reason, Take take) {
+  std::string path = dir + std::string(kMessageIdRecordName);
+  std::string text;
+  if (!fs.Exists(path)) {
+    return true;
+  }
+  if (!fs.ReadFile(path, &text, reason)) {
+    return false;
+  }
+  std::string_view rest = text;
+  WrittenMessageId written;
+  while (!rest.empty()) {
+    std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    if (DecodeLine(line, &written)) {
+      take(written);
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -53,40 +83,24 @@ bool AppendMessageIds(FileSystem& fs, const std::string& dir,
 
 bool ReadMessageIds(FileSystem& fs, const std::string& dir, std::vector<WrittenMessageId>* out,
                     std::string* reason) {
-  std::string path = dir + std::string(kMessageIdRecordName);
   out->clear();
-  if (!fs.Exists(path)) {
-    return true;
-  }
-  std::string text;
-  if (!fs.ReadFile(path, &text, reason)) {
-    return false;
-  }
   std::set<std::string> seen;
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    std::size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-    WrittenMessageId written;
-    if (DecodeLine(line, &written) && seen.insert(written.id).second) {
-      out->push_back(std::move(written));
+  return ForEachId(fs, dir, reason, [&](const WrittenMessageId& written) {
+    if (seen.insert(written.id).second) {
+      out->push_back(written);
     }
-  }
-  return true;
+  });
 }
 
 bool MessageIdRecord::Find(const std::string& id, std::optional<std::string>* output,
                            std::string* reason) {
   if (!loaded_) {
-    std::vector<WrittenMessageId> ids;
-    if (!ReadMessageIds(fs_, dir_, &ids, reason)) {
+    if (!ForEachId(fs_, dir_, reason, [this](const WrittenMessageId& written) {
+          outputs_.emplace(written.id, written.output);
+        })) {
       return false;
     }
     loaded_ = true;
-    for (WrittenMessageId& written : ids) {
-      outputs_.emplace(std::move(written.id), std::move(written.output));
-    }
   }
   auto it = outputs_.find(id);
   *output = it == outputs_.end() ? std::nullopt : std::optional<std::string>(it->second);

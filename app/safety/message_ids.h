@@ -12,10 +12,10 @@
 // in UTF-8).
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/platform.h"
@@ -58,7 +58,7 @@ class MessageIdRecord {
   FileSystem& fs_;
   std::string dir_;
   bool loaded_ = false;
-  std::map<std::string, std::string> outputs_;
+  std::unordered_map<std::string, std::string> outputs_;
 };
 
 }  // namespace varnex
