@@ -31,18 +31,17 @@ TEST(DirectoriesTest, SettingsThatLetFilesMeetStopTheRunAtStart) {
   struct Case {
     std::string from, to;  // the line of the default settings replaced
     const char* mode;
-    const char* settingA;
-    const char* settingB;  // empty: no conflict
+    const char* settings;  // the two that meet; empty: none
     const char* dir;
   } cases[] = {
-      {"BackupPath=bak", "BackupPath=in", "-c", "InputPath", "BackupPath", "in/"},
-      {"BackupPath=bak", "BackupPath=in/../in", "", "InputPath", "BackupPath", "in/"},
-      {"OutputPath=out", "OutputPath=bak", "", "OutputPath", "BackupPath", "bak/"},
-      {"OutputPath=out", "OutputPath=out\nOutputPathHUA=baklink", "-c", "OutputPathHUA",
-       "BackupPath", "bak/"},
-      {"OutputPath=out", "OutputPath=out\nOutputPathINT=in", "-c", "OutputPathINT", "InputPath",
-       "in/"},
-      {"OutputPath=out", "OutputPath=out\nOutputPathINT=in", "", "", "", ""},
+      {"BackupPath=bak", "BackupPath=in", "-c", "InputPath és a [General] BackupPath", "in/"},
+      {"BackupPath=bak", "BackupPath=in/../in", "", "InputPath és a [General] BackupPath", "in/"},
+      {"OutputPath=out", "OutputPath=bak", "", "OutputPath és a [General] BackupPath", "bak/"},
+      {"OutputPath=out", "OutputPath=out\nOutputPathHUA=baklink", "-c",
+       "OutputPathHUA és a [General] BackupPath", "bak/"},
+      {"OutputPath=out", "OutputPath=out\nOutputPathINT=in", "-c",
+       "OutputPathINT és a [General] InputPath", "in/"},
+      {"OutputPath=out", "OutputPath=out\nOutputPathINT=in", "", "", ""},
   };
   for (const Case& c : cases) {
     RunHarness h;
@@ -50,13 +49,11 @@ TEST(DirectoriesTest, SettingsThatLetFilesMeetStopTheRunAtStart) {
     h.WriteIni(IniWith(c.from, c.to));
     h.WriteInput("A.HUA", Orders());
     h.picker.answer = {h.Path("in/A.HUA")};
-    std::string line = *c.settingB == '\0'
-                           ? std::string()
-                           : std::string(
-                                 "hibás beállítás, a program nem dolgoz fel semmit: a "
-                                 "[General] ") +
-                                 c.settingA + " és a [General] " + c.settingB +
-                                 " ugyanaz a könyvtár (" + h.Path(c.dir) + ")\n";
+    const std::string line =
+        *c.settings == '\0'
+            ? std::string()
+            : "hibás beállítás, a program nem dolgoz fel semmit: a [General] " +
+                  std::string(c.settings) + " ugyanaz a könyvtár (" + h.Path(c.dir) + ")\n";
     int code = h.Run(c.mode);
     if (line.empty()) {
       EXPECT_EQ(0, code) << c.to << h.Log();
