@@ -236,7 +236,7 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
   if (std::optional<std::string> conflict =
           FindDirectoryConflict(platform.fs, settings, files.empty())) {
     out << settings.iniPath
-        << ": hiba: hibás beállítás, a program nem dolgoz fel semmit: " << *conflict << '\n'
+        << ":0: hiba: hibás beállítás, a program nem dolgoz fel semmit: " << *conflict << '\n'
         << std::flush;
     return kExitStartupFailed;
   }

@@ -70,7 +70,7 @@ TEST(DirectoriesTest, SettingsThatLetFilesMeetStopTheRunAtStart) {
       files.push_back(h.Path("in/A.HUA"));
     }
     EXPECT_EQ(1, RunCheck(Platform{h.fs, h.clock, h.console, h.picker}, files, out, errors));
-    EXPECT_EQ(h.Path("varnex.ini") + ": hiba: " + line, out.str()) << c.to;
+    EXPECT_EQ(h.Path("varnex.ini") + ":0: hiba: " + line, out.str()) << c.to;
   }
 }
 
