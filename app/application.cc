@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "app/safety/directories.h"
+
 namespace varnex {
 namespace {
 
@@ -59,7 +61,13 @@ int Application::Main(int argc, const char* const* argv) {
     return kExitStartupFailed;
   }
   settings.ToRecordCodePage(*codePages_);
-  Run(ModeFromArgument(argc > 1 ? argv[1] : nullptr));
+  RunMode runMode = ModeFromArgument(argc > 1 ? argv[1] : nullptr);
+  if (std::optional<std::string> conflict =
+          FindDirectoryConflict(platform_.fs, settings, runMode == RunMode::kInputDirectory)) {
+    log_.Printf("Hiba: hibás beállítás, a program nem dolgoz fel semmit: %s\n", conflict->c_str());
+    return kExitStartupFailed;
+  }
+  Run(runMode);
   return anyFileLeft_ ? kExitFilesLeft : kExitOk;
 }
 

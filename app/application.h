@@ -18,6 +18,7 @@
 #include "app/run_log.h"
 #include "app/safety/backup_index.h"
 #include "app/safety/file_commit.h"
+#include "app/safety/message_ids.h"
 #include "app/safety/refusal_memory.h"
 #include "app/settings.h"
 #include "platform/code_page.h"
@@ -102,6 +103,7 @@ class Application {
 
   std::optional<BackupIndex> backupIndex_;
   std::optional<RefusalMemory> refusals_;
+  std::optional<MessageIdRecord> messageIds_;
   bool anyFileLeft_ = false;
   std::string lastFileStamp_;
   TempNames tempNames_{platform_.fs};

@@ -71,18 +71,34 @@ TEST(ApplicationTest, FrameworkFailureExitsWithOne) {
       strip.Messages());
 }
 
-TEST(ApplicationTest, MissingIniGivesDefaults) {
-  RunHarness h;
-  ::unlink(h.Path("varnex.ini").c_str());
-  // Every directory is empty then, the current one; run inside the temporary directory.
-  std::string cwd = std::filesystem::current_path().string();
-  std::filesystem::current_path(h.root());
-  int code = h.Run("-c");
-  std::filesystem::current_path(cwd);
-  EXPECT_EQ(0, code);
-  EXPECT_NE(std::string::npos, h.Log().find("Input könyvtár vizsgálata: \n"));
-  // The daily log goes to the current directory, not to the root directory.
-  EXPECT_EQ(0u, h.Read("20161005.log").find("2016.10.05. 14:03:07 A program elindult.\r\n"));
+// Without varnex.ini every directory is the current one: inputs, outputs and backups would
+// share it, so the run stops at start in both modes, the file of the current directory left
+// as it was and nothing of the run behind.
+TEST(ApplicationTest, MissingIniStopsAtStart) {
+  for (const char* argument : {"-c", ""}) {
+    RunHarness h;
+    ::unlink(h.Path("varnex.ini").c_str());
+    const std::string input = HuaFile({HuaMessage(true, "R1", "HUF5,00", "DEUTDEFF", "DE89")});
+    WriteFileBytes(h.Path("X.HUA"), input);
+    h.picker.answer = {"X.HUA"};
+    std::string cwd = std::filesystem::current_path().string();
+    std::filesystem::current_path(h.root());
+    int code = h.Run(argument);
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(1, code) << argument;
+    EXPECT_EQ(1, Count(h.Log(), "Hiba: ")) << h.Log();
+    EXPECT_NE(std::string::npos,
+              h.Log().find("Hiba: hibás beállítás, a program nem dolgoz fel semmit: a [General] "
+                           "InputPath és a [General] BackupPath ugyanaz a könyvtár (az aktuális "
+                           "könyvtár)\n"))
+        << h.Log();
+    EXPECT_EQ(input, h.Read("X.HUA"));
+    for (const std::string& name : h.Files("")) {
+      EXPECT_EQ(std::string::npos, name.find(".varnex")) << name;
+    }
+    // The daily log goes to the current directory, not to the root directory.
+    EXPECT_EQ(0u, h.Read("20161005.log").find("2016.10.05. 14:03:07 A program elindult.\r\n"));
+  }
 }
 
 TEST(ApplicationTest, ScanOrderAndFiltering) {

@@ -9,7 +9,9 @@
 #include "app/file_driver.h"
 #include "app/run_log.h"
 #include "app/safety/backup_index.h"
+#include "app/safety/directories.h"
 #include "app/safety/file_commit.h"
+#include "app/safety/message_ids.h"
 #include "app/settings.h"
 #include "convert/converter.h"
 #include "convert/field_rules.h"
@@ -63,7 +65,8 @@ class Checker {
         out_(out),
         log_(platform.fs, platform.clock, platform.console),
         tempNames_(platform.fs),
-        backupIndex_(platform.fs, tempNames_, settings.backupPath) {
+        backupIndex_(platform.fs, tempNames_, settings.backupPath),
+        messageIds_(platform.fs, settings.backupPath) {
     log_.Mute();
   }
 
@@ -92,6 +95,7 @@ class Checker {
   RunLog log_;
   TempNames tempNames_;
   BackupIndex backupIndex_;  // read only: never saved
+  MessageIdRecord messageIds_;
   std::int32_t sequence_ = 0;
 };
 
@@ -136,12 +140,18 @@ bool Checker::CheckFile(const std::string& path) {
     out_ << path << ": NEM konvertálható\n";
     return false;
   }
-  if (settings_.rejectDuplicates == 1) {
-    if (std::optional<std::string> copy = backupIndex_.FindCopy(bytes)) {
-      Problem(path, 0, DuplicateText(*copy));
-      out_ << path << ": NEM konvertálható\n";
-      return false;
-    }
+  std::string itself;
+  if (SameDirectory(platform_.fs, DirectoryOf(path), settings_.backupPath)) {
+    itself = path;
+  }
+  std::optional<std::string> copy;
+  if (itself.empty() && settings_.rejectDuplicates == 1) {
+    copy = backupIndex_.FindCopy(bytes, FingerprintOf(bytes), &identity, &itself);
+  }
+  if (copy || !itself.empty()) {
+    Problem(path, 0, copy ? DuplicateText(*copy) : BackupInputText(itself));
+    out_ << path << ": NEM konvertálható\n";
+    return false;
   }
 
   MtFile file;
@@ -200,6 +210,15 @@ bool Checker::CheckFile(const std::string& path) {
       if (result.status == PassResult::Status::kInternalError) {
         problems.push_back({0, "belső hiba a konvertálás közben"});
       }
+      std::optional<std::string> earlier;
+      if (xml && settings_.rejectReusedMsgId == 1) {
+        if (!messageIds_.Find(result.msgId, &earlier, &reason)) {
+          problems.push_back({0, "az üzenetazonosítók nyilvántartása nem olvasható: " +
+                                     messageIds_.Path() + " (" + reason + ")"});
+        } else if (earlier) {
+          problems.push_back(ReusedMsgIdProblem(result.msgId, *earlier));
+        }
+      }
     }
   }
   problems = FoldSettingProblems(std::move(problems), settings_, codePages_);
@@ -228,6 +247,13 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
   Settings settings;
   LoadSettingsBesideExecutable(platform.fs, &settings);
   settings.ToRecordCodePage(*codePages);
+  if (std::optional<std::string> conflict =
+          FindDirectoryConflict(platform.fs, settings, files.empty())) {
+    out << settings.iniPath
+        << ":0: hiba: hibás beállítás, a program nem dolgoz fel semmit: " << *conflict << '\n'
+        << std::flush;
+    return kExitStartupFailed;
+  }
   std::vector<std::string> paths = files;
   if (paths.empty()) {
     for (std::string_view ext : {"INT", "HUA"}) {

@@ -15,6 +15,7 @@
 #include "mt/mt_file.h"
 #include "output/formatters.h"
 #include "output/sepa_xml_writer.h"
+#include "output/xml_serializer.h"
 #include "platform/code_page.h"
 #include "util/string_printf.h"
 #include "util/task_runner.h"
@@ -161,6 +162,16 @@ bool Takes(WriterKind kind, bool urgentPass, const MessageClass& c) {
 
 }  // namespace
 
+std::string UrgentMsgId(std::string_view msgId, const CodePages& codePages) {
+  constexpr std::size_t kKept = 33;  // of the 35 a MsgId may have, with two for the suffix
+  std::string_view kept = msgId.substr(0, kKept);
+  std::string urgent = std::string(kept) + "-U";
+  if (CleanXmlValue(urgent, codePages) == CleanXmlValue(msgId, codePages)) {
+    urgent = std::string(kept) + "-V";
+  }
+  return urgent;
+}
+
 std::int32_t PassSequenceLength(const MtFile& file) {
   return 1 + file.MessageCount();  // the group header's, then one per message
 }
@@ -186,6 +197,14 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   converter->SetFileHeader(file.headerText(), file.header());
   GroupHeaderRecord header{};
   converter->FillGroupHeader(header, context.sequence);
+  if (kind == WriterKind::kSepaXml) {
+    // Both documents of a file would carry the header's id; the urgent one gets its own.
+    result.msgIdFromHeader = FieldReader(&file.header(), false).Find("01").has(1);
+    if (urgentPass && result.msgIdFromHeader && !header.MsgId.view().empty()) {
+      header.MsgId.Assign(UrgentMsgId(header.MsgId.view(), context.codePages));
+    }
+    result.msgId = CleanXmlValue(header.MsgId.view(), context.codePages);
+  }
   if (planned.count == 0) {
     // No document; the identifiers the messages' records would have taken are consumed.
     context.sequence += file.MessageCount();
@@ -311,6 +330,23 @@ std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
   folded.insert(folded.end(), std::make_move_iterator(problems.begin()),
                 std::make_move_iterator(problems.end()));
   return folded;
+}
+
+FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier) {
+  return FileProblem{0,
+                     StringPrintf("ezt az üzenetazonosítót már egy korábbi dokumentum viselte "
+                                  "(%s); szándékos újraküldéshez adjon a fájlnak új :01: "
+                                  "azonosítót, vagy kapcsolja ki az ellenőrzést: [General] "
+                                  "RejectReusedMsgId=0",
+                                  earlier.c_str()),
+                     "GrpHdr/MsgId", id};
+}
+
+std::string BackupInputText(const std::string& backup) {
+  return StringPrintf(
+      "a fájl a backup könyvtárban van (%s), egy korábbi futás már feldolgozta; a backup fájlok "
+      "nem konvertálhatók újra, szándékos újraküldéshez másolja a fájlt az input könyvtárba",
+      backup.c_str());
 }
 
 std::string DuplicateText(const std::string& copy) {

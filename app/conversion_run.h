@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "output/writer.h"
@@ -85,6 +86,10 @@ struct PassResult {
   };
   Status status = Status::kOk;
   std::int32_t nbOfTxs = 0;
+  // A pain.001 pass: the document's GrpHdr/MsgId as written (XML text, UTF-8), and whether
+  // it comes from the file header's :01: rather than being generated.
+  std::string msgId;
+  bool msgIdFromHeader = false;
   std::vector<FileProblem> problems;
   std::string internalError;  // with kInternalError: the run log's line for it
 };
@@ -95,11 +100,17 @@ Classification Classify(const MtFile& file, ConversionContext& context);
 // Logs the classification's line for each message.
 void LogClassification(const Classification& classification, RunLog& log);
 
-// One conversion pass: kind 1 takes the SEPA orders that are urgent (urgentPass) or not;
-// kinds 2 and 3 take the orders that are not SEPA orders. The document goes to `sink`; when
-// the pass takes no order, nothing does (the identifiers are consumed all the same). A pass
-// consumes PassSequenceLength identifiers whatever it takes and logs nothing, so that passes
-// of one file can run at the same time, each from its own start in the sequence.
+// The MsgId of the urgent document when the file header's :01: gives `msgId` (CP852) to the
+// other: `msgId` followed by "-U", cut to 33 characters first when longer, so that it stays
+// within 35; followed by "-V" instead when that would be written as `msgId` is.
+std::string UrgentMsgId(std::string_view msgId, const CodePages& codePages);
+
+// One conversion pass: kind 1 takes the SEPA orders that are urgent (urgentPass; the
+// document's MsgId is then UrgentMsgId of one from :01:) or not; kinds 2 and 3 take the
+// orders that are not SEPA orders. The document goes to `sink`; when the pass takes no order,
+// nothing does (the identifiers are consumed all the same). A pass consumes
+// PassSequenceLength identifiers whatever it takes and logs nothing, so that passes of one
+// file can run at the same time, each from its own start in the sequence.
 std::int32_t PassSequenceLength(const MtFile& file);
 PassResult Convert(const MtFile& file, const Classification& classification,
                    ConversionContext& context, WriterKind kind, bool urgentPass, ByteSink& sink);
@@ -117,6 +128,10 @@ std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
 
 // The refusal of an input whose bytes equal those of the file `copy` in the backup directory.
 std::string DuplicateText(const std::string& copy);
+// The refusal of a document whose MsgId `id` the earlier document `earlier` carried.
+FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier);
+// The refusal of an input that is the file `backup` of the backup directory.
+std::string BackupInputText(const std::string& backup);
 
 // Keeps a whole document in memory.
 class StringSink : public ByteSink {

@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/completeness.h"
 #include "app/file_sink.h"
+#include "app/safety/directories.h"
 #include "app/safety/file_commit.h"
 #include "convert/field_rules.h"
 #include "mt/mt_file.h"
@@ -185,6 +186,7 @@ void Application::ProcessInputFiles() {
   }
   backupIndex_.emplace(platform_.fs, tempNames_, settings.backupPath);
   refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
+  messageIds_.emplace(platform_.fs, settings.backupPath);
   for (std::size_t i = 0; i < inputPaths.size(); ++i) {
     bool converted = false;
     try {
@@ -284,6 +286,11 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
       return false;
     }
   }
+  // Backups are never inputs, also when picked by hand.
+  if (SameDirectory(fs, DirectoryOf(path), settings.backupPath)) {
+    RefuseFile(path, identity, nullptr, {{0, BackupInputText(path)}});
+    return false;
+  }
   std::string bytes;
   if (!input->ReadAll(&bytes, &reason)) {
     log_.Printf("Hiba: az input fájl nem olvasható: %s (%s)\n", path.c_str(), reason.c_str());
@@ -291,8 +298,11 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   }
   const Fingerprint print = FingerprintOf(bytes);
   if (settings.rejectDuplicates == 1) {
-    if (std::optional<std::string> copy = backupIndex_->FindCopy(bytes, print)) {
-      RefuseFile(path, identity, nullptr, {{0, DuplicateText(*copy)}});
+    std::string itself;
+    std::optional<std::string> copy = backupIndex_->FindCopy(bytes, print, &identity, &itself);
+    if (copy || !itself.empty()) {
+      RefuseFile(path, identity, nullptr,
+                 {{0, copy ? DuplicateText(*copy) : BackupInputText(itself)}});
       return false;
     }
   }
@@ -380,7 +390,49 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
 
-  if (!commit.Commit(path, input->Identity(), names.backup, log_)) {
+  // The MsgIds of the documents go into the record with the commit; one written before
+  // refuses the file.
+  std::vector<WrittenMessageId> ids;
+  std::vector<FileProblem> reused;
+  bool generatedReused = false;
+  for (const PassRun& pass : passes) {
+    if (pass.kind != WriterKind::kSepaXml || pass.sink == nullptr) {
+      continue;
+    }
+    WrittenMessageId written{pass.result.msgId, pass.name};
+    std::optional<std::string> earlier;
+    if (settings.rejectReusedMsgId == 1 && !messageIds_->Find(written.id, &earlier, &reason)) {
+      log_.Printf(
+          "Hiba: az üzenetazonosítók nyilvántartása nem olvasható: %s (%s; az input "
+          "marad: %s)\n",
+          messageIds_->Path().c_str(), reason.c_str(), path.c_str());
+      return false;
+    }
+    if (earlier) {
+      reused.push_back(ReusedMsgIdProblem(written.id, *earlier));
+      generatedReused = generatedReused || !pass.result.msgIdFromHeader;
+    }
+    commit.AddMessageId(written);
+    ids.push_back(std::move(written));
+  }
+  if (!reused.empty()) {
+    // A generated id met again (the clock was set back) is not the file's fault: the next
+    // run generates another, so the refusal is not remembered.
+    if (generatedReused) {
+      ReportProblems(path, &file, reused);
+    } else {
+      RefuseFile(path, identity, &file, reused);
+    }
+    return false;
+  }
+
+  bool committed = commit.Commit(path, input->Identity(), names.backup, log_);
+  if (commit.published()) {
+    for (const WrittenMessageId& written : ids) {
+      messageIds_->Add(written);
+    }
+  }
+  if (!committed) {
     return false;
   }
   backupIndex_->Add(names.backup, print);

@@ -37,8 +37,8 @@ Tree ReadTree(const std::string& root) {
   std::error_code ec;
   for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    // The duplicate index beside the backups is a cache, not an output.
-    if (it->is_regular_file(ec) && it->path().filename() != kBackupIndexName) {
+    // The records beside the backups are not outputs.
+    if (it->is_regular_file(ec) && !IsBackupDirectoryRecord(it->path().filename().string())) {
       tree[std::filesystem::relative(it->path(), root, ec).string()] =
           ReadFileBytes(it->path().string());
     }

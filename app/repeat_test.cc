@@ -28,7 +28,8 @@ TEST(RepeatTest, CopyOfAConvertedFileIsRefused) {
       {"same bytes, manual selection", Orders("R1"), "", false, "", true},
       {"same bytes, index lost", Orders("R1"), "", true, "-c", true},
       {"same size, other bytes", Orders("R2"), "", false, "-c", false},
-      {"check switched off", Orders("R1"), "RejectDuplicates=0\n", false, "-c", false},
+      {"checks switched off", Orders("R1"), "RejectDuplicates=0\nRejectReusedMsgId=0\n", false,
+       "-c", false},
   };
   for (const Case& c : cases) {
     RunHarness h;

@@ -70,6 +70,7 @@ void Settings::Read(const IniFile& ini, const std::string& programDir,
   checkTotals = number("General", "CheckTotals", 1) == 1 ? 1 : 0;
   minFileAge = number("General", "MinFileAge", 0);
   rejectDuplicates = number("General", "RejectDuplicates", 1) == 1 ? 1 : 0;
+  rejectReusedMsgId = number("General", "RejectReusedMsgId", 1) == 1 ? 1 : 0;
   urgentSrcField = text("PrioUrgent", "SrcField", "");
   urgentSrcKeyword = text("PrioUrgent", "SrcKeyword", "");
   urgentTrgtField = text("PrioUrgent", "TrgtField", "");

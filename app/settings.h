@@ -45,6 +45,8 @@ struct Settings {
   std::int32_t checkTotals = 1;       // compare :03:/:02: with the orders read
   std::int32_t minFileAge = 0;        // seconds; younger inputs wait (input directory mode)
   std::int32_t rejectDuplicates = 1;  // refuse an input whose bytes equal a backup
+  // Refuse a file whose document would carry a MsgId written before.
+  std::int32_t rejectReusedMsgId = 1;
   // [PrioUrgent]
   std::string urgentSrcField;
   std::string urgentSrcKeyword;

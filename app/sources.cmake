@@ -9,7 +9,9 @@ set(APP_SOURCES
   app/input_discovery.cc
   app/run_log.cc
   app/safety/backup_index.cc
+  app/safety/directories.cc
   app/safety/file_commit.cc
+  app/safety/message_ids.cc
   app/safety/refusal_memory.cc
   app/settings.cc)
 set(APP_TESTS
@@ -25,6 +27,8 @@ set(APP_TESTS
   app/repeat_test.cc
   app/run_log_test.cc
   app/safety/backup_index_test.cc
+  app/safety/directories_test.cc
   app/safety/file_commit_test.cc
+  app/safety/message_ids_test.cc
   app/safety/refusal_memory_test.cc
   app/settings_test.cc)

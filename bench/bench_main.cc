@@ -5,8 +5,11 @@
 // number and sizes in 64 KB writes, each synced and renamed; one write per log line of the
 // run's log file to one open descriptor).
 //
-// Usage: varnex_bench [--repeat N] [--binary PATH]... [orders ...]   (default: 5, 100000)
+// Usage: varnex_bench [--repeat N] [--binary PATH]... [--msgids N] [orders ...]
+//        (default: 5, 100000)
 //        varnex_bench --generate HUA|INT orders path
+// --msgids N: the backup directory starts with N message ids recorded (a year of daily files
+// is some thousands), which every conversion reads once.
 //
 // The converter measured first is the one beside this program; each --binary adds another,
 // measured on the same files in the same run, the converters taking turns. Every conversion
@@ -26,6 +29,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/safety/message_ids.h"
+#include "platform/posix_platform.h"
 #include "testing/order_files.h"
 
 namespace {
@@ -69,7 +74,8 @@ double Median(std::vector<double> values) {
 // directories; removed on destruction.
 class RunDir {
  public:
-  RunDir(const std::string& binary, const std::string& inputName, const std::string& input) {
+  RunDir(const std::string& binary, const std::string& inputName, const std::string& input,
+         long recordedIds) {
     char pattern[] = "/tmp/varnex-bench-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
       std::perror("mkdtemp");
@@ -87,6 +93,17 @@ class RunDir {
     }
     WriteFile(path_ + "varnex.ini", kIni);
     WriteFile(path_ + "in/" + inputName, input);
+    std::vector<varnex::WrittenMessageId> ids;
+    for (long i = 0; i < recordedIds; ++i) {
+      ids.push_back({"B20261208093000123" + std::to_string(100000 + i),
+                     "/srv/varnex/out/EXPORT_" + std::to_string(20261208093000123 + i) + ".CCT"});
+    }
+    varnex::PosixFileSystem fs;
+    std::string reason;
+    if (!ids.empty() && !varnex::AppendMessageIds(fs, path_ + "bak/", ids, &reason)) {
+      std::fprintf(stderr, "cannot record message ids: %s\n", reason.c_str());
+      std::exit(1);
+    }
   }
   ~RunDir() {
     std::error_code ec;
@@ -247,8 +264,8 @@ struct Samples {
 
 // One conversion of `input` with `binary`, followed by its floor loop.
 void MeasureOnce(const std::string& binary, const std::string& inputName, const std::string& input,
-                 Samples& s) {
-  RunDir dir(binary, inputName, input);
+                 long recordedIds, Samples& s) {
+  RunDir dir(binary, inputName, input, recordedIds);
   // The writeback of earlier runs' outputs is not to land in this one.
   ::sync();
   Result r = RunConverter(dir.path());
@@ -269,13 +286,14 @@ void MeasureOnce(const std::string& binary, const std::string& inputName, const 
 // The binaries take turns, one conversion each per round, so that a slow spell of a shared
 // machine falls on all of them alike.
 void Bench(const char* kind, long orders, const std::string& input,
-           const std::vector<std::string>& binaries, int repeat) {
+           const std::vector<std::string>& binaries, int repeat, long recordedIds) {
   double mb = static_cast<double>(input.size()) / 1e6;
-  std::printf("%s %ld orders, %.1f MB, median of %d:\n", kind, orders, mb, repeat);
+  std::printf("%s %ld orders, %.1f MB, %ld message ids recorded, median of %d:\n", kind, orders, mb,
+              recordedIds, repeat);
   std::vector<Samples> samples(binaries.size());
   for (int i = 0; i < repeat; ++i) {
     for (std::size_t b = 0; b < binaries.size(); ++b) {
-      MeasureOnce(binaries[b], std::string("BENCH.") + kind, input, samples[b]);
+      MeasureOnce(binaries[b], std::string("BENCH.") + kind, input, recordedIds, samples[b]);
     }
   }
   for (std::size_t b = 0; b < binaries.size(); ++b) {
@@ -305,11 +323,14 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> binaries = {ProgramDir() + "varnex"};
   int repeat = 5;
+  long recordedIds = 0;
   std::vector<long> sizes;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--binary" && i + 1 < argc) {
       binaries.push_back(argv[++i]);
+    } else if (arg == "--msgids" && i + 1 < argc) {
+      recordedIds = std::max(0L, std::strtol(argv[++i], nullptr, 10));
     } else if (arg == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, static_cast<int>(std::strtol(argv[++i], nullptr, 10)));
     } else {
@@ -317,7 +338,8 @@ int main(int argc, char** argv) {
       long orders = std::strtol(arg.c_str(), &end, 10);
       if (arg.empty() || *end != '\0' || orders < 0) {
         std::fprintf(stderr,
-                     "usage: varnex_bench [--repeat N] [--binary PATH]... [orders ...]\n"
+                     "usage: varnex_bench [--repeat N] [--binary PATH]... [--msgids N] "
+                     "[orders ...]\n"
                      "       varnex_bench --generate HUA|INT orders path\n");
         return 1;
       }
@@ -328,8 +350,8 @@ int main(int argc, char** argv) {
     sizes.push_back(100000);
   }
   for (long orders : sizes) {
-    Bench("HUA", orders, varnex::GenerateHuaFile(orders), binaries, repeat);
-    Bench("INT", orders, varnex::GenerateIntFile(orders), binaries, repeat);
+    Bench("HUA", orders, varnex::GenerateHuaFile(orders), binaries, repeat, recordedIds);
+    Bench("INT", orders, varnex::GenerateIntFile(orders), binaries, repeat, recordedIds);
   }
   return 0;
 }

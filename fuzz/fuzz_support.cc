@@ -93,6 +93,12 @@ std::unique_ptr<WritableFile> DiscardingFileSystem::CreateExclusive(const std::s
   return nullptr;
 }
 
+std::unique_ptr<WritableFile> DiscardingFileSystem::ExtendFile(const std::string&,
+                                                               std::string* reason) {
+  SetReason(reason);
+  return nullptr;
+}
+
 std::unique_ptr<AppendFile> DiscardingFileSystem::OpenAppend(const std::string&, std::string*) {
   return std::make_unique<DiscardingAppendFile>();
 }

@@ -119,6 +119,11 @@ class FileSystem {
   // Creates a new file; fails when the name exists.
   virtual std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                         std::string* reason) = 0;
+  // Opens `path` to add bytes at its end, creating it when missing; its bytes stay. The
+  // appended bytes are durable once synced; a file created here also needs its directory
+  // synced.
+  virtual std::unique_ptr<WritableFile> ExtendFile(const std::string& path,
+                                                   std::string* reason) = 0;
 
   // The daily log, kept open for the run.
   // Opens `path` for appending, creating it when missing; null, with a reason, on failure.

@@ -364,6 +364,17 @@ std::unique_ptr<WritableFile> PosixFileSystem::CreateExclusive(const std::string
   return std::make_unique<PosixWritableFile>(fd);
 }
 
+std::unique_ptr<WritableFile> PosixFileSystem::ExtendFile(const std::string& path,
+                                                          std::string* reason) {
+  TestKillPoint();
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    SetReason(reason, errno);
+    return nullptr;
+  }
+  return std::make_unique<PosixWritableFile>(fd);
+}
+
 std::unique_ptr<AppendFile> PosixFileSystem::OpenAppend(const std::string& path,
                                                         std::string* reason) {
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -1,6 +1,7 @@
 #include "testing/crash_file_system.h"
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 namespace varnex {
@@ -318,6 +319,15 @@ std::unique_ptr<WritableFile> CrashFileSystem::CreateExclusive(const std::string
   return std::make_unique<CrashWritable>(*this, id);
 }
 
+std::unique_ptr<WritableFile> CrashFileSystem::ExtendFile(const std::string& path,
+                                                          std::string* reason) {
+  int id = Alive(reason) ? Lookup(path) : 0;
+  if (id == 0) {
+    return CreateExclusive(path, reason);
+  }
+  return std::make_unique<CrashWritable>(*this, id);
+}
+
 namespace {
 
 // The daily log's lines, kept in the side buffer.
@@ -369,7 +379,8 @@ bool CrashFileSystem::Stat(const std::string& path, FileIdentity* out) {
   }
   std::string dir = path == "." ? exeDir_ : AsDir(path);
   if (current_.count(dir) != 0) {
-    *out = FileIdentity{DeviceOf(dir), 0, 0, 0};
+    // A directory's number, apart from those of files, so that two directories differ.
+    *out = FileIdentity{DeviceOf(dir), std::hash<std::string>{}(dir) | (1ULL << 63), 0, 0};
     return true;
   }
   return false;

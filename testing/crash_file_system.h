@@ -65,6 +65,7 @@ class CrashFileSystem : public FileSystem {
   bool ReadFile(const std::string& path, std::string* out, std::string* reason) override;
   std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                 std::string* reason) override;
+  std::unique_ptr<WritableFile> ExtendFile(const std::string& path, std::string* reason) override;
   std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override;
   bool MakeDir(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;

@@ -61,6 +61,9 @@ class FaultyFileSystem : public FileSystem {
   }
   std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                 std::string* reason) override;
+  std::unique_ptr<WritableFile> ExtendFile(const std::string& path, std::string* reason) override {
+    return real_.ExtendFile(path, reason);
+  }
   std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override {
     return real_.OpenAppend(path, reason);
   }

@@ -9,6 +9,7 @@
 #include "convert/field_rules.h"
 #include "app/safety/backup_index.h"
 #include "output/formatters.h"
+#include "util/string_printf.h"
 
 namespace varnex {
 
@@ -50,8 +51,8 @@ std::vector<std::string> RunHarness::Files(const std::string& relative) const {
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(Path(relative), ec)) {
-    // The duplicate index beside the backups is a cache, not a file of the conversion.
-    if (entry.path().filename() != kBackupIndexName) {
+    // The records beside the backups are not files of the conversion.
+    if (!IsBackupDirectoryRecord(entry.path().filename().string())) {
       names.push_back(entry.path().filename().string());
     }
   }
@@ -82,6 +83,17 @@ std::string TotalsLines(const std::vector<std::string>& messages) {
   return ":02:" + FormatAmountComma(cents) + "\r\n:03:" + std::to_string(messages.size()) + "\r\n";
 }
 
+// A :01: message id of its own for every set of messages, as an exporting program gives one
+// per file.
+std::string MessageIdOf(const std::vector<std::string>& messages) {
+  std::string all;
+  for (const std::string& m : messages) {
+    all += m;
+  }
+  return StringPrintf("MSG%08llX",
+                      static_cast<unsigned long long>(FingerprintOf(all).hash & 0xFFFFFFFFu));
+}
+
 }  // namespace
 
 std::string HuaMessage(bool first, const std::string& ref, const std::string& ccyAmount,
@@ -96,7 +108,7 @@ std::string HuaMessage(bool first, const std::string& ref, const std::string& cc
 }
 
 std::string HuaFile(const std::vector<std::string>& messages) {
-  std::string text = "\r\n:01:MSG1\r\n" + TotalsLines(messages) +
+  std::string text = "\r\n:01:" + MessageIdOf(messages) + "\r\n" + TotalsLines(messages) +
                      ":04:ABCDHUHB\r\n:05:Minta Kft.\r\nBudapest\r\n:07: \r\n";
   for (const std::string& m : messages) {
     text += m;
@@ -118,7 +130,7 @@ std::string IntMessage(const std::string& ref, const std::string& ccyAmount,
 }
 
 std::string IntFile(const std::vector<std::string>& messages) {
-  std::string text = " \r\n:01:MSG2\r\n" + TotalsLines(messages) +
+  std::string text = " \r\n:01:" + MessageIdOf(messages) + "\r\n" + TotalsLines(messages) +
                      ":04:ABCDHUHB\r\n:05:Sample Ltd.\r\n:06: \r\n:07: \r\n";
   for (const std::string& m : messages) {
     text += m;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/safety/message_ids.h"
 #include "platform/platform.h"
 #include "testing/fake_platform.h"
 #include "testing/faulty_file_system.h"
@@ -78,5 +79,10 @@ std::string IntFile(const std::vector<std::string>& messages);
 
 // Counts the non-overlapping occurrences of `what` in `text`.
 int Count(const std::string& text, const std::string& what);
+
+// A recorded message id in test failures: "id -> output".
+inline void PrintTo(const WrittenMessageId& written, std::ostream* out) {
+  *out << written.id << " -> " << written.output;
+}
 
 }  // namespace varnex

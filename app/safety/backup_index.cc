@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/safety/file_commit.h"
+#include "app/safety/message_ids.h"
 #include "util/string_printf.h"
 
 namespace varnex {
@@ -110,6 +111,10 @@ class FieldReader {
 
 }  // namespace
 
+bool IsBackupDirectoryRecord(std::string_view name) {
+  return name == kBackupIndexName || name == kMessageIdRecordName;
+}
+
 Fingerprint FingerprintOf(std::string_view bytes) {
   return Fingerprint{static_cast<std::int64_t>(bytes.size()), Hash(bytes)};
 }
@@ -121,7 +126,8 @@ std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes) {
   return FindCopy(bytes, FingerprintOf(bytes));
 }
 
-std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes, const Fingerprint& print) {
+std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes, const Fingerprint& print,
+                                                 const FileIdentity* self, std::string* itself) {
   Load();
   // The directory is listed once a run; later lookups hash only what they need of it. A
   // match is always confirmed against the file as it is now.
@@ -133,6 +139,14 @@ std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes, const F
   }
   for (const auto& [name, entry] : entries_) {
     if (!entry.hashed || entry.size != print.size || entry.hash != print.hash) {
+      continue;
+    }
+    FileIdentity id;
+    if (self != nullptr && fs_.StatRegular(dir_ + name, &id) && id.device == self->device &&
+        id.inode == self->inode) {
+      if (itself != nullptr) {
+        *itself = dir_ + name;
+      }
       continue;
     }
     // The file may have changed since it was hashed, or the hashes merely collide.
@@ -186,7 +200,7 @@ void BackupIndex::Refresh(std::int64_t size) {
   ++generation_;
   for (std::string& name : fs_.ListNames(dir_)) {
     RunFileName ours;
-    if (name == kBackupIndexName || ParseRunFileName(name, &ours)) {
+    if (IsBackupDirectoryRecord(name) || ParseRunFileName(name, &ours)) {
       continue;
     }
     std::string path = dir_ + name;

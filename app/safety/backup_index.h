@@ -25,6 +25,10 @@ class TempNames;
 // The name of the index file in the backup directory.
 inline constexpr std::string_view kBackupIndexName = ".varnex.index";
 
+// True for the files this program keeps beside the backups (the index, the message-id
+// record), which are never backups themselves.
+bool IsBackupDirectoryRecord(std::string_view name);
+
 // What the index keeps of a file's content.
 struct Fingerprint {
   std::int64_t size = 0;
@@ -45,8 +49,11 @@ class BackupIndex {
   // nullopt. Files of this program (the index, temporary files) and anything that is not a
   // regular file are never reported.
   std::optional<std::string> FindCopy(std::string_view bytes);
-  // The same, with the fingerprint of `bytes` already taken.
-  std::optional<std::string> FindCopy(std::string_view bytes, const Fingerprint& print);
+  // The same, with the fingerprint of `bytes` already taken. A backup that is the file `self`
+  // (the input itself, by device and inode) is no copy of it: its path goes to `itself`.
+  std::optional<std::string> FindCopy(std::string_view bytes, const Fingerprint& print,
+                                      const FileIdentity* self = nullptr,
+                                      std::string* itself = nullptr);
 
   // Records the file `backupPath` (in the backup directory) that was just moved there with
   // the content `print` was taken of.

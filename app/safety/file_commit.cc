@@ -5,15 +5,11 @@
 #include <set>
 
 #include "app/run_log.h"
+#include "app/safety/directories.h"
 #include "util/string_printf.h"
 
 namespace varnex {
 namespace {
-
-std::string DirectoryOf(const std::string& path) {
-  std::size_t slash = path.rfind(kDirSeparator);
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 std::string LockPath(const std::string& dir, std::string_view run) {
   return dir + std::string(kTempPrefix) + std::string(run) + std::string(kLockSuffix);
@@ -26,6 +22,7 @@ struct CommitRecord {
   std::string backup;
   std::string backupTemp;  // the input's copy; empty when the input is renamed
   std::vector<std::pair<std::string, std::string>> outputs;  // temporary, final
+  std::vector<WrittenMessageId> ids;
 };
 
 constexpr std::string_view kJournalMagic = "varnex-commit-1";
@@ -53,6 +50,10 @@ std::string EncodeRecord(const CommitRecord& r) {
     AppendField(&text, 'T', temp);
     AppendField(&text, 'F', final);
   }
+  for (const WrittenMessageId& written : r.ids) {
+    AppendField(&text, 'M', written.id);
+    AppendField(&text, 'O', written.output);
+  }
   AppendField(&text, 'E', "");
   return text;
 }
@@ -71,6 +72,7 @@ bool ParseIdentity(const std::string& text, FileIdentity* id) {
 // so this only guards against a damaged disk).
 bool DecodeRecord(std::string_view text, CommitRecord* r) {
   std::string temp;
+  std::string id;
   bool sawEnd = false;
   bool sawMagic = false;
   while (!text.empty() && !sawEnd) {
@@ -117,6 +119,12 @@ bool DecodeRecord(std::string_view text, CommitRecord* r) {
       break;
     case 'F':
       r->outputs.emplace_back(temp, value);
+      break;
+    case 'M':
+      id = value;
+      break;
+    case 'O':
+      r->ids.push_back(WrittenMessageId{id, value});
       break;
     case 'E':
       sawEnd = true;
@@ -190,6 +198,11 @@ bool RollForward(FileSystem& fs, const CommitRecord& r, const std::string& journ
     if (inputThere && !fs.Remove(r.input, reason)) {
       return false;
     }
+  }
+  // The ids reach the record before the journal goes; appended again after a crash, they are
+  // found twice, which is harmless.
+  if (!r.ids.empty() && !AppendMessageIds(fs, journalDir, r.ids, reason)) {
+    return false;
   }
   flushLater(DirectoryOf(r.backup));
   flushLater(journalDir);
@@ -405,6 +418,20 @@ std::unique_ptr<WritableFile> FileCommit::CreateOutput(const std::string& finalP
 bool FileCommit::Commit(const std::string& input, const FileIdentity& opened,
                         const std::string& backup, RunLog& log) {
   std::string reason;
+  // Two of the names one file: the second rename could never be done.
+  std::vector<std::string> finals = FinalNames();
+  finals.push_back(backup);
+  for (std::size_t i = 0; i < finals.size(); ++i) {
+    for (std::size_t j = i + 1; j < finals.size(); ++j) {
+      if (SameFileName(fs_, finals[i], finals[j])) {
+        log.Printf(
+            "Hiba: a fájl két kimenete ugyanazt a nevet kapná: %s és %s (az input marad: "
+            "%s)\n",
+            finals[i].c_str(), finals[j].c_str(), input.c_str());
+        return false;
+      }
+    }
+  }
   for (const Output& output : outputs_) {
     if (fs_.Exists(output.final)) {
       log.Printf("Hiba: az output fájl nem hozható létre: %s (a fájl már létezik)\n",
@@ -426,7 +453,7 @@ bool FileCommit::Commit(const std::string& input, const FileIdentity& opened,
     reason = "nincs ilyen fájl vagy könyvtár";
     return backupFailed();
   }
-  CommitRecord record{input, opened, backup, std::string(), {}};
+  CommitRecord record{input, opened, backup, std::string(), {}, ids_};
   std::set<std::string> tempDirs;
   for (const Output& output : outputs_) {
     record.outputs.emplace_back(output.temp, output.final);

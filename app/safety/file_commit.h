@@ -9,11 +9,13 @@
 //      systems the input is copied under a temporary name into the backup directory and
 //      flushed; the directories of these temporary files are flushed;
 //   2. the input is checked to be the file that was opened, unchanged;
-//   3. a journal naming the input, its identity, the backup name and every temporary/final
-//      pair is written under a temporary name in the backup directory, flushed, renamed to
-//      ".varnex-<run>-<n>.jrn", and the backup directory flushed: the commit point;
+//   3. a journal naming the input, its identity, the backup name, every temporary/final
+//      pair and the MsgIds of the documents is written under a temporary name in the backup
+//      directory, flushed, renamed to ".varnex-<run>-<n>.jrn", and the backup directory
+//      flushed: the commit point;
 //   4. the outputs are renamed into place, the input moved to backup (renamed, or its copy
-//      renamed and the input removed), every directory touched flushed, the journal removed.
+//      renamed and the input removed), the MsgIds appended to the record beside the backups
+//      (message_ids.h), every directory touched flushed, the journal removed.
 // Before the commit point the temporary files are removed and the input stays; after it any
 // run rolls the journal forward (step 4 is idempotent). Liveness of a run is told by its lock,
 // never by process ids.
@@ -24,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/safety/message_ids.h"
 #include "platform/platform.h"
 
 namespace varnex {
@@ -101,16 +104,21 @@ class FileCommit {
   // Creates the temporary file of the output that is to be named `finalPath`. Null with a
   // reason on failure. The caller writes, syncs and closes it.
   std::unique_ptr<WritableFile> CreateOutput(const std::string& finalPath, std::string* reason);
+  // Records, with the commit, that the output `written.output` carries the MsgId `written.id`.
+  void AddMessageId(WrittenMessageId written) { ids_.push_back(std::move(written)); }
 
   // Commits the created outputs and the move of `input`, opened as `opened`, to `backup`.
   // False after a "Hiba: " line when the input was not converted: before the commit point
-  // (the input changed since it was opened, a name taken, any step failed) what was produced
-  // is removed; after it the next run finishes the commit.
+  // (the input changed since it was opened, a name taken, two of the names one file, any
+  // step failed) what was produced is removed; after it the next run finishes the commit.
   bool Commit(const std::string& input, const FileIdentity& opened, const std::string& backup,
               RunLog& log);
 
   // The final names of the outputs, in the order they were created.
   std::vector<std::string> FinalNames() const;
+  // True once the commit point was passed: the outputs are there, or the next run puts them
+  // there.
+  bool published() const { return committed_; }
 
  private:
   struct Output {
@@ -120,6 +128,7 @@ class FileCommit {
   FileSystem& fs_;
   TempNames& tempNames_;
   std::vector<Output> outputs_;
+  std::vector<WrittenMessageId> ids_;
   std::string backupTemp_;  // the input's copy, across file systems
   bool committed_ = false;
 };

@@ -202,7 +202,8 @@ TEST(FileCommitTest, UnfinishableCommitBlocksConversion) {
   w.fs.AddFile("/v/out/ABC_20161005140307045.CCT", "someone else's");
   // Another export (not a copy of the interrupted one, which would be refused as such).
   std::string other = ThreeOutputInput();
-  other.replace(other.find(":01:MSG1"), 8, ":01:MSG2");
+  std::size_t id = other.find(":01:") + 4;
+  other.replace(id, other.find('\r', id) - id, "OTHER1");
   w.fs.AddFile("/v/in/NEW.HUA", other);
   w.clock.AdvanceMs(1000);
   EXPECT_EQ(2, w.Run());
@@ -263,9 +264,37 @@ struct Reference {
   int steps = 0;
 };
 
+// The MsgIds the pain.001 documents among `outputs` (of /v/out/) carry, in the order the
+// record holds them.
+std::vector<WrittenMessageId> IdsOf(const std::map<std::string, std::string>& outputs) {
+  std::vector<WrittenMessageId> ids;
+  for (const auto& [name, bytes] : outputs) {
+    std::size_t at = bytes.find("<MsgId>");
+    if (at != std::string::npos) {
+      at += 7;
+      ids.push_back({bytes.substr(at, bytes.find('<', at) - at), "/v/out/" + name});
+    }
+  }
+  return ids;
+}
+
+std::vector<WrittenMessageId> RecordOf(CrashWorld& w) {
+  std::vector<WrittenMessageId> ids;
+  std::string reason;
+  EXPECT_TRUE(ReadMessageIds(w.fs, w.bak, &ids, &reason)) << reason;
+  return ids;
+}
+
 // Right after a crash: an output of the crashed run under its final name only after the
-// commit point, and then with its whole content.
+// commit point, and then with its whole content; its MsgIds recorded only after it too.
 void ExpectNoOutputBeforeCommit(CrashWorld& w, const Reference& ref, const std::string& where) {
+  std::vector<WrittenMessageId> recorded = RecordOf(w);
+  if (!recorded.empty()) {
+    EXPECT_EQ(IdsOf(ref.outputs[0]), recorded) << where;
+    EXPECT_TRUE(w.Count(w.bak, RunFileName::Kind::kJournal) == 1 ||
+                w.Finals("/v/out/") == ref.outputs[0])
+        << where;
+  }
   std::map<std::string, std::string> seen = w.Finals("/v/out/");
   if (!seen.empty() && w.Count(w.bak, RunFileName::Kind::kJournal) == 0) {
     EXPECT_EQ(ref.outputs[0], seen) << where;
@@ -277,7 +306,8 @@ void ExpectNoOutputBeforeCommit(CrashWorld& w, const Reference& ref, const std::
 }
 
 // After a run that was not interrupted: the input converted by exactly one run, all of its
-// outputs and its backup in place, nothing of any run left behind.
+// outputs and its backup in place, the MsgIds of its documents recorded, nothing of any run
+// left behind.
 void ExpectConvertedOnce(CrashWorld& w, const Reference& ref, const std::string& where) {
   std::map<std::string, std::string> out = w.Finals("/v/out/");
   int by = 0;
@@ -287,7 +317,8 @@ void ExpectConvertedOnce(CrashWorld& w, const Reference& ref, const std::string&
   ASSERT_LT(by, 3) << where << w.console.text();
   EXPECT_EQ(ref.backup[by], w.Finals(w.bak)) << where;
   EXPECT_EQ(std::vector<std::string>{}, w.fs.ListNames("/v/in/")) << where;
-  EXPECT_EQ(1u, w.fs.ListNames(w.bak).size()) << where;
+  EXPECT_EQ(IdsOf(ref.outputs[by]), RecordOf(w)) << where;
+  EXPECT_EQ(2u, w.fs.ListNames(w.bak).size()) << where;  // the backup and the record
   EXPECT_EQ(3u, w.fs.ListNames("/v/out/").size()) << where;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/safety/file_commit.h"
+#include "util/line_escape.h"
 #include "util/string_printf.h"
 
 namespace varnex {
@@ -12,52 +13,10 @@ namespace {
 
 // The file: a header line, then one line per refused path, fields separated by tabs:
 //   <device> <inode> <size> <mtimeNs> <when> <path> <reason>
-// In the texts every control byte, DEL and '%' is written as '%' and two hex digits, so no
-// file name or reason can add a line or a field.
+// The texts are escaped (util/line_escape.h), so no file name or reason can add a line or a
+// field.
 constexpr std::string_view kHeader = "varnex elutasitott fajlok 1";
 constexpr std::size_t kFields = 7;
-
-void AppendEscaped(std::string* out, std::string_view text) {
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || c == '%') {
-      StringAppendF(out, "%%%02X", byte);
-    } else {
-      out->push_back(c);
-    }
-  }
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
-
-bool Unescape(std::string_view text, std::string* out) {
-  out->clear();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out->push_back(text[i]);
-      continue;
-    }
-    int high = i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
-    int low = high >= 0 ? HexDigit(text[i + 2]) : -1;
-    if (low < 0) {
-      return false;
-    }
-    out->push_back(static_cast<char>(high * 16 + low));
-    i += 2;
-  }
-  return true;
-}
 
 template <typename T>
 bool ParseNumber(std::string_view text, T* out) {
@@ -158,8 +117,9 @@ void RefusalMemory::Parse(std::string_view text) {
     Entry entry;
     if (fields.size() != kFields || !ParseNumber(fields[0], &entry.id.device) ||
         !ParseNumber(fields[1], &entry.id.inode) || !ParseNumber(fields[2], &entry.id.size) ||
-        !ParseNumber(fields[3], &entry.id.mtimeNs) || !Unescape(fields[4], &entry.refusal.when) ||
-        !Unescape(fields[5], &path) || !Unescape(fields[6], &entry.refusal.reason)) {
+        !ParseNumber(fields[3], &entry.id.mtimeNs) ||
+        !UnescapeLine(fields[4], &entry.refusal.when) || !UnescapeLine(fields[5], &path) ||
+        !UnescapeLine(fields[6], &entry.refusal.reason)) {
       dirty_ = true;
       continue;
     }
@@ -176,11 +136,11 @@ std::string RefusalMemory::Serialize() const {
   for (const auto& [path, entry] : entries_) {
     StringAppendF(&text, "%" PRIu64 "\t%" PRIu64 "\t%" PRId64 "\t%" PRId64 "\t", entry.id.device,
                   entry.id.inode, entry.id.size, entry.id.mtimeNs);
-    AppendEscaped(&text, entry.refusal.when);
+    AppendLineEscaped(&text, entry.refusal.when);
     text.push_back('\t');
-    AppendEscaped(&text, path);
+    AppendLineEscaped(&text, path);
     text.push_back('\t');
-    AppendEscaped(&text, entry.refusal.reason);
+    AppendLineEscaped(&text, entry.refusal.reason);
     text.push_back('\n');
   }
   return text;
