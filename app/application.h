@@ -1,9 +1,12 @@
 // The one run-wide object: settings, the identifier sequence, the run mode and the files to
 // process; start-up, the two run modes and shutdown.
 //
-// Start-up loads varnex.ini from beside the executable and logs the start lines; then the
-// "framework" is opened (the code page tables), whose failure ends the run with exit code 1.
-// The end line is logged when the object is destroyed, whatever happened before.
+// Start-up loads varnex.ini from beside the executable; a process started as root then takes
+// the identity of the owner of the input directory; the start lines are logged and the
+// "framework" is opened (the code page tables). A settings file that exists but cannot be
+// read, a failed change of identity or missing code page tables end the run with exit
+// code 1 and two lines on the error stream: the framework's fatal line and what failed.
+// The end line is logged when the run ends, or else when the object is destroyed.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +32,17 @@ class MtFile;
 
 enum class RunMode { kInputDirectory, kManualSelection };
 
-// Loads varnex.ini from the directory of the executable; a missing file gives the defaults.
-void LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings);
+// How reading varnex.ini went.
+struct SettingsFile {
+  enum class State { kRead, kMissing, kUnreadable };
+  State state = State::kRead;
+  std::string reason;  // why an existing file could not be read
+};
+
+// Loads varnex.ini from the directory of the executable. A missing file gives the defaults;
+// a file that exists but cannot be read (permissions, a directory, an I/O error) gives the
+// defaults too, and the caller must not run with them.
+SettingsFile LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings);
 
 // Input directory mode when the argument starts with '-' or '/' followed by a lower-case 'c'.
 RunMode ModeFromArgument(const char* argument);
@@ -39,10 +51,12 @@ RunMode ModeFromArgument(const char* argument);
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitStartupFailed = 1;
 inline constexpr int kExitFilesLeft = 2;
+inline constexpr int kExitLogFailed = 3;  // every file done, but the daily log not written
 
 class Application {
  public:
-  using CodePageOpener = std::function<std::optional<CodePages>()>;
+  // Opens the code page tables; names the missing ones in its argument on failure.
+  using CodePageOpener = std::function<std::optional<CodePages>(std::string*)>;
 
   // Loads the settings and logs the start lines. `errors` receives the start-up failure.
   Application(Platform platform, std::ostream& errors,
@@ -55,7 +69,8 @@ class Application {
   // The application object of the process, while one exists.
   static Application* Instance();
 
-  // Opens the framework, chooses the mode from argv[1] and runs it. Returns the exit code.
+  // Opens the framework, chooses the mode from argv[1], runs it and logs the end line.
+  // Returns the exit code.
   int Main(int argc, const char* const* argv);
   // Runs one mode.
   void Run(RunMode runMode);
@@ -81,6 +96,11 @@ class Application {
   std::ostream& errors_;
   RunLog log_;
   std::optional<CodePages> codePages_;
+  // What keeps the run from starting: the second line of the error stream.
+  std::string startupFailure_;
+  bool ended_ = false;
+  // Logs the end line once.
+  void End();
   // Finishes or undoes what interrupted runs left, before any input is read. False when a
   // commit could not be finished: then no input is converted.
   bool RecoverInterruptedRuns();

@@ -49,17 +49,23 @@ TEST(ApplicationTest, EmptyInputDirectoryRun) {
       file.substr(file.size() - 48));
 }
 
-TEST(ApplicationTest, FrameworkFailureExitsWithOne) {
+TEST(ApplicationTest, FrameworkFailureNamesWhatIsMissing) {
   RunHarness h;
   int code;
   {
     Application app(Platform{h.fs, h.clock, h.console, h.picker}, h.errors,
-                    [] { return std::optional<CodePages>(); });
+                    [](std::string* missing) {
+                      *missing = "CP852";
+                      return std::optional<CodePages>();
+                    });
     const char* argv[] = {"varnex", "-c", nullptr};
     code = app.Main(2, argv);
   }
   EXPECT_EQ(1, code);
-  EXPECT_EQ("Fatal Error: MFC initialization failed\n", h.errors.str());
+  EXPECT_EQ(
+      "Fatal Error: MFC initialization failed\n"
+      "Nem nyitható meg a(z) CP852 kódlap-átalakító (iconv).\n",
+      h.errors.str());
   TestLog strip;
   strip.console.Write(h.console.text());
   EXPECT_EQ(
@@ -71,6 +77,27 @@ TEST(ApplicationTest, FrameworkFailureExitsWithOne) {
       strip.Messages());
 }
 
+TEST(ApplicationTest, UnreadableIniStopsTheRun) {
+  RunHarness h;
+  ::unlink(h.Path("varnex.ini").c_str());
+  ::mkdir(h.Path("varnex.ini").c_str(), 0755);  // unreadable also for root
+  h.WriteInput("A.HUA", "");
+  EXPECT_EQ(1, h.Run("-c"));
+  EXPECT_EQ(
+      "Fatal Error: MFC initialization failed\n"
+      "A beállítási fájl nem olvasható: " +
+          h.Path("varnex.ini") + " (könyvtár, nem fájl)\n",
+      h.errors.str());
+  EXPECT_NE(std::string::npos, h.Log().find("Hiba: a(z) " + h.Path("varnex.ini") +
+                                            " fájl nem olvasható (könyvtár, nem fájl), a "
+                                            "program leáll.\n"));
+  // Nothing was scanned or written: no log file in any directory.
+  EXPECT_EQ(std::string::npos, h.Log().find("Input könyvtár"));
+  EXPECT_EQ((std::vector<std::string>{"A.HUA"}), h.Files("in"));
+  EXPECT_TRUE(h.Files("log").empty());
+  EXPECT_FALSE(std::filesystem::exists(h.Path("20161005.log")));
+}
+
 TEST(ApplicationTest, MissingIniGivesDefaults) {
   RunHarness h;
   ::unlink(h.Path("varnex.ini").c_str());
@@ -80,9 +107,34 @@ TEST(ApplicationTest, MissingIniGivesDefaults) {
   int code = h.Run("-c");
   std::filesystem::current_path(cwd);
   EXPECT_EQ(0, code);
-  EXPECT_NE(std::string::npos, h.Log().find("Input könyvtár vizsgálata: \n"));
+  EXPECT_NE(std::string::npos,
+            h.Log().find("A program elindult.\nA(z) " + h.Path("varnex.ini") +
+                         " fájl nem található, a paraméterek alapértékei érvényesek.\n"));
+  EXPECT_EQ(std::string::npos, h.Log().find("Paraméterek olvasása"));
+  EXPECT_NE(std::string::npos, h.Log().find("Input könyvtár vizsgálata: " + h.root() +
+                                            " (az InputPath üres: az aktuális könyvtár)\n"));
   // The daily log goes to the current directory, not to the root directory.
   EXPECT_EQ(0u, h.Read("20161005.log").find("2016.10.05. 14:03:07 A program elindult.\r\n"));
+}
+
+TEST(ApplicationTest, UnwritableLogFailsTheRun) {
+  RunHarness h;
+  h.WriteInput("A.HUA",
+               HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF", "DE89370400440532013000")}));
+  h.fs.failLogOpen = true;
+  EXPECT_EQ(kExitLogFailed, h.Run("-c"));
+  // Reported once, with the file and the reason; the console keeps every line.
+  EXPECT_EQ("Hiba: a napló nem írható: " + h.Path("log/20161005.log") + " (Permission denied)\n",
+            h.errors.str());
+  EXPECT_NE(std::string::npos, h.console.text().find("Backup fájl létrehozva: "));
+  // The conversion itself is whole.
+  EXPECT_EQ(1u, h.Files("bak").size());
+  EXPECT_EQ(1u, h.Files("out").size());
+  EXPECT_TRUE(h.Files("in").empty());
+
+  // A file left unconverted keeps its own code.
+  h.WriteInput("B.HUA", "nonsense");
+  EXPECT_EQ(kExitFilesLeft, h.Run("-c"));
 }
 
 TEST(ApplicationTest, ScanOrderAndFiltering) {

@@ -65,7 +65,7 @@ TEST(CheckModeTest, CommandsRecognisedBeforeStartUp) {
       {{"varnex", "--check", "a.HUA"}, Command::kCheck},
       {{"varnex", "-check"}, Command::kMistypedCheck},
       {{"varnex", "/check"}, Command::kMistypedCheck},
-      {{"varnex", "--checks"}, Command::kConvert},
+      {{"varnex", "--checks"}, Command::kUnknownOption},
       {{"varnex", "--help"}, Command::kHelp},
       {{"varnex", "-h"}, Command::kHelp},
       {{"varnex", "--version"}, Command::kVersion},

@@ -16,7 +16,11 @@ std::string TitleOf(std::string_view path) {
 }
 
 void Application::ScanInputDirectory() {
-  log_.Printf("Input könyvtár vizsgálata: %s\n", settings.inputPath.c_str());
+  // An empty InputPath is the current directory; the line names it.
+  std::string shown = settings.inputPath.empty()
+                          ? platform_.fs.CurrentDir() + " (az InputPath üres: az aktuális könyvtár)"
+                          : settings.inputPath;
+  log_.Printf("Input könyvtár vizsgálata: %s\n", shown.c_str());
   bool found = false;
   for (std::string_view ext : {"INT", "HUA"}) {
     for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {

@@ -16,6 +16,7 @@ set(APP_TESTS
   app/application_test.cc
   app/bank_acceptance_test.cc
   app/check_mode_test.cc
+  app/command_line_test.cc
   app/completeness_test.cc
   app/conversion_run_test.cc
   app/end_to_end_test.cc

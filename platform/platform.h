@@ -175,6 +175,20 @@ class FileSystem {
 
   // The directory of the running executable, ending in a separator.
   virtual std::string ExecutableDir() = 0;
+  // The current directory, ending in a separator; empty when it cannot be told.
+  virtual std::string CurrentDir() { return ""; }
+
+  // A process started by the administrator (root) takes the identity of the user who owns
+  // `dir` (that user, its groups and the directory's group) for the rest of its life, so
+  // that whatever it creates there is the owner's, as if the owner had run it. Nothing
+  // happens when the process is not root or `dir` is root's. `who` receives the user's
+  // name when the identity changed, else stays empty; false with a reason when it failed.
+  virtual bool AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) {
+    (void)dir;
+    (void)who;
+    (void)reason;
+    return true;
+  }
 };
 
 // Lets the user choose input files in manual selection mode.

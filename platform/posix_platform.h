@@ -39,6 +39,8 @@ class PosixFileSystem : public FileSystem {
                                       std::string* reason) override;
   std::string RunId() override;
   std::string ExecutableDir() override;
+  std::string CurrentDir() override;
+  bool AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) override;
 };
 
 // Local time from the system clock; the broken-down time is cached per second and per

@@ -62,6 +62,12 @@ class FaultyFileSystem : public FileSystem {
   std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
                                                 std::string* reason) override;
   std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override {
+    if (failLogOpen) {
+      if (reason != nullptr) {
+        *reason = "Permission denied";
+      }
+      return nullptr;
+    }
     return real_.OpenAppend(path, reason);
   }
   bool MakeDir(const std::string& path) override { return real_.MakeDir(path); }
@@ -97,6 +103,10 @@ class FaultyFileSystem : public FileSystem {
   }
   std::string RunId() override { return real_.RunId(); }
   std::string ExecutableDir() override { return exeDir_; }
+  std::string CurrentDir() override { return real_.CurrentDir(); }
+
+  // While set, the daily log cannot be opened.
+  bool failLogOpen = false;
 
   // Counts a call of `step`; true when it is the one to fail.
   bool Fails(Step step, std::string* reason);
