@@ -142,6 +142,26 @@ void Application::Run(RunMode runMode) {
     if (RecoverInterruptedRuns()) {
       ScanInputDirectory();
       ProcessInputFiles();
+      // Files held back by MinFileAge are taken once they come of age, and files that
+      // arrived during the run are taken too, in a few more rounds at most.
+      for (round_ = 1; round_ < kRounds; ++round_) {
+        std::int64_t waitMs = heldBackMs_;
+        heldBackMs_ = 0;
+        if (waitMs > 0) {
+          log_.Printf("Várakozás %lld másodpercig a visszatartott fájlokra.\n",
+                      static_cast<long long>((waitMs + 999) / 1000));
+          platform_.clock.SleepMs(waitMs);
+        }
+        if (!RescanInputDirectory()) {
+          break;
+        }
+        ProcessInputFiles();
+      }
+      // Refusals of files that are gone are forgotten also when nothing was processed.
+      if (!refusals_) {
+        refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
+      }
+      refusals_->ForgetGone();
     }
     return;
   }

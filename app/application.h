@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -106,8 +107,12 @@ class Application {
   bool RecoverInterruptedRuns();
   // Converts one input file all-or-nothing; false when it was left in place by an error.
   bool ProcessInputFile(const std::string& path, const std::string& title);
-  // True when MinFileAge holds `path` back in input directory mode.
-  bool IsTooYoung(const std::string& path);
+  // How long MinFileAge still holds `path` back in input directory mode (milliseconds); 0
+  // when it does not.
+  std::int64_t TimeUntilOfAge(const std::string& path);
+  // Appends to the arrays the files of the input directory that this run has not settled:
+  // those that arrived meanwhile and those held back by MinFileAge. False when there are none.
+  bool RescanInputDirectory();
   // Logs the problems of a file that is not converted (at most 20, then their number) and
   // the file's failure line.
   void ReportProblems(const std::string& path, const MtFile* file,
@@ -123,6 +128,14 @@ class Application {
   std::optional<BackupIndex> backupIndex_;
   std::optional<RefusalMemory> refusals_;
   bool anyFileLeft_ = false;
+  // The next entry of the arrays to process.
+  std::size_t nextInput_ = 0;
+  // The round of input directory mode; a file held back in the last one waits for a later run.
+  int round_ = 0;
+  static constexpr int kRounds = 5;
+  // The inputs held back by MinFileAge in this round, and the longest wait for them.
+  std::set<std::string> heldBack_;
+  std::int64_t heldBackMs_ = 0;
   std::string lastFileStamp_;
   TempNames tempNames_{platform_.fs};
 };

@@ -176,3 +176,20 @@ TEST(ApplicationTest, ManualSelection) {
 
 }  // namespace
 }  // namespace varnex
+
+namespace varnex {
+namespace {
+
+TEST(ApplicationTest, IdleRunForgetsRefusalsOfFilesThatAreGone) {
+  RunHarness h;
+  h.WriteInput("BAD.HUA", "nonsense");
+  EXPECT_EQ(2, h.Run("-c"));
+  std::string memory = h.Path("log/" + std::string(kRefusalMemoryName));
+  EXPECT_NE(std::string::npos, ReadFileBytes(memory).find("BAD.HUA"));
+  ::unlink(h.Path("in/BAD.HUA").c_str());
+  EXPECT_EQ(0, h.Run("-c"));
+  EXPECT_EQ(std::string::npos, ReadFileBytes(memory).find("BAD.HUA"));
+}
+
+}  // namespace
+}  // namespace varnex

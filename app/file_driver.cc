@@ -180,12 +180,16 @@ std::int64_t EpochMs(const LocalTime& t) {
 }  // namespace
 
 void Application::ProcessInputFiles() {
-  if (inputPaths.empty()) {
+  if (nextInput_ >= inputPaths.size()) {
     return;
   }
-  backupIndex_.emplace(platform_.fs, tempNames_, settings.backupPath);
-  refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
-  for (std::size_t i = 0; i < inputPaths.size(); ++i) {
+  if (!backupIndex_) {
+    backupIndex_.emplace(platform_.fs, tempNames_, settings.backupPath);
+  }
+  if (!refusals_) {
+    refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
+  }
+  for (std::size_t i = nextInput_; i < inputPaths.size(); ++i) {
     bool converted = false;
     try {
       converted = ProcessInputFile(inputPaths[i], inputTitles[i]);
@@ -198,6 +202,7 @@ void Application::ProcessInputFiles() {
       anyFileLeft_ = true;
     }
   }
+  nextInput_ = inputPaths.size();
   refusals_->Save();
   backupIndex_->Save();
 }
@@ -235,23 +240,31 @@ void Application::ReportProblems(const std::string& path, const MtFile* file,
   log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
 }
 
-bool Application::IsTooYoung(const std::string& path) {
+std::int64_t Application::TimeUntilOfAge(const std::string& path) {
   if (mode != RunMode::kInputDirectory || settings.minFileAge <= 0) {
-    return false;
+    return 0;
   }
   FileIdentity identity;
   if (!platform_.fs.Stat(path, &identity)) {
-    return false;  // the open reports what happened to it
+    return 0;  // the open reports what happened to it
   }
   std::int64_t ageMs = EpochMs(platform_.clock.Now()) - identity.mtimeNs / 1000000;
-  return ageMs < static_cast<std::int64_t>(settings.minFileAge) * 1000;
+  return std::max<std::int64_t>(0, static_cast<std::int64_t>(settings.minFileAge) * 1000 - ageMs);
 }
 
 bool Application::ProcessInputFile(const std::string& path, const std::string& title) {
   FileSystem& fs = platform_.fs;
-  if (IsTooYoung(path)) {
-    log_.Printf("A fájl %d másodpercnél frissebb, a következő futás dolgozza fel: %s\n",
-                settings.minFileAge, path.c_str());
+  if (std::int64_t waitMs = TimeUntilOfAge(path); waitMs > 0) {
+    // A modification time in the future (another machine's clock) is not waited for.
+    if (round_ + 1 < kRounds && waitMs <= static_cast<std::int64_t>(settings.minFileAge) * 1000) {
+      log_.Printf("A fájl %d másodpercnél frissebb, ez a futás később újra megnézi: %s\n",
+                  settings.minFileAge, path.c_str());
+      heldBack_.insert(path);
+      heldBackMs_ = std::max(heldBackMs_, waitMs);
+    } else {
+      log_.Printf("A fájl %d másodpercnél frissebb, a következő futás dolgozza fel: %s\n",
+                  settings.minFileAge, path.c_str());
+    }
     return true;
   }
   lastFileStamp_ = NextFileStamp(platform_.clock.Now(), lastFileStamp_);

@@ -30,6 +30,8 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual LocalTime Now() = 0;
+  // Waits `milliseconds` (a run waiting for an input to come of age).
+  virtual void SleepMs(std::int64_t milliseconds) { (void)milliseconds; }
 };
 
 // The console copy of the run log. Receives UTF-8 text.

@@ -48,6 +48,7 @@ class PosixFileSystem : public FileSystem {
 class SystemClock : public Clock {
  public:
   LocalTime Now() override;
+  void SleepMs(std::int64_t milliseconds) override;
 };
 
 // Standard output, buffered; flushed at every line end when it is a terminal.

@@ -127,6 +127,11 @@ void RefusalMemory::Save() {
   }
 }
 
+void RefusalMemory::ForgetGone() {
+  Load();
+  Save();
+}
+
 void RefusalMemory::Load() {
   if (loaded_) {
     return;

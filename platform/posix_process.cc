@@ -1,10 +1,12 @@
-// The process's place and identity: the current directory, and the switch from root to the
-// owner of the program's directories.
+// The process's place, identity and pauses: the current directory, the switch from root to
+// the owner of the program's directories, and waiting.
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -57,6 +59,10 @@ bool PosixFileSystem::AdoptOwnerOf(const std::string& dir, std::string* who, std
   }
   *who = name;
   return true;
+}
+
+void SystemClock::SleepMs(std::int64_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 }  // namespace varnex
