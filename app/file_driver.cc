@@ -167,7 +167,8 @@ void RunPasses(const MtFile& file, const Classification& classification, Convers
   RunTasks(tasks, twoThreads);
 }
 
-// Milliseconds since the epoch of a local time with its UTC offset.
+}  // namespace
+
 std::int64_t EpochMs(const LocalTime& t) {
   using namespace std::chrono;
   sys_days date =
@@ -176,8 +177,6 @@ std::int64_t EpochMs(const LocalTime& t) {
                                 milliseconds{t.millisecond} - minutes{t.utcOffsetMinutes};
   return time.time_since_epoch().count();
 }
-
-}  // namespace
 
 void Application::ProcessInputFiles() {
   if (nextInput_ >= inputPaths.size()) {

@@ -129,6 +129,11 @@ class FileSystem {
   // Creates one directory level. Returns false when it was not created (it may exist).
   virtual bool MakeDir(const std::string& path) = 0;
   virtual bool IsDirectory(const std::string& path) = 0;
+  // True when this process may create files in directory `dir` (empty: the current one).
+  virtual bool CanWriteIn(const std::string& dir) {
+    (void)dir;
+    return true;
+  }
   // True when something (file, directory, link) has that name.
   virtual bool Exists(const std::string& path) = 0;
   // The identity of what `path` names now (links followed). False when nothing is there.

@@ -40,6 +40,7 @@ class PosixFileSystem : public FileSystem {
   std::string RunId() override;
   std::string ExecutableDir() override;
   std::string CurrentDir() override;
+  bool CanWriteIn(const std::string& dir) override;
   bool AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) override;
 };
 

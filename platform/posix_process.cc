@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -27,6 +28,11 @@ std::string PosixFileSystem::CurrentDir() {
     return "";
   }
   return WithTrailingSeparator(buffer.data());
+}
+
+bool PosixFileSystem::CanWriteIn(const std::string& dir) {
+  // The effective identity decides, as it does when the run creates its files.
+  return ::faccessat(AT_FDCWD, dir.empty() ? "." : dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 bool PosixFileSystem::AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) {

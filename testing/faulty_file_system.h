@@ -72,6 +72,9 @@ class FaultyFileSystem : public FileSystem {
   }
   bool MakeDir(const std::string& path) override { return real_.MakeDir(path); }
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
+  bool CanWriteIn(const std::string& dir) override {
+    return dir != unwritableDir && real_.CanWriteIn(dir);
+  }
   bool Exists(const std::string& path) override { return real_.Exists(path); }
   bool Stat(const std::string& path, FileIdentity* out) override { return real_.Stat(path, out); }
   bool Remove(const std::string& path, std::string* reason) override {
@@ -107,6 +110,8 @@ class FaultyFileSystem : public FileSystem {
 
   // While set, the daily log cannot be opened.
   bool failLogOpen = false;
+  // A directory this process may not create files in.
+  std::string unwritableDir;
 
   // Counts a call of `step`; true when it is the one to fail.
   bool Fails(Step step, std::string* reason);
