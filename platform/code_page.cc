@@ -152,7 +152,7 @@ std::optional<CodePages> CodePages::Open(std::string* missing) {
       char32_t cp = pages.toUnicode_[static_cast<std::size_t>(from)][static_cast<std::size_t>(b)];
       std::string& utf8 = pages.utf8_[static_cast<std::size_t>(from)][static_cast<std::size_t>(b)];
       if (cp == kUndefined) {
-        utf8 = "?";
+        utf8.push_back('?');  // the table entry starts empty
       } else {
         AppendUtf8(cp, &utf8);
       }
