@@ -20,13 +20,16 @@ set(VARNEX_DEB_RELEASE 1 CACHE STRING "Debian revision of the package")
 set(varnexPackaging ${PROJECT_SOURCE_DIR}/packaging)
 set(varnexGenerated ${PROJECT_BINARY_DIR}/packaging)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  ${varnexPackaging}/varnex.ini.example ${varnexPackaging}/debian/changelog.in)
+  ${varnexPackaging}/varnex.ini.example ${varnexPackaging}/debian/changelog.in
+  ${varnexPackaging}/varnex.1)
 
 # --- cmake --install
 
 install(TARGETS varnex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${varnexPackaging}/varnex.ini.example README.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+install(FILES ${varnexPackaging}/varnex.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  COMPONENT runtime)
 # The settings are the administrator's: installed from the example only when missing.
 install(CODE "set(varnexIniExample \"${varnexPackaging}/varnex.ini.example\")
 set(varnexBinDir \"${CMAKE_INSTALL_BINDIR}\")" COMPONENT runtime)
@@ -63,6 +66,8 @@ find_program(VARNEX_GZIP gzip)
 if(VARNEX_GZIP)
   execute_process(COMMAND ${VARNEX_GZIP} -9n -c ${varnexGenerated}/changelog
     OUTPUT_FILE ${varnexGenerated}/changelog.Debian.gz COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND ${VARNEX_GZIP} -9n -c ${varnexPackaging}/varnex.1
+    OUTPUT_FILE ${varnexGenerated}/varnex.1.gz COMMAND_ERROR_IS_FATAL ANY)
 endif()
 
 install(TARGETS varnex RUNTIME DESTINATION lib/varnex COMPONENT deb EXCLUDE_FROM_ALL)
@@ -70,6 +75,8 @@ install(FILES ${varnexGenerated}/varnex.ini DESTINATION /etc/varnex COMPONENT de
   EXCLUDE_FROM_ALL)
 install(FILES ${varnexPackaging}/systemd/varnex.service ${varnexPackaging}/systemd/varnex.path
   ${varnexPackaging}/systemd/varnex.timer DESTINATION lib/systemd/system COMPONENT deb
+  EXCLUDE_FROM_ALL)
+install(FILES ${varnexGenerated}/varnex.1.gz DESTINATION share/man/man1 COMPONENT deb
   EXCLUDE_FROM_ALL)
 install(FILES ${varnexPackaging}/debian/copyright ${varnexGenerated}/changelog.Debian.gz
   README.md ${varnexPackaging}/varnex.ini.example
