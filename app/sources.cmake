@@ -22,6 +22,7 @@ set(APP_TESTS
   app/end_to_end_test.cc
   app/file_driver_test.cc
   app/golden_test.cc
+  app/log_catalogue_test.cc
   app/process_test.cc
   app/repeat_test.cc
   app/run_log_test.cc

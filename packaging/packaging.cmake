@@ -9,6 +9,7 @@
 #   /usr/bin/varnex                   -> ../lib/varnex/varnex
 #   /usr/lib/systemd/system/          varnex.service, varnex.path, varnex.timer
 #   /usr/share/man/man1/varnex.1.gz   the manual page
+#   /usr/share/lintian/overrides/varnex
 #   /usr/share/doc/varnex/            copyright, changelog.Debian.gz, README.md, example
 # The maintainer scripts create the system user varnex and the data directories.
 include(GNUInstallDirs)
@@ -78,6 +79,8 @@ install(FILES ${varnexPackaging}/systemd/varnex.service ${varnexPackaging}/syste
   EXCLUDE_FROM_ALL)
 install(FILES ${varnexGenerated}/varnex.1.gz DESTINATION share/man/man1 COMPONENT deb
   EXCLUDE_FROM_ALL)
+install(FILES ${varnexPackaging}/debian/lintian-overrides DESTINATION share/lintian/overrides
+  RENAME varnex COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${varnexPackaging}/debian/copyright ${varnexGenerated}/changelog.Debian.gz
   README.md ${varnexPackaging}/varnex.ini.example
   DESTINATION share/doc/varnex COMPONENT deb EXCLUDE_FROM_ALL)
