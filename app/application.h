@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -111,7 +112,8 @@ class Application {
   // when it does not.
   std::int64_t TimeUntilOfAge(const std::string& path);
   // Appends to the arrays the files of the input directory that this run has not settled:
-  // those that arrived meanwhile and those held back by MinFileAge. False when there are none.
+  // those that arrived meanwhile (also under the name of a file converted before) and those
+  // held back by MinFileAge. False when there are none.
   bool RescanInputDirectory();
   // Logs the problems of a file that is not converted (at most 20, then their number) and
   // the file's failure line.
@@ -136,6 +138,9 @@ class Application {
   // The inputs held back by MinFileAge in this round, and the longest wait for them.
   std::set<std::string> heldBack_;
   std::int64_t heldBackMs_ = 0;
+  // The identity of every input opened in this run: a path that names another file later
+  // (an export dropped again under the same name) is a new input.
+  std::map<std::string, FileIdentity> opened_;
   std::string lastFileStamp_;
   TempNames tempNames_{platform_.fs};
 };

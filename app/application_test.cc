@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <utime.h>
 
 #include <gtest/gtest.h>
 
@@ -189,6 +190,39 @@ TEST(ApplicationTest, IdleRunForgetsRefusalsOfFilesThatAreGone) {
   ::unlink(h.Path("in/BAD.HUA").c_str());
   EXPECT_EQ(0, h.Run("-c"));
   EXPECT_EQ(std::string::npos, ReadFileBytes(memory).find("BAD.HUA"));
+}
+
+}  // namespace
+}  // namespace varnex
+
+namespace varnex {
+namespace {
+
+TEST(ApplicationTest, FilesArrivingDuringTheRunAreTaken) {
+  RunHarness h;
+  std::string ini = RunHarness::kIni;
+  ini.insert(ini.find("BankBIC="), "MinFileAge=30\n");
+  h.WriteIni(ini);
+  // A.HUA is old; B.HUA ten seconds young, so the run waits for it. Meanwhile an export is
+  // dropped again as A.HUA, and C.HUA arrives.
+  auto write = [&](const std::string& name, const std::string& ref) {
+    h.WriteInput(name,
+                 HuaFile({HuaMessage(true, ref, "EUR1,00", "DEUTDEFF", "DE89370400440532013000")}));
+    struct utimbuf old = {1400000000, 1400000000};
+    ASSERT_EQ(0, ::utime(h.Path("in/" + name).c_str(), &old));
+  };
+  write("A.HUA", "R1");
+  write("B.HUA", "R2");
+  struct utimbuf young = {1475668977, 1475668977};
+  ASSERT_EQ(0, ::utime(h.Path("in/B.HUA").c_str(), &young));
+  h.clock.onSleep = [&] {
+    write("A.HUA", "R3");
+    write("C.HUA", "R4");
+  };
+  EXPECT_EQ(0, h.Run("-c")) << h.Log();
+  EXPECT_TRUE(h.Files("in").empty()) << h.Log();
+  EXPECT_EQ(4u, h.Files("bak").size()) << h.Log();
+  EXPECT_EQ(20000 - 45, h.clock.slept);
 }
 
 }  // namespace

@@ -287,6 +287,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
   const FileIdentity identity = input->Identity();
+  opened_[path] = identity;
   if (mode == RunMode::kInputDirectory) {
     if (std::optional<Refusal> earlier = refusals_->Find(path, identity)) {
       log_.Printf(

@@ -49,7 +49,11 @@ bool Application::RescanInputDirectory() {
   for (std::string_view ext : {"INT", "HUA"}) {
     for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {
       std::string path = settings.inputPath + name;
-      if (settled.contains(path)) {
+      FileIdentity now;
+      auto opened = opened_.find(path);
+      bool sameFile =
+          opened == opened_.end() || (platform_.fs.Stat(path, &now) && now == opened->second);
+      if (settled.contains(path) && sameFile) {
         continue;
       }
       if (!found) {
