@@ -151,7 +151,8 @@ Verdict Checker::Finish(const std::string& path, bool convertible, const std::st
 
 Verdict Checker::CheckFile(const std::string& path) {
   MtKind kind = KindOfPath(path);
-  if (kind == MtKind::kOther) {
+  // A name that leads nowhere is an error, whatever its ending.
+  if (kind == MtKind::kOther && platform_.fs.Exists(path)) {
     out_ << path << ": kihagyva: nem HUA vagy INT fájl\n\n";
     return Verdict::kSkipped;
   }

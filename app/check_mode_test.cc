@@ -129,13 +129,20 @@ TEST(CheckModeTest, EveryRefusalIsALineOfItsFile) {
   EXPECT_EQ(0, ok.exitCode) << ok.out;
   EXPECT_EQ(0, Count(ok.out, "hiba:")) << ok.out;
 
-  CheckResult r = Check(h, {h.Path("in/CUT.HUA"), h.Path("in/NONE.HUA"), h.Path("in/x.txt")});
+  h.WriteInput("x.txt", "");
+  CheckResult r = Check(
+      h, {h.Path("in/CUT.HUA"), h.Path("in/NONE.HUA"), h.Path("in/x.txt"), h.Path("in/none.txt")});
   EXPECT_EQ(2, r.exitCode);
   EXPECT_NE(std::string::npos,
             r.out.find(h.Path("in/CUT.HUA") + ":9: hiba: 1. megbízás (:20: S1): az üzenet csonka"))
       << r.out;
   EXPECT_NE(std::string::npos, r.out.find(h.Path("in/NONE.HUA") + ":0: hiba: az input fájl"));
   EXPECT_NE(std::string::npos, r.out.find(h.Path("in/x.txt") + ": kihagyva"));
+  EXPECT_NE(std::string::npos, r.out.find(h.Path("in/none.txt") + ":0: hiba: az input fájl"));
+  EXPECT_NE(
+      std::string::npos,
+      r.out.find("Ellenőrizve: 3 fájl; konvertálható: 0; NEM konvertálható: 3; kihagyva: 1.\n"))
+      << r.out;
 
   // A converted file's copy is refused, and the check writes no index.
   std::remove(h.Path("in/CUT.HUA").c_str());
