@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -138,9 +137,9 @@ class Application {
   // The inputs held back by MinFileAge in this round, and the longest wait for them.
   std::set<std::string> heldBack_;
   std::int64_t heldBackMs_ = 0;
-  // The identity of every input opened in this run: a path that names another file later
-  // (an export dropped again under the same name) is a new input.
-  std::map<std::string, FileIdentity> opened_;
+  // The inputs this run converted (moved away): a file found under such a path later is a
+  // new one (an export dropped again under the same name).
+  std::set<std::string> converted_;
   std::string lastFileStamp_;
   TempNames tempNames_{platform_.fs};
 };

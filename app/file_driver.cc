@@ -287,7 +287,6 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
   const FileIdentity identity = input->Identity();
-  opened_[path] = identity;
   if (mode == RunMode::kInputDirectory) {
     if (std::optional<Refusal> earlier = refusals_->Find(path, identity)) {
       log_.Printf(
@@ -398,6 +397,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   }
   backupIndex_->Add(names.backup, print);
   refusals_->Forget(path);
+  converted_.insert(path);
   for (const std::string& output : commit.FinalNames()) {
     log_.Printf("Output fájl létrehozva: %s\n", output.c_str());
   }

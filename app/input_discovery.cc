@@ -49,11 +49,7 @@ bool Application::RescanInputDirectory() {
   for (std::string_view ext : {"INT", "HUA"}) {
     for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {
       std::string path = settings.inputPath + name;
-      FileIdentity now;
-      auto opened = opened_.find(path);
-      bool sameFile =
-          opened == opened_.end() || (platform_.fs.Stat(path, &now) && now == opened->second);
-      if (settled.contains(path) && sameFile) {
+      if (settled.contains(path) && converted_.erase(path) == 0) {
         continue;
       }
       if (!found) {
