@@ -11,15 +11,25 @@ Application* instance = nullptr;
 
 }  // namespace
 
-void LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings) {
+SettingsFile LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings) {
   std::string programDir = fs.ExecutableDir();
   std::string iniPath = ResolvePath(programDir + "varnex.ini", programDir);
+  SettingsFile result;
   std::string text;
-  std::string reason;
-  if (!fs.ReadFile(iniPath, &text, &reason)) {
-    text.clear();  // a missing file gives every key its default
+  if (!fs.ReadFile(iniPath, &text, &result.reason)) {
+    text.clear();
+    FileIdentity identity;
+    if (fs.IsDirectory(iniPath)) {
+      result.state = SettingsFile::State::kUnreadable;
+      result.reason = "könyvtár, nem fájl";
+    } else {
+      // A name that leads nowhere (a dangling link included) is a missing file.
+      result.state = fs.Stat(iniPath, &identity) ? SettingsFile::State::kUnreadable
+                                                 : SettingsFile::State::kMissing;
+    }
   }
   settings->Load(iniPath, text, programDir);
+  return result;
 }
 
 RunMode ModeFromArgument(const char* argument) {
@@ -33,22 +43,65 @@ Application::Application(Platform platform, std::ostream& errors, CodePageOpener
     : platform_(platform), errors_(errors), log_(platform.fs, platform.clock, platform.console) {
   instance = this;
   sequence = 0;
-  LoadSettingsBesideExecutable(platform_.fs, &settings);
+  SettingsFile ini = LoadSettingsBesideExecutable(platform_.fs, &settings);
+  log_.ReportFailuresTo(&errors_);
+  std::string runsAs;
+  std::string reason;
+  if (ini.state == SettingsFile::State::kUnreadable) {
+    // The log directory is unknown: nothing is written anywhere but the console.
+    startupFailure_ =
+        "A beállítási fájl nem olvasható: " + settings.iniPath + " (" + ini.reason + ")";
+    log_.ConsoleOnly();
+  } else if (!platform_.fs.AdoptOwnerOf(settings.inputPath, &runsAs, &reason)) {
+    startupFailure_ = "A program nem tudott átváltani az input könyvtár (" + settings.inputPath +
+                      ") tulajdonosára: " + reason;
+    log_.ConsoleOnly();
+  }
   log_.SetDirectory(settings.logPath);
-  codePages_ = openCodePages();
+  std::string missing;
+  codePages_ = openCodePages(&missing);
   if (codePages_) {
     log_.SetCodePages(&*codePages_);
+  } else if (startupFailure_.empty()) {
+    startupFailure_ = "Nem nyitható meg a(z) " + (missing.empty() ? std::string("?") : missing) +
+                      " kódlap-átalakító (iconv).";
   }
   log_.Printf("A program elindult.\n");
-  log_.Printf("Paraméterek olvasása a(z) %s fájlból.\n", settings.iniPath.c_str());
+  if (!runsAs.empty()) {
+    log_.Printf(
+        "A program root felhasználóként indult, az input könyvtár tulajdonosaként (%s) "
+        "fut tovább.\n",
+        runsAs.c_str());
+  }
+  switch (ini.state) {
+  case SettingsFile::State::kRead:
+    log_.Printf("Paraméterek olvasása a(z) %s fájlból.\n", settings.iniPath.c_str());
+    break;
+  case SettingsFile::State::kMissing:
+    log_.Printf("A(z) %s fájl nem található, a paraméterek alapértékei érvényesek.\n",
+                settings.iniPath.c_str());
+    break;
+  case SettingsFile::State::kUnreadable:
+    log_.Printf("Hiba: a(z) %s fájl nem olvasható (%s), a program leáll.\n",
+                settings.iniPath.c_str(), ini.reason.c_str());
+    break;
+  }
 }
 
 Application::~Application() {
-  log_.Printf("A program befejeződött.\n\n");
-  platform_.console.Flush();
+  End();
   if (instance == this) {
     instance = nullptr;
   }
+}
+
+void Application::End() {
+  if (ended_) {
+    return;
+  }
+  ended_ = true;
+  log_.Printf("A program befejeződött.\n\n");
+  platform_.console.Flush();
 }
 
 Application* Application::Instance() {
@@ -56,19 +109,25 @@ Application* Application::Instance() {
 }
 
 int Application::Main(int argc, const char* const* argv) {
-  if (!codePages_) {
-    errors_ << "Fatal Error: MFC initialization failed\n" << std::flush;
-    return kExitStartupFailed;
+  int code = kExitOk;
+  if (!startupFailure_.empty()) {
+    errors_ << "Fatal Error: MFC initialization failed\n" << startupFailure_ << "\n" << std::flush;
+    code = kExitStartupFailed;
+  } else {
+    settings.ToRecordCodePage(*codePages_);
+    RunMode runMode = ModeFromArgument(argc > 1 ? argv[1] : nullptr);
+    if (std::optional<std::string> conflict =
+            FindDirectoryConflict(platform_.fs, settings, runMode == RunMode::kInputDirectory)) {
+      log_.Printf("Hiba: hibás beállítás, a program nem dolgoz fel semmit: %s\n",
+                  conflict->c_str());
+      code = kExitStartupFailed;
+    } else {
+      Run(runMode);
+      code = anyFileLeft_ ? kExitFilesLeft : kExitOk;
+    }
   }
-  settings.ToRecordCodePage(*codePages_);
-  RunMode runMode = ModeFromArgument(argc > 1 ? argv[1] : nullptr);
-  if (std::optional<std::string> conflict =
-          FindDirectoryConflict(platform_.fs, settings, runMode == RunMode::kInputDirectory)) {
-    log_.Printf("Hiba: hibás beállítás, a program nem dolgoz fel semmit: %s\n", conflict->c_str());
-    return kExitStartupFailed;
-  }
-  Run(runMode);
-  return anyFileLeft_ ? kExitFilesLeft : kExitOk;
+  End();
+  return code == kExitOk && log_.failed() ? kExitLogFailed : code;
 }
 
 }  // namespace varnex
@@ -93,6 +152,26 @@ void Application::Run(RunMode runMode) {
     if (RecoverInterruptedRuns()) {
       ScanInputDirectory();
       ProcessInputFiles();
+      // Files held back by MinFileAge are taken once they come of age, and files that
+      // arrived during the run are taken too, in a few more rounds at most.
+      for (round_ = 1; round_ < kRounds; ++round_) {
+        std::int64_t waitMs = heldBackMs_;
+        heldBackMs_ = 0;
+        if (waitMs > 0) {
+          log_.Printf("Várakozás %lld másodpercig a visszatartott fájlokra.\n",
+                      static_cast<long long>((waitMs + 999) / 1000));
+          platform_.clock.SleepMs(waitMs);
+        }
+        if (!RescanInputDirectory()) {
+          break;
+        }
+        ProcessInputFiles();
+      }
+      // Refusals of files that are gone are forgotten also when nothing was processed.
+      if (!refusals_) {
+        refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
+      }
+      refusals_->ForgetGone();
     }
     return;
   }

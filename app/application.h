@@ -1,9 +1,12 @@
 // The one run-wide object: settings, the identifier sequence, the run mode and the files to
 // process; start-up, the two run modes and shutdown.
 //
-// Start-up loads varnex.ini from beside the executable and logs the start lines; then the
-// "framework" is opened (the code page tables), whose failure ends the run with exit code 1.
-// The end line is logged when the object is destroyed, whatever happened before.
+// Start-up loads varnex.ini from beside the executable; a process started as root then takes
+// the identity of the owner of the input directory; the start lines are logged and the
+// "framework" is opened (the code page tables). A settings file that exists but cannot be
+// read, a failed change of identity or missing code page tables end the run with exit
+// code 1 and two lines on the error stream: the framework's fatal line and what failed.
+// The end line is logged when the run ends, or else when the object is destroyed.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,8 +34,17 @@ class MtFile;
 
 enum class RunMode { kInputDirectory, kManualSelection };
 
-// Loads varnex.ini from the directory of the executable; a missing file gives the defaults.
-void LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings);
+// How reading varnex.ini went.
+struct SettingsFile {
+  enum class State { kRead, kMissing, kUnreadable };
+  State state = State::kRead;
+  std::string reason;  // why an existing file could not be read
+};
+
+// Loads varnex.ini from the directory of the executable. A missing file gives the defaults;
+// a file that exists but cannot be read (permissions, a directory, an I/O error) gives the
+// defaults too, and the caller must not run with them.
+SettingsFile LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings);
 
 // Input directory mode when the argument starts with '-' or '/' followed by a lower-case 'c'.
 RunMode ModeFromArgument(const char* argument);
@@ -40,10 +53,12 @@ RunMode ModeFromArgument(const char* argument);
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitStartupFailed = 1;
 inline constexpr int kExitFilesLeft = 2;
+inline constexpr int kExitLogFailed = 3;  // every file done, but the daily log not written
 
 class Application {
  public:
-  using CodePageOpener = std::function<std::optional<CodePages>()>;
+  // Opens the code page tables; names the missing ones in its argument on failure.
+  using CodePageOpener = std::function<std::optional<CodePages>(std::string*)>;
 
   // Loads the settings and logs the start lines. `errors` receives the start-up failure.
   Application(Platform platform, std::ostream& errors,
@@ -56,7 +71,8 @@ class Application {
   // The application object of the process, while one exists.
   static Application* Instance();
 
-  // Opens the framework, chooses the mode from argv[1] and runs it. Returns the exit code.
+  // Opens the framework, chooses the mode from argv[1], runs it and logs the end line.
+  // Returns the exit code.
   int Main(int argc, const char* const* argv);
   // Runs one mode.
   void Run(RunMode runMode);
@@ -82,13 +98,23 @@ class Application {
   std::ostream& errors_;
   RunLog log_;
   std::optional<CodePages> codePages_;
+  // What keeps the run from starting: the second line of the error stream.
+  std::string startupFailure_;
+  bool ended_ = false;
+  // Logs the end line once.
+  void End();
   // Finishes or undoes what interrupted runs left, before any input is read. False when a
   // commit could not be finished: then no input is converted.
   bool RecoverInterruptedRuns();
   // Converts one input file all-or-nothing; false when it was left in place by an error.
   bool ProcessInputFile(const std::string& path, const std::string& title);
-  // True when MinFileAge holds `path` back in input directory mode.
-  bool IsTooYoung(const std::string& path);
+  // How long MinFileAge still holds `path` back in input directory mode (milliseconds); 0
+  // when it does not.
+  std::int64_t TimeUntilOfAge(const std::string& path);
+  // Appends to the arrays the files of the input directory that this run has not settled:
+  // those that arrived meanwhile (also under the name of a file converted before) and those
+  // held back by MinFileAge. False when there are none.
+  bool RescanInputDirectory();
   // Logs the problems of a file that is not converted (at most 20, then their number) and
   // the file's failure line.
   void ReportProblems(const std::string& path, const MtFile* file,
@@ -105,6 +131,17 @@ class Application {
   std::optional<RefusalMemory> refusals_;
   std::optional<MessageIdRecord> messageIds_;
   bool anyFileLeft_ = false;
+  // The next entry of the arrays to process.
+  std::size_t nextInput_ = 0;
+  // The round of input directory mode; a file held back in the last one waits for a later run.
+  int round_ = 0;
+  static constexpr int kRounds = 5;
+  // The inputs held back by MinFileAge in this round, and the longest wait for them.
+  std::set<std::string> heldBack_;
+  std::int64_t heldBackMs_ = 0;
+  // The inputs this run converted (moved away): a file found under such a path later is a
+  // new one (an export dropped again under the same name).
+  std::set<std::string> converted_;
   std::string lastFileStamp_;
   TempNames tempNames_{platform_.fs};
 };

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <utime.h>
 
 #include <gtest/gtest.h>
 
@@ -49,17 +50,23 @@ TEST(ApplicationTest, EmptyInputDirectoryRun) {
       file.substr(file.size() - 48));
 }
 
-TEST(ApplicationTest, FrameworkFailureExitsWithOne) {
+TEST(ApplicationTest, FrameworkFailureNamesWhatIsMissing) {
   RunHarness h;
   int code;
   {
     Application app(Platform{h.fs, h.clock, h.console, h.picker}, h.errors,
-                    [] { return std::optional<CodePages>(); });
+                    [](std::string* missing) {
+                      *missing = "CP852";
+                      return std::optional<CodePages>();
+                    });
     const char* argv[] = {"varnex", "-c", nullptr};
     code = app.Main(2, argv);
   }
   EXPECT_EQ(1, code);
-  EXPECT_EQ("Fatal Error: MFC initialization failed\n", h.errors.str());
+  EXPECT_EQ(
+      "Fatal Error: MFC initialization failed\n"
+      "Nem nyitható meg a(z) CP852 kódlap-átalakító (iconv).\n",
+      h.errors.str());
   TestLog strip;
   strip.console.Write(h.console.text());
   EXPECT_EQ(
@@ -87,6 +94,10 @@ TEST(ApplicationTest, MissingIniStopsAtStart) {
     std::filesystem::current_path(cwd);
     EXPECT_EQ(1, code) << argument;
     EXPECT_EQ(1, Count(h.Log(), "Hiba: ")) << h.Log();
+    EXPECT_NE(std::string::npos, h.Log().find("A program elindult.\nA(z) " + h.Path("varnex.ini") +
+                                              " fájl nem található, a paraméterek alapértékei "
+                                              "érvényesek.\n"))
+        << h.Log();
     EXPECT_NE(std::string::npos,
               h.Log().find("Hiba: hibás beállítás, a program nem dolgoz fel semmit: a [General] "
                            "InputPath és a [General] BackupPath ugyanaz a könyvtár (az aktuális "
@@ -99,6 +110,60 @@ TEST(ApplicationTest, MissingIniStopsAtStart) {
     // The daily log goes to the current directory, not to the root directory.
     EXPECT_EQ(0u, h.Read("20161005.log").find("2016.10.05. 14:03:07 A program elindult.\r\n"));
   }
+}
+
+TEST(ApplicationTest, UnreadableIniStopsTheRun) {
+  RunHarness h;
+  ::unlink(h.Path("varnex.ini").c_str());
+  ::mkdir(h.Path("varnex.ini").c_str(), 0755);  // unreadable also for root
+  h.WriteInput("A.HUA", "");
+  EXPECT_EQ(1, h.Run("-c"));
+  EXPECT_EQ(
+      "Fatal Error: MFC initialization failed\n"
+      "A beállítási fájl nem olvasható: " +
+          h.Path("varnex.ini") + " (könyvtár, nem fájl)\n",
+      h.errors.str());
+  EXPECT_NE(std::string::npos, h.Log().find("Hiba: a(z) " + h.Path("varnex.ini") +
+                                            " fájl nem olvasható (könyvtár, nem fájl), a "
+                                            "program leáll.\n"));
+  // Nothing was scanned or written: no log file in any directory.
+  EXPECT_EQ(std::string::npos, h.Log().find("Input könyvtár"));
+  EXPECT_EQ((std::vector<std::string>{"A.HUA"}), h.Files("in"));
+  EXPECT_TRUE(h.Files("log").empty());
+  EXPECT_FALSE(std::filesystem::exists(h.Path("20161005.log")));
+}
+
+TEST(ApplicationTest, EmptyInputPathIsTheCurrentDirectory) {
+  RunHarness h;
+  h.WriteIni("[General]\nOutputPath=out\nBackupPath=bak\nLogPath=log\n");
+  std::string cwd = std::filesystem::current_path().string();
+  std::filesystem::current_path(h.root());
+  int code = h.Run("-c");
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(0, code) << h.Log();
+  EXPECT_NE(std::string::npos, h.Log().find("Input könyvtár vizsgálata: " + h.root() +
+                                            " (az InputPath üres: az aktuális könyvtár)\n"))
+      << h.Log();
+}
+
+TEST(ApplicationTest, UnwritableLogFailsTheRun) {
+  RunHarness h;
+  h.WriteInput("A.HUA",
+               HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF", "DE89370400440532013000")}));
+  h.fs.failLogOpen = true;
+  EXPECT_EQ(kExitLogFailed, h.Run("-c"));
+  // Reported once, with the file and the reason; the console keeps every line.
+  EXPECT_EQ("Hiba: a napló nem írható: " + h.Path("log/20161005.log") + " (Permission denied)\n",
+            h.errors.str());
+  EXPECT_NE(std::string::npos, h.console.text().find("Backup fájl létrehozva: "));
+  // The conversion itself is whole.
+  EXPECT_EQ(1u, h.Files("bak").size());
+  EXPECT_EQ(1u, h.Files("out").size());
+  EXPECT_TRUE(h.Files("in").empty());
+
+  // A file left unconverted keeps its own code.
+  h.WriteInput("B.HUA", "nonsense");
+  EXPECT_EQ(kExitFilesLeft, h.Run("-c"));
 }
 
 TEST(ApplicationTest, ScanOrderAndFiltering) {
@@ -136,6 +201,56 @@ TEST(ApplicationTest, ManualSelection) {
   EXPECT_EQ(0, h.Run(""));
   EXPECT_NE(std::string::npos, h.Log().find("Mód: fájlok kiválasztása kézzel.\n"
                                             "A program befejeződött.\n"));
+}
+
+}  // namespace
+}  // namespace varnex
+
+namespace varnex {
+namespace {
+
+TEST(ApplicationTest, IdleRunForgetsRefusalsOfFilesThatAreGone) {
+  RunHarness h;
+  h.WriteInput("BAD.HUA", "nonsense");
+  EXPECT_EQ(2, h.Run("-c"));
+  std::string memory = h.Path("log/" + std::string(kRefusalMemoryName));
+  EXPECT_NE(std::string::npos, ReadFileBytes(memory).find("BAD.HUA"));
+  ::unlink(h.Path("in/BAD.HUA").c_str());
+  EXPECT_EQ(0, h.Run("-c"));
+  EXPECT_EQ(std::string::npos, ReadFileBytes(memory).find("BAD.HUA"));
+}
+
+}  // namespace
+}  // namespace varnex
+
+namespace varnex {
+namespace {
+
+TEST(ApplicationTest, FilesArrivingDuringTheRunAreTaken) {
+  RunHarness h;
+  std::string ini = RunHarness::kIni;
+  ini.insert(ini.find("BankBIC="), "MinFileAge=30\n");
+  h.WriteIni(ini);
+  // A.HUA is old; B.HUA ten seconds young, so the run waits for it. Meanwhile an export is
+  // dropped again as A.HUA, and C.HUA arrives.
+  auto write = [&](const std::string& name, const std::string& ref) {
+    h.WriteInput(name,
+                 HuaFile({HuaMessage(true, ref, "EUR1,00", "DEUTDEFF", "DE89370400440532013000")}));
+    struct utimbuf old = {1400000000, 1400000000};
+    ASSERT_EQ(0, ::utime(h.Path("in/" + name).c_str(), &old));
+  };
+  write("A.HUA", "R1");
+  write("B.HUA", "R2");
+  struct utimbuf young = {1475668977, 1475668977};
+  ASSERT_EQ(0, ::utime(h.Path("in/B.HUA").c_str(), &young));
+  h.clock.onSleep = [&] {
+    write("A.HUA", "R3");
+    write("C.HUA", "R4");
+  };
+  EXPECT_EQ(0, h.Run("-c")) << h.Log();
+  EXPECT_TRUE(h.Files("in").empty()) << h.Log();
+  EXPECT_EQ(4u, h.Files("bak").size()) << h.Log();
+  EXPECT_EQ(20000 - 45, h.clock.slept);
 }
 
 }  // namespace

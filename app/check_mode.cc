@@ -1,5 +1,6 @@
 #include "app/check_mode.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -20,6 +21,7 @@
 #include "output/schema_validator.h"
 #include "platform/code_page.h"
 #include "util/string_printf.h"
+#include "util/visible_text.h"
 
 namespace varnex {
 namespace {
@@ -53,6 +55,8 @@ bool HasAmountProblem(const Classification& classification, const FileProblem& p
   }
   return false;
 }
+// What the check of one file found.
+enum class Verdict { kConvertible, kRefused, kSkipped };
 
 class Checker {
  public:
@@ -70,13 +74,15 @@ class Checker {
     log_.Mute();
   }
 
-  // Reports on `path`; true when a run would convert it.
-  bool CheckFile(const std::string& path);
+  // Reports on `path`.
+  Verdict CheckFile(const std::string& path);
 
  private:
-  void Problem(const std::string& path, int line, const std::string& text) {
-    out_ << path << ':' << line << ": hiba: " << text << '\n';
-  }
+  // One line of a file's report, placed by the input line it is about (0: the file).
+  struct Line {
+    int line;
+    std::string text;
+  };
   // The line on which `message` (1-based) starts, of the file's MessageLines(); 0 for the
   // file or its header.
   static int LineOf(const std::vector<int>& lines, long message) {
@@ -84,8 +90,17 @@ class Checker {
                ? lines[static_cast<std::size_t>(message - 1)]
                : 0;
   }
+  // A refusal, in the form editors jump to.
+  void Problem(const std::string& path, int line, const std::string& text) {
+    lines_.push_back({line, VisibleText(path + ':' + std::to_string(line) + ": hiba: " + text)});
+  }
   void ReportNonSepa(const MtFile& file, const std::vector<int>& lines,
                      const Classification& classification);
+  // The problems a run would meet in `dir`, the directory of `what`.
+  void CheckDirectory(const std::string& dir, const std::string& what,
+                      std::vector<FileProblem>* problems);
+  // Writes the summary, then the lines in input line order, then a blank line.
+  Verdict Finish(const std::string& path, bool convertible, const std::string& summary);
 
   Platform platform_;
   const Settings& settings_;
@@ -97,6 +112,7 @@ class Checker {
   BackupIndex backupIndex_;  // read only: never saved
   MessageIdRecord messageIds_;
   std::int32_t sequence_ = 0;
+  std::vector<Line> lines_;
 };
 
 void Checker::ReportNonSepa(const MtFile& file, const std::vector<int>& lines,
@@ -111,34 +127,61 @@ void Checker::ReportNonSepa(const MtFile& file, const std::vector<int>& lines,
       continue;
     }
     converter->SetMessage(file.messageText(i), file.message(i));
-    std::string reasons;
+    // Each rule the order fails on a line of its own, under the order.
+    int line = lines[static_cast<std::size_t>(i)];
+    std::string text =
+        StringPrintf("  %d. sor: ", line) +
+        DescribeProblem(&file, FileProblem{i + 1L, "nem SEPA-megbízás:"}, codePages_);
     for (const std::string& reason : converter->SepaFailures(codePages_)) {
-      reasons.append(reasons.empty() ? "" : "; ").append(reason);
+      text.append("\n      ").append(VisibleText(reason));
     }
-    FileProblem order{i + 1L, "nem SEPA-megbízás: " + reasons};
-    out_ << file.fileName() << ':' << lines[static_cast<std::size_t>(i)] << ": "
-         << DescribeProblem(&file, order, codePages_) << '\n';
+    lines_.push_back({line, text});
   }
 }
 
-bool Checker::CheckFile(const std::string& path) {
+void Checker::CheckDirectory(const std::string& dir, const std::string& what,
+                             std::vector<FileProblem>* problems) {
+  std::string shown = dir.empty() ? "(az aktuális könyvtár)" : dir;
+  if (!platform_.fs.IsDirectory(dir)) {
+    problems->push_back({0, "a(z) " + what + " könyvtára nem létezik: " + shown});
+  } else if (!platform_.fs.CanWriteIn(dir)) {
+    problems->push_back({0, "a(z) " + what + " könyvtárába nem írhat ez a felhasználó: " + shown});
+  }
+}
+
+Verdict Checker::Finish(const std::string& path, bool convertible, const std::string& summary) {
+  out_ << VisibleText(path) << ": " << (convertible ? "konvertálható" : "NEM konvertálható")
+       << '\n';
+  if (!summary.empty()) {
+    out_ << "  " << summary << '\n';
+  }
+  std::stable_sort(lines_.begin(), lines_.end(),
+                   [](const Line& a, const Line& b) { return a.line < b.line; });
+  for (const Line& line : lines_) {
+    out_ << line.text << '\n';
+  }
+  lines_.clear();
+  out_ << '\n';
+  return convertible ? Verdict::kConvertible : Verdict::kRefused;
+}
+
+Verdict Checker::CheckFile(const std::string& path) {
   MtKind kind = KindOfPath(path);
-  if (kind == MtKind::kOther) {
-    out_ << path << ": kihagyva: nem HUA vagy INT fájl\n";
-    return true;
+  // A name that leads nowhere is an error, whatever its ending.
+  if (kind == MtKind::kOther && platform_.fs.Exists(path)) {
+    out_ << VisibleText(path) << ": kihagyva: nem HUA vagy INT fájl\n\n";
+    return Verdict::kSkipped;
   }
   FileIdentity identity;
   std::string bytes;
   std::string reason;
   if (!platform_.fs.StatRegular(path, &identity)) {
     Problem(path, 0, "az input fájl nem olvasható (nincs ilyen közönséges fájl)");
-    out_ << path << ": NEM konvertálható\n";
-    return false;
+    return Finish(path, false, "");
   }
   if (!platform_.fs.ReadFile(path, &bytes, &reason)) {
     Problem(path, 0, "az input fájl nem olvasható (" + reason + ")");
-    out_ << path << ": NEM konvertálható\n";
-    return false;
+    return Finish(path, false, "");
   }
   std::string itself;
   if (SameDirectory(platform_.fs, DirectoryOf(path), settings_.backupPath)) {
@@ -150,8 +193,7 @@ bool Checker::CheckFile(const std::string& path) {
   }
   if (copy || !itself.empty()) {
     Problem(path, 0, copy ? DuplicateText(*copy) : BackupInputText(itself));
-    out_ << path << ": NEM konvertálható\n";
-    return false;
+    return Finish(path, false, "");
   }
 
   MtFile file;
@@ -161,8 +203,17 @@ bool Checker::CheckFile(const std::string& path) {
   LogClassification(classification, log_);
   std::vector<FileProblem> problems =
       FindIncompleteness(file, classification, settings_.checkTotals == 1);
-  if (!platform_.fs.IsDirectory(settings_.backupPath)) {
-    problems.push_back({0, "a backup könyvtár nem létezik: " + settings_.backupPath});
+  CheckDirectory(settings_.backupPath, "backup", &problems);
+  // A run waits for a file that may still be being written.
+  if (settings_.minFileAge > 0 && identity.mtimeNs > 0) {
+    std::int64_t ageMs = EpochMs(platform_.clock.Now()) - identity.mtimeNs / 1000000;
+    std::int64_t waitMs = static_cast<std::int64_t>(settings_.minFileAge) * 1000 - ageMs;
+    if (waitMs > 0) {
+      lines_.push_back(
+          {0, StringPrintf("  MinFileAge: a fájl %d másodpercnél frissebb, a futás "
+                           "még %lld másodpercig nem veszi fel",
+                           settings_.minFileAge, static_cast<long long>((waitMs + 999) / 1000))});
+    }
   }
 
   OutputNames names = MakeOutputNames(settings_, TitleOf(path), path.substr(path.size() - 3), "");
@@ -184,6 +235,11 @@ bool Checker::CheckFile(const std::string& path) {
       if (totals.count == 0) {
         continue;
       }
+      const std::string& name = pass.kind == WriterKind::kSepaXml
+                                    ? (pass.urgent ? names.urgent : names.sepa)
+                                    : names.other;
+      CheckDirectory(name.substr(0, name.rfind(kDirSeparator) + 1), pass.label + " output",
+                     &problems);
       bool xml = pass.kind == WriterKind::kSepaXml;
       ValidatingSink validating(validator_);
       DiscardingSink discarding;
@@ -222,8 +278,6 @@ bool Checker::CheckFile(const std::string& path) {
     }
   }
   problems = FoldSettingProblems(std::move(problems), settings_, codePages_);
-  out_ << path << ": " << (problems.empty() ? "konvertálható" : "NEM konvertálható")
-       << (summary.empty() ? "" : " – ") << summary << '\n';
   const std::vector<int> lines = file.MessageLines();
   if (classification.ok) {
     ReportNonSepa(file, lines, classification);
@@ -231,21 +285,42 @@ bool Checker::CheckFile(const std::string& path) {
   for (const FileProblem& problem : problems) {
     Problem(path, LineOf(lines, problem.message), DescribeProblem(&file, problem, codePages_));
   }
-  return problems.empty();
+  return Finish(path, problems.empty(), summary);
 }
 
 }  // namespace
 
 int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostream& out,
              std::ostream& errors) {
-  std::optional<CodePages> codePages = CodePages::Open();
+  std::string missing;
+  std::optional<CodePages> codePages = CodePages::Open(&missing);
   std::unique_ptr<SchemaValidator> validator = SchemaValidator::Create();
-  if (!codePages || validator == nullptr) {
-    errors << "Fatal Error: MFC initialization failed\n" << std::flush;
+  Settings settings;
+  SettingsFile ini = LoadSettingsBesideExecutable(platform.fs, &settings);
+  std::string failure;
+  std::string runsAs;
+  std::string reason;
+  if (!codePages) {
+    failure = "Nem nyitható meg a(z) " + missing + " kódlap-átalakító (iconv).";
+  } else if (validator == nullptr) {
+    failure = "Nem hozható létre a pain.001.001.03 séma ellenőrzője.";
+  } else if (ini.state == SettingsFile::State::kUnreadable) {
+    failure = "A beállítási fájl nem olvasható: " + settings.iniPath + " (" + ini.reason + ")";
+  } else if (!platform.fs.AdoptOwnerOf(settings.inputPath, &runsAs, &reason)) {
+    failure = "A program nem tudott átváltani az input könyvtár (" + settings.inputPath +
+              ") tulajdonosára: " + reason;
+  }
+  if (!failure.empty()) {
+    errors << "Fatal Error: MFC initialization failed\n" << failure << "\n" << std::flush;
     return kExitStartupFailed;
   }
-  Settings settings;
-  LoadSettingsBesideExecutable(platform.fs, &settings);
+  if (!runsAs.empty()) {
+    out << "Az ellenőrzés az input könyvtár tulajdonosaként (" << runsAs << ") fut.\n";
+  }
+  if (ini.state == SettingsFile::State::kMissing) {
+    out << "A(z) " << settings.iniPath << " fájl nem található, a paraméterek alapértékei "
+        << "érvényesek.\n";
+  }
   settings.ToRecordCodePage(*codePages);
   if (std::optional<std::string> conflict =
           FindDirectoryConflict(platform.fs, settings, files.empty())) {
@@ -254,21 +329,46 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
         << std::flush;
     return kExitStartupFailed;
   }
-  std::vector<std::string> paths = files;
-  if (paths.empty()) {
+  // A directory stands for its HUA and INT files; no argument for the input directory.
+  std::vector<std::string> dirs;
+  std::vector<std::string> paths;
+  if (files.empty()) {
+    dirs.push_back(settings.inputPath);
+  }
+  for (const std::string& file : files) {
+    if (platform.fs.IsDirectory(file)) {
+      dirs.push_back(WithTrailingSeparator(file));
+    } else {
+      paths.push_back(file);
+    }
+  }
+  for (const std::string& dir : dirs) {
+    std::size_t before = paths.size();
     for (std::string_view ext : {"INT", "HUA"}) {
-      for (const std::string& name : platform.fs.ListFiles(settings.inputPath, ext)) {
-        paths.push_back(settings.inputPath + name);
+      for (const std::string& name : platform.fs.ListFiles(dir, ext)) {
+        paths.push_back(dir + name);
       }
+    }
+    if (paths.size() == before) {
+      out << "Nincs ellenőrizendő HUA vagy INT fájl: "
+          << (dir.empty() ? platform.fs.CurrentDir() : dir) << "\n";
     }
   }
   Checker checker(platform, settings, *codePages, *validator, out);
-  bool all = true;
+  int counts[3] = {};
   for (const std::string& path : paths) {
-    all = checker.CheckFile(path) && all;
+    ++counts[static_cast<int>(checker.CheckFile(path))];
   }
-  out << std::flush;
-  return all ? kExitOk : kExitFilesLeft;
+  int convertible = counts[static_cast<int>(Verdict::kConvertible)];
+  int refused = counts[static_cast<int>(Verdict::kRefused)];
+  int skipped = counts[static_cast<int>(Verdict::kSkipped)];
+  out << "Ellenőrizve: " << convertible + refused << " fájl; konvertálható: " << convertible
+      << "; NEM konvertálható: " << refused;
+  if (skipped > 0) {
+    out << "; kihagyva: " << skipped;
+  }
+  out << ".\n" << std::flush;
+  return refused == 0 ? kExitOk : kExitFilesLeft;
 }
 
 }  // namespace varnex

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <utime.h>
 
 #include <gtest/gtest.h>
 
@@ -65,7 +66,7 @@ TEST(CheckModeTest, CommandsRecognisedBeforeStartUp) {
       {{"varnex", "--check", "a.HUA"}, Command::kCheck},
       {{"varnex", "-check"}, Command::kMistypedCheck},
       {{"varnex", "/check"}, Command::kMistypedCheck},
-      {{"varnex", "--checks"}, Command::kConvert},
+      {{"varnex", "--checks"}, Command::kUnknownOption},
       {{"varnex", "--help"}, Command::kHelp},
       {{"varnex", "-h"}, Command::kHelp},
       {{"varnex", "--version"}, Command::kVersion},
@@ -94,17 +95,23 @@ TEST(CheckModeTest, ReportsWithoutTouchingAnything) {
 
     std::string a = h.Path("in/A.HUA");
     std::string b = h.Path("in/B.INT");
-    // Messages start on lines 9, 30 and 51 of the HUA file, 10 and 21 of the INT file.
+    // Messages start on lines 9, 30 and 51 of the HUA file, 10 and 21 of the INT file. Each
+    // file: its summary, then its lines in input line order, then a blank line.
     for (const std::string& expected : {
-             b + ": konvertálható – .CCT: 1 megbízás, 5.00; .CCU: 0 megbízás, 0.00; .INT: 1 "
-                 "megbízás, 7.00\n",
-             b + ":21: 2. megbízás (:20: I2): nem SEPA-megbízás: a deviza (\"USD\") nem EUR; a "
-                 "kedvezményezett számlaszáma (\"123\") nem érvényes IBAN\n",
-             a + ": NEM konvertálható – .CCT: 2 megbízás, 4.00; .CCU: 0 megbízás, 0.00; .HUA: 1 "
-                 "megbízás, 2.00\n",
-             a + ":30: 2. megbízás (:20: N1): nem SEPA-megbízás: a deviza (\"HUF\") nem EUR\n",
-             a + ":51: hiba: 3. megbízás (:20: S2): PmtInf/CdtTrfTxInf/CdtrAgt/FinInstnId/BIC = "
+             b + ": konvertálható\n"
+                 "  .CCT: 1 megbízás, 5.00; .CCU: 0 megbízás, 0.00; .INT: 1 megbízás, 7.00\n"
+                 "  21. sor: 2. megbízás (:20: I2): nem SEPA-megbízás:\n"
+                 "      a deviza (\"USD\") nem EUR\n"
+                 "      a kedvezményezett számlaszáma (\"123\") nem érvényes IBAN\n\n",
+             a +
+                 ": NEM konvertálható\n"
+                 "  .CCT: 2 megbízás, 4.00; .CCU: 0 megbízás, 0.00; .HUA: 1 megbízás, 2.00\n"
+                 "  30. sor: 2. megbízás (:20: N1): nem SEPA-megbízás:\n"
+                 "      a deviza (\"HUF\") nem EUR\n" +
+                 a +
+                 ":51: hiba: 3. megbízás (:20: S2): PmtInf/CdtTrfTxInf/CdtrAgt/FinInstnId/BIC = "
                  "\"ABCD\"",
+             std::string("Ellenőrizve: 2 fájl; konvertálható: 1; NEM konvertálható: 1.\n"),
          }) {
       EXPECT_NE(std::string::npos, r.out.find(expected)) << expected << "\n" << r.out;
     }
@@ -122,13 +129,20 @@ TEST(CheckModeTest, EveryRefusalIsALineOfItsFile) {
   EXPECT_EQ(0, ok.exitCode) << ok.out;
   EXPECT_EQ(0, Count(ok.out, "hiba:")) << ok.out;
 
-  CheckResult r = Check(h, {h.Path("in/CUT.HUA"), h.Path("in/NONE.HUA"), h.Path("in/x.txt")});
+  h.WriteInput("x.txt", "");
+  CheckResult r = Check(
+      h, {h.Path("in/CUT.HUA"), h.Path("in/NONE.HUA"), h.Path("in/x.txt"), h.Path("in/none.txt")});
   EXPECT_EQ(2, r.exitCode);
   EXPECT_NE(std::string::npos,
             r.out.find(h.Path("in/CUT.HUA") + ":9: hiba: 1. megbízás (:20: S1): az üzenet csonka"))
       << r.out;
   EXPECT_NE(std::string::npos, r.out.find(h.Path("in/NONE.HUA") + ":0: hiba: az input fájl"));
   EXPECT_NE(std::string::npos, r.out.find(h.Path("in/x.txt") + ": kihagyva"));
+  EXPECT_NE(std::string::npos, r.out.find(h.Path("in/none.txt") + ":0: hiba: az input fájl"));
+  EXPECT_NE(
+      std::string::npos,
+      r.out.find("Ellenőrizve: 3 fájl; konvertálható: 0; NEM konvertálható: 3; kihagyva: 1.\n"))
+      << r.out;
 
   // A converted file's copy is refused, and the check writes no index.
   std::remove(h.Path("in/CUT.HUA").c_str());
@@ -140,6 +154,50 @@ TEST(CheckModeTest, EveryRefusalIsALineOfItsFile) {
   EXPECT_NE(std::string::npos, r.out.find(h.Path("in/AGAIN.HUA") + ":0: hiba: a fájl egy korábban"))
       << r.out;
   EXPECT_FALSE(std::filesystem::exists(h.Path("bak/.varnex.index")));
+}
+
+TEST(CheckModeTest, FindsWhatTheRunWouldTripOver) {
+  RunHarness h;
+  std::string ini = RunHarness::kIni;
+  ini.insert(ini.find("BankBIC="), "OutputPathHUA=nowhere\nMinFileAge=60\n");
+  h.WriteIni(ini);
+  h.WriteInput("A.HUA", HuaFile({HuaMessage(true, "S1", "EUR1,00", "DEUTDEFF", kDeIban),
+                                 HuaMessage(false, "N1", "HUF2,00", "DEUTDEFF", kDeIban)}));
+  h.WriteInput("B.HUA", HuaFile({HuaMessage(true, "S2", "EUR1,00", "DEUTDEFF", kDeIban)}));
+  // A.HUA was written long ago; B.HUA ten seconds before the fake clock's now.
+  struct utimbuf old = {1400000000, 1400000000};
+  struct utimbuf young = {1475668977, 1475668977};
+  ASSERT_EQ(0, ::utime(h.Path("in/A.HUA").c_str(), &old));
+  ASSERT_EQ(0, ::utime(h.Path("in/B.HUA").c_str(), &young));
+  h.fs.unwritableDir = h.Path("out/");
+  CheckResult r = Check(h);
+  EXPECT_EQ(2, r.exitCode) << r.out;
+  std::string a = h.Path("in/A.HUA");
+  std::string b = h.Path("in/B.HUA");
+  for (const std::string& expected : {
+           a + ":0: hiba: a(z) .CCT output könyvtárába nem írhat ez a felhasználó: " +
+               h.Path("out/") + "\n" + a +
+               ":0: hiba: a(z) .HUA output könyvtára nem létezik: " + h.Path("nowhere/") + "\n",
+           b + ": NEM konvertálható\n"
+               "  .CCT: 1 megbízás, 1.00; .CCU: 0 megbízás, 0.00; .HUA: 0 megbízás, 0.00\n"
+               "  MinFileAge: a fájl 60 másodpercnél frissebb, a futás még 50 másodpercig nem "
+               "veszi fel\n",
+           std::string("Ellenőrizve: 2 fájl; konvertálható: 0; NEM konvertálható: 2.\n"),
+       }) {
+    EXPECT_NE(std::string::npos, r.out.find(expected)) << expected << "\n" << r.out;
+  }
+  // A.HUA's lines come in input line order: the file's own (line 0), then its orders.
+  EXPECT_LT(r.out.find(a + ":0: hiba"), r.out.find("  30. sor: 2. megbízás")) << r.out;
+
+  // Nothing to check: a line says so, the directory argument included.
+  h.fs.unwritableDir.clear();
+  ::unlink(a.c_str());
+  ::unlink(b.c_str());
+  r = Check(h, {h.Path("in")});
+  EXPECT_EQ(0, r.exitCode);
+  EXPECT_EQ("Nincs ellenőrizendő HUA vagy INT fájl: " + h.Path("in/") +
+                "\nEllenőrizve: 0 fájl; konvertálható: 0; NEM konvertálható: 0.\n",
+            r.out);
 }
 
 }  // namespace

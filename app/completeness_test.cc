@@ -112,21 +112,38 @@ TEST(CompletenessTest, IncompleteFilesAreRefused) {
   }
 }
 
-TEST(CompletenessTest, MinFileAgeHoldsYoungFilesBack) {
-  for (int minAge : {0, 5, 60}) {
+TEST(CompletenessTest, MinFileAgeHoldsYoungFilesBackUntilTheyComeOfAge) {
+  struct Case {
+    int minAge;
+    long ageSeconds;  // negative: a modification time in the future
+    std::int64_t waitMs;
+    bool converted;
+  } cases[] = {
+      {0, 10, 0, true},
+      {5, 10, 0, true},
+      {60, 10, 49955, true},  // the fake clock stands 45 ms past the second
+      {60, -3600, 0, false},  // not waited for: the next run takes it
+  };
+  for (const Case& c : cases) {
     RunHarness h;
     h.WriteIni(Replace(RunHarness::kIni,
-                       "BankBIC=", "MinFileAge=" + std::to_string(minAge) + "\nBankBIC="));
+                       "BankBIC=", "MinFileAge=" + std::to_string(c.minAge) + "\nBankBIC="));
     h.WriteInput("A.HUA", Orders(1));
-    // The fake clock stands at 2016-10-05 14:03:07 +02:00; the file is ten seconds older.
-    struct utimbuf times = {1475668977, 1475668977};
+    // The fake clock stands at 2016-10-05 14:03:07 +02:00 = 1475668987.
+    struct utimbuf times = {1475668987 - c.ageSeconds, 1475668987 - c.ageSeconds};
     ASSERT_EQ(0, ::utime(h.Path("in/A.HUA").c_str(), &times));
-    EXPECT_EQ(0, h.Run("-c")) << minAge;
-    bool held = minAge > 10;
-    EXPECT_EQ(held, h.Files("out").empty()) << minAge;
-    EXPECT_EQ(held, h.Log().find("60 másodpercnél frissebb, a következő futás dolgozza fel") !=
-                        std::string::npos)
-        << minAge << h.Log();
+    EXPECT_EQ(0, h.Run("-c")) << c.minAge;
+    EXPECT_EQ(c.waitMs, h.clock.slept) << c.minAge;
+    EXPECT_EQ(c.converted, h.Files("in").empty()) << c.minAge << h.Log();
+    EXPECT_EQ(c.waitMs > 0,
+              h.Log().find("A fájl 60 másodpercnél frissebb, ez a futás később újra megnézi: " +
+                           h.Path("in/A.HUA") +
+                           "\nVárakozás 50 másodpercig a visszatartott "
+                           "fájlokra.\n") != std::string::npos)
+        << c.minAge << h.Log();
+    EXPECT_EQ(!c.converted, h.Log().find("60 másodpercnél frissebb, a következő futás dolgozza "
+                                         "fel") != std::string::npos)
+        << c.minAge << h.Log();
   }
 }
 

@@ -168,7 +168,8 @@ void RunPasses(const MtFile& file, const Classification& classification, Convers
   RunTasks(tasks, twoThreads);
 }
 
-// Milliseconds since the epoch of a local time with its UTC offset.
+}  // namespace
+
 std::int64_t EpochMs(const LocalTime& t) {
   using namespace std::chrono;
   sys_days date =
@@ -178,16 +179,20 @@ std::int64_t EpochMs(const LocalTime& t) {
   return time.time_since_epoch().count();
 }
 
-}  // namespace
-
 void Application::ProcessInputFiles() {
-  if (inputPaths.empty()) {
+  if (nextInput_ >= inputPaths.size()) {
     return;
   }
-  backupIndex_.emplace(platform_.fs, tempNames_, settings.backupPath);
-  refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
-  messageIds_.emplace(platform_.fs, settings.backupPath);
-  for (std::size_t i = 0; i < inputPaths.size(); ++i) {
+  if (!backupIndex_) {
+    backupIndex_.emplace(platform_.fs, tempNames_, settings.backupPath);
+  }
+  if (!refusals_) {
+    refusals_.emplace(platform_.fs, tempNames_, settings.logPath);
+  }
+  if (!messageIds_) {
+    messageIds_.emplace(platform_.fs, settings.backupPath);
+  }
+  for (std::size_t i = nextInput_; i < inputPaths.size(); ++i) {
     bool converted = false;
     try {
       converted = ProcessInputFile(inputPaths[i], inputTitles[i]);
@@ -200,6 +205,7 @@ void Application::ProcessInputFiles() {
       anyFileLeft_ = true;
     }
   }
+  nextInput_ = inputPaths.size();
   refusals_->Save();
   backupIndex_->Save();
 }
@@ -237,23 +243,31 @@ void Application::ReportProblems(const std::string& path, const MtFile* file,
   log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
 }
 
-bool Application::IsTooYoung(const std::string& path) {
+std::int64_t Application::TimeUntilOfAge(const std::string& path) {
   if (mode != RunMode::kInputDirectory || settings.minFileAge <= 0) {
-    return false;
+    return 0;
   }
   FileIdentity identity;
   if (!platform_.fs.Stat(path, &identity)) {
-    return false;  // the open reports what happened to it
+    return 0;  // the open reports what happened to it
   }
   std::int64_t ageMs = EpochMs(platform_.clock.Now()) - identity.mtimeNs / 1000000;
-  return ageMs < static_cast<std::int64_t>(settings.minFileAge) * 1000;
+  return std::max<std::int64_t>(0, static_cast<std::int64_t>(settings.minFileAge) * 1000 - ageMs);
 }
 
 bool Application::ProcessInputFile(const std::string& path, const std::string& title) {
   FileSystem& fs = platform_.fs;
-  if (IsTooYoung(path)) {
-    log_.Printf("A fájl %d másodpercnél frissebb, a következő futás dolgozza fel: %s\n",
-                settings.minFileAge, path.c_str());
+  if (std::int64_t waitMs = TimeUntilOfAge(path); waitMs > 0) {
+    // A modification time in the future (another machine's clock) is not waited for.
+    if (round_ + 1 < kRounds && waitMs <= static_cast<std::int64_t>(settings.minFileAge) * 1000) {
+      log_.Printf("A fájl %d másodpercnél frissebb, ez a futás később újra megnézi: %s\n",
+                  settings.minFileAge, path.c_str());
+      heldBack_.insert(path);
+      heldBackMs_ = std::max(heldBackMs_, waitMs);
+    } else {
+      log_.Printf("A fájl %d másodpercnél frissebb, a következő futás dolgozza fel: %s\n",
+                  settings.minFileAge, path.c_str());
+    }
     return true;
   }
   lastFileStamp_ = NextFileStamp(platform_.clock.Now(), lastFileStamp_);
@@ -437,6 +451,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   }
   backupIndex_->Add(names.backup, print);
   refusals_->Forget(path);
+  converted_.insert(path);
   for (const std::string& output : commit.FinalNames()) {
     log_.Printf("Output fájl létrehozva: %s\n", output.c_str());
   }

@@ -7,6 +7,7 @@
 // input where it was, with a "Hiba: " line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,5 +38,8 @@ OutputNames MakeOutputNames(const Settings& settings, const std::string& title,
 // The 17-digit stamp "%Y%m%d%H%M%S" + "%3.3u" of `now`; when that is not later than
 // `previous`, `previous` plus one millisecond, so that stamps of one run never repeat.
 std::string NextFileStamp(const LocalTime& now, const std::string& previous);
+
+// Milliseconds since the epoch of a local time with its UTC offset.
+std::int64_t EpochMs(const LocalTime& t);
 
 }  // namespace varnex

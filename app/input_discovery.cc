@@ -1,4 +1,5 @@
 // Collecting the input files: the scan of the input directory, or the user's choice.
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,11 @@ std::string TitleOf(std::string_view path) {
 }
 
 void Application::ScanInputDirectory() {
-  log_.Printf("Input könyvtár vizsgálata: %s\n", settings.inputPath.c_str());
+  // An empty InputPath is the current directory; the line names it.
+  std::string shown = settings.inputPath.empty()
+                          ? platform_.fs.CurrentDir() + " (az InputPath üres: az aktuális könyvtár)"
+                          : settings.inputPath;
+  log_.Printf("Input könyvtár vizsgálata: %s\n", shown.c_str());
   bool found = false;
   for (std::string_view ext : {"INT", "HUA"}) {
     for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {
@@ -30,6 +35,33 @@ void Application::ScanInputDirectory() {
   if (!found) {
     log_.Printf("Nincs feldolgozandó fájl.\n");
   }
+}
+
+bool Application::RescanInputDirectory() {
+  std::set<std::string> settled;
+  for (const std::string& path : inputPaths) {
+    if (!heldBack_.contains(path)) {
+      settled.insert(path);
+    }
+  }
+  heldBack_.clear();
+  bool found = false;
+  for (std::string_view ext : {"INT", "HUA"}) {
+    for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {
+      std::string path = settings.inputPath + name;
+      if (settled.contains(path) && converted_.erase(path) == 0) {
+        continue;
+      }
+      if (!found) {
+        log_.Printf("Input könyvtár vizsgálata: %s\n", settings.inputPath.c_str());
+        found = true;
+      }
+      log_.Printf("Feldolgozandó fájl: %s.\n", path.c_str());
+      inputPaths.push_back(path);
+      inputTitles.push_back(TitleOf(name));
+    }
+  }
+  return found;
 }
 
 bool Application::SelectInputFiles() {

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     std::cout << varnex::VersionText();
     return varnex::kExitOk;
   case varnex::Command::kMistypedCheck:
+  case varnex::Command::kUnknownOption:
     std::cerr << varnex::UsageText();
     return varnex::kExitStartupFailed;
   case varnex::Command::kCheck:
@@ -29,10 +30,6 @@ int main(int argc, char** argv) {
     return varnex::RunCheck(varnex::Platform{fs, clock, console, picker},
                             std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
   }
-  int code;
-  {
-    varnex::Application app(varnex::Platform{fs, clock, console, picker}, std::cerr);
-    code = app.Main(argc, argv);
-  }
-  return code;
+  varnex::Application app(varnex::Platform{fs, clock, console, picker}, std::cerr);
+  return app.Main(argc, argv);
 }

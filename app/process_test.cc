@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <grp.h>
 #include <map>
 #include <random>
 #include <signal.h>
@@ -61,6 +62,10 @@ class ProcessTest : public ::testing::Test {
       ::dup2(out, 2);
       if (!workDir_.empty() && ::chdir(workDir_.c_str()) != 0) {
         ::_exit(126);
+      }
+      if (runAs_ != 0 &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(runAs_) != 0 || ::setuid(runAs_) != 0)) {
+        ::_exit(125);
       }
       ::execl(exe_.c_str(), "varnex", argument, static_cast<char*>(nullptr));
       ::_exit(127);
@@ -147,6 +152,7 @@ class ProcessTest : public ::testing::Test {
   ScopedTempDir dir_;
   std::string exe_;      // the file started
   std::string workDir_;  // the current directory of the run; empty: the test's own
+  uid_t runAs_ = 0;      // the user (and group) of the run; 0: the test's own
 };
 
 TEST_F(ProcessTest, SecondRunOnTheSameInputDirectoryDoesNothing) {
@@ -201,6 +207,52 @@ TEST_F(ProcessTest, SettingsAreFoundBesideTheRealExecutable) {
   EXPECT_EQ(1u, Files("bak").size());
   EXPECT_EQ(1u, Files("log").size());
   EXPECT_EQ(input, ReadFileBytes(otherIn + "/B.HUA"));
+}
+
+// The administrator runs the converter by hand as root; the service's user, who owns the
+// directories, must be able to go on afterwards: to append to the day's log, to replace the
+// run's records and to read every output.
+TEST_F(ProcessTest, RootRunLeavesNothingTheOwnerCannotUse) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "needs root to run as two users";
+  }
+  constexpr uid_t kOwner = 54321;  // a user without a name
+  ::chmod(dir_.path().c_str(), 0755);
+  // The other user must reach the program directory.
+  for (std::filesystem::path p = std::filesystem::path(dir_.path()).parent_path();
+       p != p.root_path(); p = p.parent_path()) {
+    struct stat st;
+    if (::stat(p.c_str(), &st) != 0 || (st.st_mode & S_IXOTH) == 0) {
+      GTEST_SKIP() << p << " is closed to other users";
+    }
+  }
+  for (const char* sub : {"in", "out", "bak", "log"}) {
+    ASSERT_EQ(0, ::chown(Path(sub).c_str(), kOwner, kOwner));
+    ::chmod(Path(sub).c_str(), 02770);
+  }
+  // Inputs as the exporters leave them: the owner's (the moved input is the backup).
+  WriteInputs(1, 1);
+  ASSERT_EQ(0, ::chown(Path("in/F0.HUA").c_str(), kOwner, kOwner));
+  EXPECT_EQ(0, Wait(Start("-c")));
+  EXPECT_NE(std::string::npos, Console().find("A program root felhasználóként indult, az input "
+                                              "könyvtár tulajdonosaként (54321) fut tovább."));
+  // A refused file too, so that the refusal memory exists.
+  WriteFileBytes(Path("in/BAD.HUA"), "nonsense");
+  ASSERT_EQ(0, ::chown(Path("in/BAD.HUA").c_str(), kOwner, kOwner));
+  EXPECT_EQ(2, Wait(Start("-c")));
+  for (const char* sub : {"out", "bak", "log"}) {
+    for (const std::string& name : Files(sub)) {
+      struct stat st;
+      ASSERT_EQ(0, ::stat(Path(std::string(sub) + "/" + name).c_str(), &st));
+      EXPECT_EQ(kOwner, st.st_uid) << sub << "/" << name;
+      EXPECT_EQ(kOwner, st.st_gid) << sub << "/" << name;
+    }
+  }
+  runAs_ = kOwner;
+  ::unlink(Path("in/BAD.HUA").c_str());
+  WriteInputs(2, 1);
+  EXPECT_EQ(0, Wait(Start("-c"))) << Console();
+  EXPECT_EQ(std::string::npos, Console().find("napló nem írható")) << Console();
 }
 
 TEST_F(ProcessTest, KilledRunLeavesNoIncompleteOutput) {

@@ -112,7 +112,19 @@ void RunLog::Write(std::string_view text) {
   }
   fileBytes_.clear();
   AppendCrLf(fileText, &fileBytes_);
+  if (consoleOnly_) {
+    console_.Write(line_);
+    return;
+  }
   bool written = WriteFile(newSecond);
+  if (!written && !failed_) {
+    failed_ = true;
+    if (errors_ != nullptr) {
+      *errors_ << "Hiba: a napló nem írható: " << path_ << " ("
+               << (failReason_.empty() ? "az írás nem sikerült" : failReason_) << ")\n"
+               << std::flush;
+    }
+  }
   console_.Write(written ? std::string_view(line_) : text);
 }
 
@@ -126,6 +138,7 @@ bool RunLog::WriteFile(bool checkName) {
       return false;
     }
   }
+  failReason_.clear();
   if (file_->Append(fileBytes_)) {
     return true;
   }
@@ -141,10 +154,12 @@ bool RunLog::WriteFile(bool checkName) {
 
 void RunLog::Open() {
   openPath_ = path_;
-  file_ = fs_.OpenAppend(path_, nullptr);
+  failReason_.clear();
+  file_ = fs_.OpenAppend(path_, &failReason_);
   // The directory is made once it turns out to be missing, one level only.
   if (file_ == nullptr && !dir_.empty() && fs_.MakeDir(dir_)) {
-    file_ = fs_.OpenAppend(path_, nullptr);
+    failReason_.clear();
+    file_ = fs_.OpenAppend(path_, &failReason_);
   }
 }
 

@@ -8,9 +8,13 @@
 // The file is CP1250 with CR LF line ends; each message gets the local date and time as
 // prefix. The console receives the same text in UTF-8 (without the prefix when the file could
 // not be written). Messages are UTF-8 in the program.
+//
+// A message that cannot be written to the file is a failure of the run: the first one is
+// reported on the error stream (file and reason), and failed() tells the caller.
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -36,6 +40,13 @@ class RunLog {
 
   // A muted log writes nothing anywhere (the dry run of --check classifies silently).
   void Mute() { muted_ = true; }
+  // Messages go to the console only (the settings, and with them the log directory, could
+  // not be read).
+  void ConsoleOnly() { consoleOnly_ = true; }
+  // Where the first failure to write the file is reported.
+  void ReportFailuresTo(std::ostream* errors) { errors_ = errors; }
+  // True when a message could not be written to the file.
+  bool failed() const { return failed_; }
 
   // Formats printf-style and writes the result.
   void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -54,6 +65,10 @@ class RunLog {
   Console& console_;
   const CodePages* codePages_ = nullptr;
   bool muted_ = false;
+  bool consoleOnly_ = false;
+  bool failed_ = false;
+  std::ostream* errors_ = nullptr;
+  std::string failReason_;
   std::string dir_;
   // Cached per second of the clock, and buffers reused for every message.
   LocalTime stampTime_;

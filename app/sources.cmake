@@ -18,11 +18,13 @@ set(APP_TESTS
   app/application_test.cc
   app/bank_acceptance_test.cc
   app/check_mode_test.cc
+  app/command_line_test.cc
   app/completeness_test.cc
   app/conversion_run_test.cc
   app/end_to_end_test.cc
   app/file_driver_test.cc
   app/golden_test.cc
+  app/log_catalogue_test.cc
   app/process_test.cc
   app/repeat_test.cc
   app/run_log_test.cc

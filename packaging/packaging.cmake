@@ -7,7 +7,9 @@
 #   /usr/lib/varnex/varnex            the executable
 #   /usr/lib/varnex/varnex.ini        -> /etc/varnex/varnex.ini (a conffile)
 #   /usr/bin/varnex                   -> ../lib/varnex/varnex
-#   /usr/lib/systemd/system/          varnex.service, varnex.timer
+#   /usr/lib/systemd/system/          varnex.service, varnex.path, varnex.timer
+#   /usr/share/man/man1/varnex.1.gz   the manual page
+#   /usr/share/lintian/overrides/varnex
 #   /usr/share/doc/varnex/            copyright, changelog.Debian.gz, README.md, example
 # The maintainer scripts create the system user varnex and the data directories.
 include(GNUInstallDirs)
@@ -19,13 +21,16 @@ set(VARNEX_DEB_RELEASE 1 CACHE STRING "Debian revision of the package")
 set(varnexPackaging ${PROJECT_SOURCE_DIR}/packaging)
 set(varnexGenerated ${PROJECT_BINARY_DIR}/packaging)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  ${varnexPackaging}/varnex.ini.example ${varnexPackaging}/debian/changelog.in)
+  ${varnexPackaging}/varnex.ini.example ${varnexPackaging}/debian/changelog.in
+  ${varnexPackaging}/varnex.1)
 
 # --- cmake --install
 
 install(TARGETS varnex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${varnexPackaging}/varnex.ini.example README.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+install(FILES ${varnexPackaging}/varnex.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  COMPONENT runtime)
 # The settings are the administrator's: installed from the example only when missing.
 install(CODE "set(varnexIniExample \"${varnexPackaging}/varnex.ini.example\")
 set(varnexBinDir \"${CMAKE_INSTALL_BINDIR}\")" COMPONENT runtime)
@@ -44,7 +49,7 @@ install(CODE [[
 # The conffile: the example with the directories of the package.
 file(READ ${varnexPackaging}/varnex.ini.example varnexIni)
 foreach(pair "InputPath=/var/lib/varnex/input/" "OutputPath=/var/lib/varnex/output/"
-             "BackupPath=/var/lib/varnex/backup/" "LogPath=/var/log/varnex/")
+             "BackupPath=/var/lib/varnex/backup/" "LogPath=/var/log/varnex/" "MinFileAge=30")
   string(REGEX MATCH "^[^=]+" key "${pair}")
   string(REGEX REPLACE "\n${key}=[^\n]*" "\n${pair}" replaced "${varnexIni}")
   if(replaced STREQUAL varnexIni)
@@ -62,13 +67,20 @@ find_program(VARNEX_GZIP gzip)
 if(VARNEX_GZIP)
   execute_process(COMMAND ${VARNEX_GZIP} -9n -c ${varnexGenerated}/changelog
     OUTPUT_FILE ${varnexGenerated}/changelog.Debian.gz COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND ${VARNEX_GZIP} -9n -c ${varnexPackaging}/varnex.1
+    OUTPUT_FILE ${varnexGenerated}/varnex.1.gz COMMAND_ERROR_IS_FATAL ANY)
 endif()
 
 install(TARGETS varnex RUNTIME DESTINATION lib/varnex COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${varnexGenerated}/varnex.ini DESTINATION /etc/varnex COMPONENT deb
   EXCLUDE_FROM_ALL)
-install(FILES ${varnexPackaging}/systemd/varnex.service ${varnexPackaging}/systemd/varnex.timer
-  DESTINATION lib/systemd/system COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${varnexPackaging}/systemd/varnex.service ${varnexPackaging}/systemd/varnex.path
+  ${varnexPackaging}/systemd/varnex.timer DESTINATION lib/systemd/system COMPONENT deb
+  EXCLUDE_FROM_ALL)
+install(FILES ${varnexGenerated}/varnex.1.gz DESTINATION share/man/man1 COMPONENT deb
+  EXCLUDE_FROM_ALL)
+install(FILES ${varnexPackaging}/debian/lintian-overrides DESTINATION share/lintian/overrides
+  RENAME varnex COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${varnexPackaging}/debian/copyright ${varnexGenerated}/changelog.Debian.gz
   README.md ${varnexPackaging}/varnex.ini.example
   DESTINATION share/doc/varnex COMPONENT deb EXCLUDE_FROM_ALL)
@@ -103,8 +115,9 @@ transfer, and writes the SEPA orders as ISO 20022 pain.001.001.03 documents
 is converted as a whole or not at all and then moved to a backup directory;
 every step is logged to a daily log file.
 .
-The package runs it as the system user varnex on /var/lib/varnex through a
-systemd timer, which is installed but not enabled.")
+The package runs it as the system user varnex on /var/lib/varnex when a file
+arrives (a systemd path unit) and every hour (a timer); both are installed but
+not enabled.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${varnexPackaging}/debian/conffiles ${varnexPackaging}/debian/postinst
   ${varnexPackaging}/debian/prerm ${varnexPackaging}/debian/postrm)

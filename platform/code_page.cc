@@ -118,12 +118,21 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-std::optional<CodePages> CodePages::Open() {
+std::optional<CodePages> CodePages::Open(std::string* missing) {
   CodePages pages;
+  bool complete = true;
   for (int i = 0; i < kSingleByte; ++i) {
     if (!FillTable(kIconvNames[i], &pages.toUnicode_[static_cast<std::size_t>(i)], kUndefined)) {
-      return std::nullopt;
+      if (missing != nullptr) {
+        missing->append(complete ? "" : ", ").append(kIconvNames[i]);
+      }
+      complete = false;
     }
+  }
+  if (!complete) {
+    return std::nullopt;
+  }
+  for (int i = 0; i < kSingleByte; ++i) {
     auto& pairs = pages.fromUnicode_[static_cast<std::size_t>(i)];
     for (int b = 0x80; b < 256; ++b) {
       char32_t cp = pages.toUnicode_[static_cast<std::size_t>(i)][static_cast<std::size_t>(b)];
@@ -143,7 +152,7 @@ std::optional<CodePages> CodePages::Open() {
       char32_t cp = pages.toUnicode_[static_cast<std::size_t>(from)][static_cast<std::size_t>(b)];
       std::string& utf8 = pages.utf8_[static_cast<std::size_t>(from)][static_cast<std::size_t>(b)];
       if (cp == kUndefined) {
-        utf8 = "?";
+        utf8.push_back('?');  // the table entry starts empty
       } else {
         AppendUtf8(cp, &utf8);
       }

@@ -19,8 +19,9 @@ enum class CodePage { k437, k852, k1250, kUtf8 };
 
 class CodePages {
  public:
-  // Builds the tables. Returns nullopt when the C library lacks one of the code pages.
-  static std::optional<CodePages> Open();
+  // Builds the tables. Returns nullopt when the C library lacks one of the code pages; then
+  // `missing`, when given, names every one it lacks ("CP437, CP852").
+  static std::optional<CodePages> Open(std::string* missing = nullptr);
 
   // Returns `text` converted from `from` to `to`.
   std::string Recode(std::string_view text, CodePage from, CodePage to) const;

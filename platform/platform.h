@@ -30,6 +30,8 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual LocalTime Now() = 0;
+  // Waits `milliseconds` (a run waiting for an input to come of age).
+  virtual void SleepMs(std::int64_t milliseconds) { (void)milliseconds; }
 };
 
 // The console copy of the run log. Receives UTF-8 text.
@@ -132,6 +134,11 @@ class FileSystem {
   // Creates one directory level. Returns false when it was not created (it may exist).
   virtual bool MakeDir(const std::string& path) = 0;
   virtual bool IsDirectory(const std::string& path) = 0;
+  // True when this process may create files in directory `dir` (empty: the current one).
+  virtual bool CanWriteIn(const std::string& dir) {
+    (void)dir;
+    return true;
+  }
   // True when something (file, directory, link) has that name.
   virtual bool Exists(const std::string& path) = 0;
   // The identity of what `path` names now (links followed). False when nothing is there.
@@ -180,6 +187,20 @@ class FileSystem {
 
   // The directory of the running executable, ending in a separator.
   virtual std::string ExecutableDir() = 0;
+  // The current directory, ending in a separator; empty when it cannot be told.
+  virtual std::string CurrentDir() { return ""; }
+
+  // A process started by the administrator (root) takes the identity of the user who owns
+  // `dir` (that user, its groups and the directory's group) for the rest of its life, so
+  // that whatever it creates there is the owner's, as if the owner had run it. Nothing
+  // happens when the process is not root or `dir` is root's. `who` receives the user's
+  // name when the identity changed, else stays empty; false with a reason when it failed.
+  virtual bool AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) {
+    (void)dir;
+    (void)who;
+    (void)reason;
+    return true;
+  }
 };
 
 // Lets the user choose input files in manual selection mode.

@@ -40,6 +40,9 @@ class PosixFileSystem : public FileSystem {
                                       std::string* reason) override;
   std::string RunId() override;
   std::string ExecutableDir() override;
+  std::string CurrentDir() override;
+  bool CanWriteIn(const std::string& dir) override;
+  bool AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) override;
 };
 
 // Local time from the system clock; the broken-down time is cached per second and per
@@ -47,6 +50,7 @@ class PosixFileSystem : public FileSystem {
 class SystemClock : public Clock {
  public:
   LocalTime Now() override;
+  void SleepMs(std::int64_t milliseconds) override;
 };
 
 // Standard output, buffered; flushed at every line end when it is a terminal.

@@ -3,6 +3,7 @@
 // such a directory.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,17 @@ class FakeClock : public Clock {
  public:
   FakeClock() { Set(2016, 10, 5, 14, 3, 7, 45); }
   LocalTime Now() override { return now_; }
+  // Moves the time forward instead of waiting; `slept` adds up the waits.
+  void SleepMs(std::int64_t milliseconds) override {
+    slept += milliseconds;
+    AdvanceMs(static_cast<int>(milliseconds));
+    if (onSleep) {
+      onSleep();
+    }
+  }
+  std::int64_t slept = 0;
+  // What happens elsewhere while the run waits.
+  std::function<void()> onSleep;
   void Set(int year, int month, int day, int hour, int minute, int second, int millisecond,
            int utcOffsetMinutes = 120);
   // Moves the time forward; carries into seconds and minutes (not beyond the hour).

@@ -65,10 +65,19 @@ class FaultyFileSystem : public FileSystem {
     return real_.ExtendFile(path, reason);
   }
   std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override {
+    if (failLogOpen) {
+      if (reason != nullptr) {
+        *reason = "Permission denied";
+      }
+      return nullptr;
+    }
     return real_.OpenAppend(path, reason);
   }
   bool MakeDir(const std::string& path) override { return real_.MakeDir(path); }
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
+  bool CanWriteIn(const std::string& dir) override {
+    return dir != unwritableDir && real_.CanWriteIn(dir);
+  }
   bool Exists(const std::string& path) override { return real_.Exists(path); }
   bool Stat(const std::string& path, FileIdentity* out) override { return real_.Stat(path, out); }
   bool Remove(const std::string& path, std::string* reason) override {
@@ -100,6 +109,12 @@ class FaultyFileSystem : public FileSystem {
   }
   std::string RunId() override { return real_.RunId(); }
   std::string ExecutableDir() override { return exeDir_; }
+  std::string CurrentDir() override { return real_.CurrentDir(); }
+
+  // While set, the daily log cannot be opened.
+  bool failLogOpen = false;
+  // A directory this process may not create files in.
+  std::string unwritableDir;
 
   // Counts a call of `step`; true when it is the one to fail.
   bool Fails(Step step, std::string* reason);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Tests the installation: a release build installed with `cmake --install` and run through a
 # symbolic link; the Debian package built by CPack, its contents, control data and lintian's
-# verdict; the package installed on this machine, one conversion run as the user varnex, and
-# the package purged again; the systemd units checked by systemd-analyze.
+# verdict (no errors, no warnings); the package installed on this machine, the service's
+# command line run as the user varnex on files dropped into the input directory, a run as
+# root followed by one as varnex, an idle run's log lines, and the package purged again; the
+# systemd units (service, path, timer) checked by systemd-analyze.
 #
 # It installs packages, creates the user varnex and writes under /var/lib/varnex, so it runs
 # only where the environment variable CI is set. Everything it created is removed at the end.
@@ -90,7 +92,8 @@ cmake --build "$build" -j2 --target varnex
 echo "== cmake --install"
 prefix="$tmp/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/varnex bin/varnex.ini share/doc/varnex/varnex.ini.example share/doc/varnex/README.md; do
+for file in bin/varnex bin/varnex.ini share/doc/varnex/varnex.ini.example share/doc/varnex/README.md \
+  share/man/man1/varnex.1; do
   [ -f "$prefix/$file" ] || fail "cmake --install left no $file"
 done
 cmp -s "$prefix/bin/varnex.ini" "$root/packaging/varnex.ini.example" ||
@@ -122,7 +125,8 @@ entry '-rwxr-xr-x root/root' 'usr/lib/varnex/varnex'
 entry 'lrwxrwxrwx root/root' 'usr/lib/varnex/varnex.ini -> /etc/varnex/varnex.ini'
 entry 'lrwxrwxrwx root/root' 'usr/bin/varnex -> ../lib/varnex/varnex'
 entry '-rw-r--r-- root/root' 'etc/varnex/varnex.ini'
-for file in usr/lib/systemd/system/varnex.service usr/lib/systemd/system/varnex.timer \
+for file in usr/lib/systemd/system/varnex.service usr/lib/systemd/system/varnex.path \
+  usr/lib/systemd/system/varnex.timer usr/share/man/man1/varnex.1.gz \
   usr/share/doc/varnex/copyright usr/share/doc/varnex/changelog.Debian.gz; do
   entry '-rw-r--r-- root/root' "$file"
 done
@@ -138,15 +142,21 @@ echo "$depends" | grep -q 'adduser' || fail "Depends lacks adduser: $depends"
 dpkg-deb -x "$deb" "$tmp/extracted"
 file "$tmp/extracted/usr/lib/varnex/varnex" | grep -q ', stripped' || fail "executable not stripped"
 for line in InputPath=/var/lib/varnex/input/ OutputPath=/var/lib/varnex/output/ \
-  BackupPath=/var/lib/varnex/backup/ LogPath=/var/log/varnex/; do
+  BackupPath=/var/lib/varnex/backup/ LogPath=/var/log/varnex/ MinFileAge=30; do
   grep -qx "$line" "$tmp/extracted/etc/varnex/varnex.ini" || fail "conffile lacks $line"
 done
+
+unit="$tmp/extracted/usr/lib/systemd/system"
+grep -Eq '^TimeoutStartSec=[0-9]+min$' "$unit/varnex.service" || fail "varnex.service has no time limit"
+grep -qx 'PathChanged=/var/lib/varnex/input' "$unit/varnex.path" || fail "varnex.path watches nothing"
+grep -qx 'OnCalendar=hourly' "$unit/varnex.timer" || fail "varnex.timer is not the hourly safety net"
+zcat "$tmp/extracted/usr/share/man/man1/varnex.1.gz" | grep -q '^\.TH VARNEX 1' || fail "man page"
 
 echo "== lintian"
 lintian --tag-display-limit 0 "$deb" >"$tmp/lintian.txt" 2>&1 || true
 cat "$tmp/lintian.txt"
-if grep -q '^E: ' "$tmp/lintian.txt"; then
-  fail "lintian reports errors"
+if grep -Eq '^(E|W): ' "$tmp/lintian.txt"; then
+  fail "lintian reports errors or warnings"
 fi
 
 echo "== dpkg -i"
@@ -159,13 +169,41 @@ for dir in /var/lib/varnex/input /var/lib/varnex/output /var/lib/varnex/backup; 
     fail "$dir: $(stat -c '%a %U %G' "$dir")"
 done
 [ "$(stat -c '%a %U %G' /var/log/varnex)" = "2750 varnex varnex" ] || fail "/var/log/varnex mode"
-$sudo cp "$root/examples/input/"* /var/lib/varnex/input/
+# The files as an exporter in the group varnex drops them, old enough for MinFileAge.
+$sudo install -o varnex -g varnex -m 0640 "$root/examples/input/"* /var/lib/varnex/input/
+$sudo touch -d '1 minute ago' /var/lib/varnex/input/*
 code=0
 $sudo runuser -u varnex -- /usr/bin/varnex -c >"$tmp/console.txt" || code=$?
 [ "$code" = 0 ] || { cat "$tmp/console.txt"; fail "runuser -u varnex -- varnex -c: exit code $code"; }
 $sudo bash -c "$(declare -f fail expect_files expect_converted);
   expect_converted /var/lib/varnex/input /var/lib/varnex/output /var/lib/varnex/backup \
     /var/log/varnex"
+
+echo "== idle run"
+log=$($sudo sh -c 'ls /var/log/varnex/*.log')
+before=$($sudo wc -l <"$log")
+$sudo runuser -u varnex -- /usr/bin/varnex -c >/dev/null || fail "idle run: exit code $?"
+added=$(($($sudo wc -l <"$log") - before))
+echo "an idle run added $added lines to the log"
+# Six messages and the blank line after the last (README: the schedule).
+[ "$added" -le 7 ] || fail "an idle run added $added lines to the log, expected at most 7"
+
+echo "== a run as root, then one as varnex"
+# A new file, young: the root run waits for MinFileAge, then converts it as varnex.
+$sudo install -o varnex -g varnex -m 0640 "$root/examples/input/PELDA1.HUA" \
+  /var/lib/varnex/input/ROOT.HUA
+# Another file than the one converted before: a new message id in its header.
+$sudo sed -i 's/^:01:MSG20261207001/:01:MSG20261207002/' /var/lib/varnex/input/ROOT.HUA
+code=0
+$sudo /usr/bin/varnex -c >"$tmp/console.txt" || code=$?
+[ "$code" = 0 ] || { cat "$tmp/console.txt"; fail "root varnex -c: exit code $code"; }
+grep -q 'tulajdonosaként (varnex) fut tovább' "$tmp/console.txt" || fail "root run kept root"
+grep -q 'Várakozás' "$tmp/console.txt" || fail "the root run did not wait for MinFileAge"
+$sudo find /var/lib/varnex /var/log/varnex -user root | grep . &&
+  fail "the root run left files owned by root"
+code=0
+$sudo runuser -u varnex -- /usr/bin/varnex -c >"$tmp/console.txt" || code=$?
+[ "$code" = 0 ] || { cat "$tmp/console.txt"; fail "varnex -c after the root run: exit code $code"; }
 
 echo "== systemd units"
 if ! command -v systemd-analyze >/dev/null; then
@@ -177,7 +215,8 @@ else
     echo "systemd-analyze verify does not work here; unit check skipped"
   else
     systemd-analyze verify /usr/lib/systemd/system/varnex.service \
-      /usr/lib/systemd/system/varnex.timer || fail "systemd-analyze verify"
+      /usr/lib/systemd/system/varnex.path /usr/lib/systemd/system/varnex.timer ||
+      fail "systemd-analyze verify"
     echo "units verified"
   fi
 fi
@@ -188,7 +227,7 @@ installed=0
 [ ! -e /usr/lib/varnex/varnex ] || fail "/usr/lib/varnex/varnex left after purge"
 [ ! -e /etc/varnex ] || fail "/etc/varnex left after purge"
 [ -d /var/lib/varnex/backup ] || fail "/var/lib/varnex removed by purge"
-expect_files /var/lib/varnex/backup '*.HUA' 1
+expect_files /var/lib/varnex/backup '*.HUA' 2
 expect_files /var/lib/varnex/backup '*.INT' 1
 
 echo "Package tests passed in $((SECONDS - started)) s."

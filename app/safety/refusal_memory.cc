@@ -86,6 +86,11 @@ void RefusalMemory::Save() {
   }
 }
 
+void RefusalMemory::ForgetGone() {
+  Load();
+  Save();
+}
+
 void RefusalMemory::Load() {
   if (loaded_) {
     return;

@@ -45,6 +45,9 @@ class RefusalMemory {
   // Drops the paths that no longer name a file of the recorded identity and writes the file
   // back when anything changed. A failed write is ignored.
   void Save();
+  // Reads the memory when it was not read yet, then saves it: the refusals of files that
+  // are gone or changed are dropped also by a run that processed nothing.
+  void ForgetGone();
 
  private:
   struct Entry {
