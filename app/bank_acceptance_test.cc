@@ -89,8 +89,8 @@ TEST(BankAcceptanceTest, MalformedTargetKeywordIsReportedOnce) {
     for (int i = 0; i < 3; ++i) {
       orders.push_back(HuaMessage(i == 0, "R" + std::to_string(i + 1), "EUR1,00", "DEUTDEFF",
                                   kDeIban, "URGENT"));
-      orders.push_back(HuaMessage(false, "N" + std::to_string(i + 1), "EUR1,00", "DEUTDEFF",
-                                  kDeIban));
+      orders.push_back(
+          HuaMessage(false, "N" + std::to_string(i + 1), "EUR1,00", "DEUTDEFF", kDeIban));
     }
     h.WriteInput("K.HUA", HuaFile(orders));
     EXPECT_EQ(2, h.Run("-c")) << c.setting;
@@ -120,7 +120,7 @@ TEST(BankAcceptanceTest, ProblemLinesAreCappedAndCounted) {
 TEST(BankAcceptanceTest, DebtorAccountsOfTwentyFourCharacters) {
   struct Case {
     std::string account;
-    std::string iban;  // empty: refused
+    std::string iban;             // empty: refused
     std::string intAccount = "";  // a domestic number in an INT order: what its output keeps
   } cases[] = {
       {"ES6203642621299722003322", "ES6203642621299722003322"},

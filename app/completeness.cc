@@ -126,8 +126,7 @@ std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
     problems.push_back(
         {0, StringPrintf("a fájl hiányos vagy hibás: a fejléc szerinti összeg (:02:) %s, a "
                          "megbízások összege %s",
-                         CentsDigitsComma(*cents).c_str(),
-                         CentsDigitsComma(totalDigits).c_str())});
+                         CentsDigitsComma(*cents).c_str(), CentsDigitsComma(totalDigits).c_str())});
   }
   return problems;
 }

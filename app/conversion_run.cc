@@ -84,9 +84,9 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
         found.clear();
         converter.FindAmountProblems(&found);
         for (const AmountProblem& problem : found) {
-          amountProblems[static_cast<std::size_t>(h)].push_back(
-              {i + 1L, std::string(problem.rule), std::string(problem.field),
-               std::string(problem.text)});
+          amountProblems[static_cast<std::size_t>(h)].push_back({i + 1L, std::string(problem.rule),
+                                                                 std::string(problem.field),
+                                                                 std::string(problem.text)});
         }
       }
     });
@@ -268,13 +268,12 @@ std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
   std::string reference(
       FieldReader(&file->message(static_cast<int>(problem.message - 1)), false).Find("20").line(1));
   reference = codePages.Recode(reference, CodePage::k852, CodePage::kUtf8);
-  return VisibleText(StringPrintf("%ld. megbízás (:20: %s): %s", problem.message,
-                                  reference.c_str(), text.c_str()));
+  return VisibleText(StringPrintf("%ld. megbízás (:20: %s): %s", problem.message, reference.c_str(),
+                                  text.c_str()));
 }
 
 std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
-                                             const Settings& settings,
-                                             const CodePages& codePages) {
+                                             const Settings& settings, const CodePages& codePages) {
   // A value every order gets from a setting: [General] BankBIC for every order without a
   // well-formed BIC of its own, the target keywords for the orders their rules select.
   struct Inherited {
@@ -284,7 +283,9 @@ std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
     const char* as;  // what the orders would carry it as
   };
   const Inherited inherited[] = {
-      {{"PmtInf/DbtrAgt/FinInstnId/BIC"}, settings.bankBic, "[General] BankBIC",
+      {{"PmtInf/DbtrAgt/FinInstnId/BIC"},
+       settings.bankBic,
+       "[General] BankBIC",
        "bankazonosítóként"},
       {{"PmtInf/PmtTpInf/SvcLvl/Cd", "PmtInf/PmtTpInf/SvcLvl/Prtry"},
        settings.urgentTrgtKeyword,
@@ -294,8 +295,10 @@ std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
        settings.normalTrgtKeyword,
        "[PrioNormal] TrgtKeyword",
        "szolgáltatási szintként"},
-      {{"PmtInf/CdtTrfTxInf/XchgRateInf/RateTp"}, settings.xchgTrgtKeyword,
-       "[ExchRate] TrgtKeyword", "árfolyamtípusként"},
+      {{"PmtInf/CdtTrfTxInf/XchgRateInf/RateTp"},
+       settings.xchgTrgtKeyword,
+       "[ExchRate] TrgtKeyword",
+       "árfolyamtípusként"},
   };
   std::vector<FileProblem> folded;
   for (const Inherited& setting : inherited) {
@@ -322,9 +325,9 @@ std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
     }
     problems = std::move(kept);
     if (count > 0) {
-      folded.push_back({0, StringPrintf("a %s beállítás hibás: \"%s\": %s (%zu megbízás kapná %s)",
-                                        setting.setting, value.c_str(), rule.c_str(), count,
-                                        setting.as)});
+      folded.push_back(
+          {0, StringPrintf("a %s beállítás hibás: \"%s\": %s (%zu megbízás kapná %s)",
+                           setting.setting, value.c_str(), rule.c_str(), count, setting.as)});
     }
   }
   folded.insert(folded.end(), std::make_move_iterator(problems.begin()),

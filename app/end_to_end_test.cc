@@ -215,7 +215,8 @@ TEST(EndToEndTest, AmountsAreCarriedAsWrittenOrRefused) {
     std::string line = "2. megbízás (:20: R2): :32A: = \"" + written + "\": " + c.rule;
     EXPECT_EQ(2, runCode) << c.ccyAmount;
     EXPECT_NE(std::string::npos, h.Log().find("Hiba: " + h.Path("in/A.HUA") + ": " + line))
-        << c.ccyAmount << "\n" << h.Log();
+        << c.ccyAmount << "\n"
+        << h.Log();
     EXPECT_EQ(std::vector<std::string>{"A.HUA"}, h.Files("in")) << c.ccyAmount;
     EXPECT_EQ(std::vector<std::string>{}, h.Files("out")) << c.ccyAmount;
     EXPECT_EQ(2, checkCode) << c.ccyAmount;
@@ -231,8 +232,8 @@ TEST(EndToEndTest, AmountsPrintBackExactly) {
   h.WriteInput("S.HUA", HuaFile({HuaMessage(true, "A", "EUR0,1", "DEUTDEFF", kDeIban),
                                  HuaMessage(false, "B", "EUR0,2", "DEUTDEFF", kDeIban),
                                  HuaMessage(false, "C", "EUR0,3", "DEUTDEFF", kDeIban)}));
-  h.WriteInput("L.INT", IntFile({IntMessage("I1", "USD999999999999,99", kHuIban, "CITIUS33",
-                                            "123")}));
+  h.WriteInput("L.INT",
+               IntFile({IntMessage("I1", "USD999999999999,99", kHuIban, "CITIUS33", "123")}));
   ASSERT_EQ(0, h.Run("-c")) << h.Log();
   EXPECT_NE(std::string::npos,
             h.Read("out/S_20161005140307046.CCT").find("<CtrlSum>0.60</CtrlSum>"));
@@ -246,11 +247,8 @@ TEST(EndToEndTest, ChargesAmountThatIsNotOneRefusesItsFile) {
     const char* line;
     const char* written;  // in the HUA output; empty: refused
   } cases[] = {
-      {"HUF0,00", "HUF0,00"},
-      {"HUF", "HUF0,00"},
-      {"HUF 12,5", "HUF12,50"},
-      {"HUF-12", ""},
-      {"HUF1.200,00", ""},
+      {"HUF0,00", "HUF0,00"}, {"HUF", "HUF0,00"},  {"HUF 12,5", "HUF12,50"},
+      {"HUF-12", ""},         {"HUF1.200,00", ""},
   };
   for (const Case& c : cases) {
     RunHarness h;

@@ -22,8 +22,8 @@ TEST(ReadAmountTest, OnlySwiftAmountsCarryTheirExactCents) {
       {"1250.50", 125050},
       {"0,07", 7},
       {"007,07", 707},
-      {"1250,00  ", 125000},  // blanks after the amount
-      {"0", 0},                // zero is an amount; the instructed amount rule refuses it
+      {"1250,00  ", 125000},         // blanks after the amount
+      {"0", 0},                      // zero is an amount; the instructed amount rule refuses it
       {"90071992547409,93", kNone},  // 17 characters
       {"999999999999,99", 99999999999999},  // no double holds it exactly
       {"999999999999999", 99999999999999900},

@@ -126,8 +126,8 @@ void HuaConverter::FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord
 void HuaConverter::FindAmountProblems(std::vector<AmountProblem>* out) const {
   Converter::FindAmountProblems(out);
   // No charges amount is 0; one that is given must be an amount.
-  std::string_view text = ChargesAmountText(
-      FieldReader(message_, /*stopAtTrailer=*/true).Find("52D").line(3));
+  std::string_view text =
+      ChargesAmountText(FieldReader(message_, /*stopAtTrailer=*/true).Find("52D").line(3));
   AmountReading charges = ReadAmount(text);
   if (!text.empty() && !charges.problem.empty()) {
     out->push_back({":52D:", text, charges.problem});

@@ -7,8 +7,8 @@
 // container node has no value; in XML it encloses the deeper nodes that follow it.
 //
 // Format codes: 's' text, 't' time stamp, 'd' date, 'n' integer, 'b' byte, 'f' amount in cents,
-// 'a' amount in cents with currency attribute (XML) or decimal comma (MT), 'x' the first `byteCount`
-// bytes up to a zero; 0 for no value.
+// 'a' amount in cents with currency attribute (XML) or decimal comma (MT), 'x' the first
+// `byteCount` bytes up to a zero; 0 for no value.
 #pragma once
 
 #include <cstdint>

@@ -6,8 +6,8 @@
 
 #include "app/application.h"
 #include "app/completeness.h"
-#include "convert/field_rules.h"
 #include "app/safety/backup_index.h"
+#include "convert/field_rules.h"
 #include "output/formatters.h"
 #include "util/string_printf.h"
 

@@ -92,8 +92,8 @@ TEST(DirectoriesTest, BackupPickedByHandStaysRefused) {
     std::ostringstream out;
     std::ostringstream errors;
     EXPECT_EQ(2, RunCheck(Platform{h.fs, h.clock, h.console, h.picker}, {backup}, out, errors));
-    EXPECT_EQ(backup + ": NEM konvertálható\n" + backup + ":0: hiba: " +
-                  refusal.substr(backup.size() + 2) +
+    EXPECT_EQ(backup + ": NEM konvertálható\n" + backup +
+                  ":0: hiba: " + refusal.substr(backup.size() + 2) +
                   "\nEllenőrizve: 1 fájl; konvertálható: 0; NEM konvertálható: 1.\n",
               out.str());
     EXPECT_EQ(Orders(), h.Read("bak/A_20161005140307045.HUA"));
