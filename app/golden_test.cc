@@ -38,7 +38,7 @@ Tree ReadTree(const std::string& root) {
        it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
     // The duplicate index beside the backups is a cache, not an output.
     if (it->is_regular_file(ec) && it->path().filename() != kBackupIndexName) {
-      tree[std::filesystem::relative(it->path(), root, ec).string()] =
+      tree[std::filesystem::relative(it->path(), root, ec).generic_string()] =
           ReadFileBytes(it->path().string());
     }
   }

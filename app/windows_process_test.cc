@@ -201,12 +201,12 @@ TEST_F(WindowsProcessTest, HeldInputFileIsSkipped) {
 
 // While a run writes the daily log, another process reads it: every read is whole lines.
 TEST_F(WindowsProcessTest, LogIsReadWhileWritten) {
-  std::vector<std::string> messages;
-  for (int i = 0; i < 2000; ++i) {
-    messages.push_back(HuaMessage(i == 0, "R" + std::to_string(i), i % 2 ? "EUR1,00" : "HUF1,00",
-                                  "DEUTDEFF", kDeIban));
-  }
   for (int f = 0; f < 4; ++f) {
+    std::vector<std::string> messages;
+    for (int i = 0; i < 2000; ++i) {
+      messages.push_back(HuaMessage(i == 0, "F" + std::to_string(f) + "R" + std::to_string(i),
+                                    i % 2 ? "EUR1,00" : "HUF1,00", "DEUTDEFF", kDeIban));
+    }
     WriteFileBytes(Path("in/F" + std::to_string(f) + ".HUA"), HuaFile(messages));
   }
   HANDLE run = Start("-c");

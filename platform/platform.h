@@ -204,6 +204,10 @@ inline constexpr char kDirSeparator = '\\';
 inline constexpr char kDirSeparator = '/';
 #endif
 
+// `path` made absolute against the absolute directory `baseDir` and lexically normalised
+// ("." and ".." folded, no links resolved, at most one trailing separator).
+std::string AbsolutePath(const std::string& path, const std::string& baseDir);
+
 // The universal (\\server\share) form of an absolute path on a mapped network drive; any
 // other path unchanged. Nothing to do on POSIX.
 std::string UniversalName(const std::string& path);

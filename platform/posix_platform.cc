@@ -7,6 +7,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <iostream>
 #include <signal.h>
 #include <stdio.h>
@@ -643,6 +644,19 @@ void StdoutConsole::Write(std::string_view utf8) {
 
 void StdoutConsole::Flush() {
   std::fflush(stdout);
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& baseDir) {
+  std::filesystem::path p(path);
+  if (p.is_relative()) {
+    p = std::filesystem::path(baseDir) / p;
+  }
+  std::string resolved = p.lexically_normal().string();
+  // lexically_normal keeps a trailing separator as an empty last element; keep one only.
+  while (resolved.size() > 1 && resolved.back() == '/' && resolved[resolved.size() - 2] == '/') {
+    resolved.pop_back();
+  }
+  return resolved;
 }
 
 std::string UniversalName(const std::string& path) {

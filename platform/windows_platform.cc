@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -342,6 +343,13 @@ class WindowsAppendFile : public AppendFile {
   }
 
   bool StillNamed(const std::string& path) override {
+    // A file deleted while open may keep its name until the last handle is closed.
+    FILE_STANDARD_INFO standard;
+    if (GetFileInformationByHandleEx(handle_.get(), FileStandardInfo, &standard, sizeof standard) !=
+            0 &&
+        standard.DeletePending != 0) {
+      return false;
+    }
     FileIdentity opened;
     FileIdentity named;
     bool directory = false;
@@ -828,6 +836,43 @@ bool WindowsFilePicker::Pick(const std::vector<std::string>& candidates,
     }
   }
   return !chosen->empty();
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& baseDir) {
+  std::string joined = WithBackslashes(path);
+  const bool unc = joined.starts_with("\\\\");
+  const bool drive = joined.size() >= 2 && joined[1] == ':';
+  if (!unc && !drive) {
+    std::string base = WithTrailingSeparator(WithBackslashes(baseDir));
+    if (joined.starts_with('\\')) {
+      // Rooted: on the drive or share of the base directory.
+      std::size_t rootEnd = base.size() >= 2 && base[1] == ':' ? 2 : 0;
+      if (base.starts_with("\\\\")) {
+        std::size_t server = base.find('\\', 2);
+        std::size_t share = server == std::string::npos ? server : base.find('\\', server + 1);
+        rootEnd = share == std::string::npos ? base.size() : share;
+      }
+      joined = base.substr(0, rootEnd) + joined;
+    } else {
+      joined = base + joined;
+    }
+  }
+  if (!(joined.size() >= 2 && joined[1] == ':') && !joined.starts_with("\\\\")) {
+    // Without a drive or share (a base directory given so): folded as it is, never placed
+    // on the current drive.
+    return std::filesystem::path(joined).lexically_normal().string();
+  }
+  // Lexical only: GetFullPathNameW folds "." and ".." and doubled separators and touches no
+  // file; it also knows UNC paths, which std::filesystem of this compiler does not.
+  std::wstring wide = WidePath(joined);
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) {
+    return joined;
+  }
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  full.resize(n);
+  return Utf8(full);
 }
 
 std::string UniversalName(const std::string& path) {

@@ -30,7 +30,7 @@ TEST_F(WindowsFileSystemTest, AccentedNamesRoundTrip) {
   Put(name, "bytes");
   Put("b.hua", "");
   Put("C.INT", "");
-  EXPECT_EQ((std::vector<std::string>{name, "b.hua"}), fs_.ListFiles(dir_.path(), "HUA"));
+  EXPECT_EQ((std::vector<std::string>{"b.hua", name}), fs_.ListFiles(dir_.path(), "HUA"));
   std::unique_ptr<ReadableFile> file;
   std::string reason;
   ASSERT_EQ(OpenStatus::kOk, fs_.OpenLocked(Path(name), &file, &reason)) << reason;
@@ -123,6 +123,28 @@ TEST_F(WindowsFileSystemTest, LogIsSharedWhileWritten) {
   EXPECT_TRUE(log->StillNamed(Path("day.log")));
   EXPECT_TRUE(fs_.RenameNoReplace(Path("day.log"), Path("old.log"), &reason)) << reason;
   EXPECT_FALSE(log->StillNamed(Path("day.log")));
+}
+
+// Settings paths: relative ones against the program directory, drive and UNC paths as they
+// are, '/' taken for '\\', "." and ".." folded.
+TEST(WindowsPathTest, AbsolutePaths) {
+  struct Case {
+    const char* path;
+    const char* base;
+    const char* want;
+  } cases[] = {
+      {"in", "C:\\prog\\", "C:\\prog\\in"},
+      {"./in/../out/", "C:\\prog\\", "C:\\prog\\out\\"},
+      {"D:\\x\\..\\y", "C:\\prog\\", "D:\\y"},
+      {"\\data\\in", "C:\\prog\\", "C:\\data\\in"},
+      {"\\\\srv\\share\\in\\", "C:\\prog\\", "\\\\srv\\share\\in\\"},
+      {"//srv/share/a/../in", "C:\\prog\\", "\\\\srv\\share\\in"},
+      {"in", "\\\\srv\\share\\prog\\", "\\\\srv\\share\\prog\\in"},
+      {"\\data", "\\\\srv\\share\\prog\\", "\\\\srv\\share\\data"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.want, AbsolutePath(c.path, c.base)) << c.path << " in " << c.base;
+  }
 }
 
 TEST(WindowsPathTest, ProgramDirectoryAndSeparators) {

@@ -17,6 +17,13 @@ RunHarness::RunHarness() : fs(dir_.path()) {
   WriteIni(kIni);
 }
 
+std::string RunHarness::Path(const std::string& relative) const {
+  std::string path = root() + relative;
+  std::replace(path.begin() + static_cast<std::ptrdiff_t>(root().size()), path.end(), '/',
+               kDirSeparator);
+  return path;
+}
+
 void RunHarness::WriteIni(const std::string& text) const {
   WriteFileBytes(Path("varnex.ini"), text);
 }

@@ -48,19 +48,41 @@ fi
 
 export WINEPREFIX=${VARNEX_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# One wineserver for the whole stage, ended when the stage ends.
+wineserver -p 2>/dev/null || true
+trap 'wineserver -k 2>/dev/null || true' EXIT
 if ! timeout 600 wine cmd /c exit 0 >/dev/null 2>&1; then
   skip "Wine cannot start here (WINEPREFIX=$WINEPREFIX)"
 fi
-# One wineserver for the whole stage, ended when the stage ends.
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
 
 echo "== tests under Wine"
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-(cd "$work" && wine "$tests" --gtest_brief=1) 2>&1 | tee "$work/tests.log" | tail -25
+# Left to the Linux build: tests whose expected texts spell POSIX paths ("/v/in/ABC.HUA"),
+# names Windows forbids (a line feed in a name, any bytes), a directory of 20,000 files
+# (six minutes under Wine), and a log file removed while open, whose name Wine keeps until
+# the handle is closed (Windows 10 and later remove it at once, as POSIX does).
+linux_only=(
+  SettingsTest.PathRule
+  FileDriverTest.OutputNames
+  ApplicationTest.EmptyInputDirectoryRun
+  FileCommitTest.LiveRunsKeepTheirFiles
+  FileCommitTest.InputChangedWhileConvertedIsLeftForTheNextRun
+  FileCommitTest.RecoveryRunsInBothModesWithoutInput
+  FileCommitTest.UnfinishableCommitBlocksConversion
+  RefusalMemoryTest.AnyBytesInNamesAndReasonsRoundTrip
+  BackupIndexTest.FindsBackupsTheIndexDoesNotKnow
+  BackupIndexTest.LookupInLargeDirectoryReadsOnlyFilesOfTheSameSize
+  RunLogTest.RemovedFileIsMadeAnewWhenTheSecondChanges
+)
+filter="-$(IFS=:; echo "${linux_only[*]}")"
+tests_started=$SECONDS
+(cd "$work" && wine "$tests" --gtest_brief=1 --gtest_filter="$filter") 2>&1 |
+  tee "$work/tests.log" | grep -vE '^\s*$' | tail -25
 grep -q '^\[  PASSED  \]' "$work/tests.log" || fail "tests under Wine"
 grep -q '^\[  FAILED  \]' "$work/tests.log" && fail "tests under Wine"
+echo "tests under Wine: $(sed -n 's/^\[  PASSED  \] //p' "$work/tests.log"), \
+${#linux_only[@]} left to Linux, in $((SECONDS - tests_started)) s"
 
 echo "== the examples with both builds: the same bytes, the same log lines"
 linux=$root/build/debug/varnex
