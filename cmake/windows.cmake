@@ -36,3 +36,13 @@ add_subdirectory(${VARNEX_GTEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXC
 if(NOT TARGET GTest::gtest_main)
   add_library(GTest::gtest_main ALIAS gtest_main)
 endif()
+
+# The version resource of varnex.exe (Explorer's properties), from the project version;
+# compiled by windres on its own, without the compiler's warning flags.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${PROJECT_BINARY_DIR}/generated/version.rc
+  @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/generated/version_rc.o
+  COMMAND ${CMAKE_RC_COMPILER} -O coff -c 1250 -i ${PROJECT_BINARY_DIR}/generated/version.rc
+    -o ${PROJECT_BINARY_DIR}/generated/version_rc.o
+  DEPENDS ${PROJECT_BINARY_DIR}/generated/version.rc)
+set(VARNEX_WINDOWS_RESOURCES ${PROJECT_BINARY_DIR}/generated/version_rc.o)

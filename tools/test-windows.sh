@@ -84,6 +84,12 @@ grep -q '^\[  FAILED  \]' "$work/tests.log" && fail "tests under Wine"
 echo "tests under Wine: $(sed -n 's/^\[  PASSED  \] //p' "$work/tests.log"), \
 ${#linux_only[@]} left to Linux, in $((SECONDS - tests_started)) s"
 
+# The version resource (Explorer's properties) says what --version says.
+version=$(cd "$work" && wine "$exe" --version | tr -d '\r')
+resource=$(strings -el "$exe" | grep -A1 '^ProductVersion$' | tail -1)
+[ "$version" = "varnex $resource" ] || fail "version resource $resource, --version: $version"
+echo "$version, the same in its version resource"
+
 echo "== the examples with both builds: the same bytes, the same log lines"
 linux=$root/build/debug/varnex
 [ -x "$linux" ] || fail "$linux missing: build the Linux debug build first"
