@@ -34,6 +34,7 @@ int main(int nativeArgc, char** nativeArgv) {
   varnex::NativeConsole console;
   std::unique_ptr<varnex::FilePicker> picker = varnex::MakeNativeFilePicker(fs);
   if (varnex::CommandOf(argc, argv) == varnex::Command::kCheck) {
+    varnex::StandardOutputThroughConsole output(console);
     return varnex::RunCheck(varnex::Platform{fs, clock, console, *picker},
                             std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,20 @@ using NativeConsole = WindowsConsole;
 using NativeFileSystem = PosixFileSystem;
 using NativeConsole = StdoutConsole;
 #endif
+
+// While it lives, std::cout writes through `console`, so that the text reaches a Windows
+// console in its code page; on POSIX nothing changes.
+class StandardOutputThroughConsole {
+ public:
+  explicit StandardOutputThroughConsole(Console& console);
+  ~StandardOutputThroughConsole();
+  StandardOutputThroughConsole(const StandardOutputThroughConsole&) = delete;
+  StandardOutputThroughConsole& operator=(const StandardOutputThroughConsole&) = delete;
+
+ private:
+  std::unique_ptr<std::streambuf> buffer_;
+  std::streambuf* saved_ = nullptr;
+};
 
 // The manual selection of this platform: the terminal or a pipe on POSIX; the open-file
 // dialog, or a pipe, on Windows.

@@ -659,6 +659,10 @@ std::string AbsolutePath(const std::string& path, const std::string& baseDir) {
   return resolved;
 }
 
+StandardOutputThroughConsole::StandardOutputThroughConsole(Console&) {}
+
+StandardOutputThroughConsole::~StandardOutputThroughConsole() = default;
+
 std::string UniversalName(const std::string& path) {
   return path;
 }

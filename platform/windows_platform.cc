@@ -875,6 +875,45 @@ std::string AbsolutePath(const std::string& path, const std::string& baseDir) {
   return Utf8(full);
 }
 
+namespace {
+
+class ConsoleBuffer : public std::streambuf {
+ public:
+  explicit ConsoleBuffer(Console& console) : console_(console) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      char ch = traits_type::to_char_type(c);
+      console_.Write(std::string_view(&ch, 1));
+    }
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    console_.Write(std::string_view(s, static_cast<std::size_t>(n)));
+    return n;
+  }
+  int sync() override {
+    console_.Flush();
+    return 0;
+  }
+
+ private:
+  Console& console_;
+};
+
+}  // namespace
+
+StandardOutputThroughConsole::StandardOutputThroughConsole(Console& console)
+    : buffer_(std::make_unique<ConsoleBuffer>(console)) {
+  saved_ = std::cout.rdbuf(buffer_.get());
+}
+
+StandardOutputThroughConsole::~StandardOutputThroughConsole() {
+  std::cout.flush();
+  std::cout.rdbuf(saved_);
+}
+
 std::string UniversalName(const std::string& path) {
   // A path on a mapped drive letter becomes its \\server\share form, so that a run started
   // by a service account without that mapping (a scheduled task) names the same files.
