@@ -1,8 +1,7 @@
 #include "app/application.h"
 
+#include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
-#include <utime.h>
 
 #include <gtest/gtest.h>
 
@@ -84,7 +83,7 @@ TEST(ApplicationTest, FrameworkFailureNamesWhatIsMissing) {
 TEST(ApplicationTest, MissingIniStopsAtStart) {
   for (const char* argument : {"-c", ""}) {
     RunHarness h;
-    ::unlink(h.Path("varnex.ini").c_str());
+    std::remove(h.Path("varnex.ini").c_str());
     const std::string input = HuaFile({HuaMessage(true, "R1", "HUF5,00", "DEUTDEFF", "DE89")});
     WriteFileBytes(h.Path("X.HUA"), input);
     h.picker.answer = {"X.HUA"};
@@ -114,8 +113,8 @@ TEST(ApplicationTest, MissingIniStopsAtStart) {
 
 TEST(ApplicationTest, UnreadableIniStopsTheRun) {
   RunHarness h;
-  ::unlink(h.Path("varnex.ini").c_str());
-  ::mkdir(h.Path("varnex.ini").c_str(), 0755);  // unreadable also for root
+  std::remove(h.Path("varnex.ini").c_str());
+  std::filesystem::create_directory(h.Path("varnex.ini"));  // unreadable also for root
   h.WriteInput("A.HUA", "");
   EXPECT_EQ(1, h.Run("-c"));
   EXPECT_EQ(
@@ -174,7 +173,7 @@ TEST(ApplicationTest, ScanOrderAndFiltering) {
   h.WriteInput("A.Int", "");
   h.WriteInput("C.TXT", "");
   h.WriteInput("D.HUAX", "");
-  ::mkdir(h.Path("in/X.INT").c_str(), 0755);
+  std::filesystem::create_directory(h.Path("in/X.INT"));
   Settings settings;
   Application app(Platform{h.fs, h.clock, h.console, h.picker}, h.errors);
   app.settings.inputPath = h.Path("in/");
@@ -215,7 +214,7 @@ TEST(ApplicationTest, IdleRunForgetsRefusalsOfFilesThatAreGone) {
   EXPECT_EQ(2, h.Run("-c"));
   std::string memory = h.Path("log/" + std::string(kRefusalMemoryName));
   EXPECT_NE(std::string::npos, ReadFileBytes(memory).find("BAD.HUA"));
-  ::unlink(h.Path("in/BAD.HUA").c_str());
+  std::remove(h.Path("in/BAD.HUA").c_str());
   EXPECT_EQ(0, h.Run("-c"));
   EXPECT_EQ(std::string::npos, ReadFileBytes(memory).find("BAD.HUA"));
 }
@@ -236,13 +235,11 @@ TEST(ApplicationTest, FilesArrivingDuringTheRunAreTaken) {
   auto write = [&](const std::string& name, const std::string& ref) {
     h.WriteInput(name,
                  HuaFile({HuaMessage(true, ref, "EUR1,00", "DEUTDEFF", "DE89370400440532013000")}));
-    struct utimbuf old = {1400000000, 1400000000};
-    ASSERT_EQ(0, ::utime(h.Path("in/" + name).c_str(), &old));
+    ASSERT_TRUE(SetModified(h.Path("in/" + name), 1400000000));
   };
   write("A.HUA", "R1");
   write("B.HUA", "R2");
-  struct utimbuf young = {1475668977, 1475668977};
-  ASSERT_EQ(0, ::utime(h.Path("in/B.HUA").c_str(), &young));
+  ASSERT_TRUE(SetModified(h.Path("in/B.HUA"), 1475668977));
   h.clock.onSleep = [&] {
     write("A.HUA", "R3");
     write("C.HUA", "R4");

@@ -1,10 +1,10 @@
 // The dry run: what it reports, its exit codes, and that it changes nothing anywhere.
 #include "app/check_mode.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <sstream>
-#include <utime.h>
 
 #include <gtest/gtest.h>
 
@@ -165,10 +165,8 @@ TEST(CheckModeTest, FindsWhatTheRunWouldTripOver) {
                                  HuaMessage(false, "N1", "HUF2,00", "DEUTDEFF", kDeIban)}));
   h.WriteInput("B.HUA", HuaFile({HuaMessage(true, "S2", "EUR1,00", "DEUTDEFF", kDeIban)}));
   // A.HUA was written long ago; B.HUA ten seconds before the fake clock's now.
-  struct utimbuf old = {1400000000, 1400000000};
-  struct utimbuf young = {1475668977, 1475668977};
-  ASSERT_EQ(0, ::utime(h.Path("in/A.HUA").c_str(), &old));
-  ASSERT_EQ(0, ::utime(h.Path("in/B.HUA").c_str(), &young));
+  ASSERT_TRUE(SetModified(h.Path("in/A.HUA"), 1400000000));
+  ASSERT_TRUE(SetModified(h.Path("in/B.HUA"), 1475668977));
   h.fs.unwritableDir = h.Path("out/");
   CheckResult r = Check(h);
   EXPECT_EQ(2, r.exitCode) << r.out;
@@ -191,8 +189,8 @@ TEST(CheckModeTest, FindsWhatTheRunWouldTripOver) {
 
   // Nothing to check: a line says so, the directory argument included.
   h.fs.unwritableDir.clear();
-  ::unlink(a.c_str());
-  ::unlink(b.c_str());
+  std::remove(a.c_str());
+  std::remove(b.c_str());
   r = Check(h, {h.Path("in")});
   EXPECT_EQ(0, r.exitCode);
   EXPECT_EQ("Nincs ellenőrizendő HUA vagy INT fájl: " + h.Path("in/") +

@@ -2,8 +2,8 @@
 // their trailer, files without a header end; and inputs held back by MinFileAge.
 #include "app/completeness.h"
 
-#include <sys/stat.h>
-#include <utime.h>
+#include <chrono>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -130,8 +130,7 @@ TEST(CompletenessTest, MinFileAgeHoldsYoungFilesBackUntilTheyComeOfAge) {
                        "BankBIC=", "MinFileAge=" + std::to_string(c.minAge) + "\nBankBIC="));
     h.WriteInput("A.HUA", Orders(1));
     // The fake clock stands at 2016-10-05 14:03:07 +02:00 = 1475668987.
-    struct utimbuf times = {1475668987 - c.ageSeconds, 1475668987 - c.ageSeconds};
-    ASSERT_EQ(0, ::utime(h.Path("in/A.HUA").c_str(), &times));
+    ASSERT_TRUE(SetModified(h.Path("in/A.HUA"), 1475668987 - c.ageSeconds));
     EXPECT_EQ(0, h.Run("-c")) << c.minAge;
     EXPECT_EQ(c.waitMs, h.clock.slept) << c.minAge;
     EXPECT_EQ(c.converted, h.Files("in").empty()) << c.minAge << h.Log();

@@ -1,7 +1,5 @@
 #include "app/settings.h"
 
-#include <filesystem>
-
 #include "platform/code_page.h"
 #include "platform/ini_file.h"
 #include "platform/platform.h"
@@ -12,17 +10,7 @@ std::string ResolvePath(const std::string& path, const std::string& programDir) 
   if (path.empty()) {
     return path;
   }
-  std::filesystem::path p(path);
-  if (p.is_relative()) {
-    p = std::filesystem::path(programDir) / p;
-  }
-  std::string resolved = p.lexically_normal().string();
-  // lexically_normal keeps a trailing separator as an empty last element; keep one only.
-  while (resolved.size() > 1 && resolved.back() == kDirSeparator &&
-         resolved[resolved.size() - 2] == kDirSeparator) {
-    resolved.pop_back();
-  }
-  return resolved;
+  return UniversalName(AbsolutePath(path, programDir));
 }
 
 void Settings::Load(const std::string& iniPathValue, const std::string& text,

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/run_log.h"
+#include "platform/native_platform.h"
 #include "platform/platform.h"
-#include "platform/posix_platform.h"
 
 namespace varnex {
 
@@ -68,7 +68,7 @@ struct TestLog {
   std::string Messages() const;
 
   ScopedTempDir dir;
-  PosixFileSystem fs;
+  NativeFileSystem fs;
   FakeClock clock;
   CapturingConsole console;
   RunLog log;
@@ -82,5 +82,7 @@ std::string Blanks(std::string_view text);
 std::string ReadFileBytes(const std::string& path);
 // Writes a whole file, replacing it.
 void WriteFileBytes(const std::string& path, std::string_view bytes);
+// Sets the modification time of `path` to `epochSeconds`; false when it cannot.
+bool SetModified(const std::string& path, std::int64_t epochSeconds);
 
 }  // namespace varnex

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sys/stat.h>
 
 #include "app/application.h"
 #include "app/completeness.h"
@@ -15,9 +14,16 @@ namespace varnex {
 
 RunHarness::RunHarness() : fs(dir_.path()) {
   for (const char* sub : {"in", "out", "bak", "log"}) {
-    ::mkdir((dir_.path() + sub).c_str(), 0755);
+    std::filesystem::create_directory(dir_.path() + sub);
   }
   WriteIni(kIni);
+}
+
+std::string RunHarness::Path(const std::string& relative) const {
+  std::string path = root() + relative;
+  std::replace(path.begin() + static_cast<std::ptrdiff_t>(root().size()), path.end(), '/',
+               kDirSeparator);
+  return path;
 }
 
 void RunHarness::WriteIni(const std::string& text) const {

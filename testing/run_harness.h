@@ -41,7 +41,8 @@ class RunHarness {
   RunHarness();
 
   const std::string& root() const { return dir_.path(); }
-  std::string Path(const std::string& relative) const { return root() + relative; }
+  // `relative` spelled with '/', in the platform's spelling.
+  std::string Path(const std::string& relative) const;
   void WriteIni(const std::string& text) const;
   void WriteInput(const std::string& name, const std::string& bytes) const;
 
