@@ -1,7 +1,7 @@
 #include "app/application.h"
 
+#include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -73,7 +73,7 @@ TEST(ApplicationTest, FrameworkFailureExitsWithOne) {
 
 TEST(ApplicationTest, MissingIniGivesDefaults) {
   RunHarness h;
-  ::unlink(h.Path("varnex.ini").c_str());
+  std::remove(h.Path("varnex.ini").c_str());
   // Every directory is empty then, the current one; run inside the temporary directory.
   std::string cwd = std::filesystem::current_path().string();
   std::filesystem::current_path(h.root());
@@ -93,7 +93,7 @@ TEST(ApplicationTest, ScanOrderAndFiltering) {
   h.WriteInput("A.Int", "");
   h.WriteInput("C.TXT", "");
   h.WriteInput("D.HUAX", "");
-  ::mkdir(h.Path("in/X.INT").c_str(), 0755);
+  std::filesystem::create_directory(h.Path("in/X.INT"));
   Settings settings;
   Application app(Platform{h.fs, h.clock, h.console, h.picker}, h.errors);
   app.settings.inputPath = h.Path("in/");

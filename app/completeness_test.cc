@@ -2,8 +2,8 @@
 // their trailer, files without a header end; and inputs held back by MinFileAge.
 #include "app/completeness.h"
 
-#include <sys/stat.h>
-#include <utime.h>
+#include <chrono>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -119,8 +119,9 @@ TEST(CompletenessTest, MinFileAgeHoldsYoungFilesBack) {
                        "BankBIC=", "MinFileAge=" + std::to_string(minAge) + "\nBankBIC="));
     h.WriteInput("A.HUA", Orders(1));
     // The fake clock stands at 2016-10-05 14:03:07 +02:00; the file is ten seconds older.
-    struct utimbuf times = {1475668977, 1475668977};
-    ASSERT_EQ(0, ::utime(h.Path("in/A.HUA").c_str(), &times));
+    std::filesystem::last_write_time(
+        h.Path("in/A.HUA"), std::filesystem::file_time_type::clock::from_sys(
+                                std::chrono::sys_seconds(std::chrono::seconds(1475668977))));
     EXPECT_EQ(0, h.Run("-c")) << minAge;
     bool held = minAge > 10;
     EXPECT_EQ(held, h.Files("out").empty()) << minAge;

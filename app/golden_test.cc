@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -70,7 +69,7 @@ TEST(GoldenTest, BundledExamples) {
   RunHarness h;
   h.WriteIni(ReadFileBytes(VARNEX_EXAMPLES_DIR "/varnex.ini"));
   for (const char* sub : {"input", "output", "backup"}) {
-    ::mkdir(h.Path(sub).c_str(), 0755);
+    std::filesystem::create_directory(h.Path(sub));
   }
   for (const char* name : {"KULF1.INT", "PELDA1.HUA"}) {
     WriteFileBytes(h.Path(std::string("input/") + name),

@@ -4,9 +4,17 @@
 #include "app/application.h"
 #include "app/check_mode.h"
 #include "app/command_line.h"
-#include "platform/posix_platform.h"
+#include "platform/native_platform.h"
 
-int main(int argc, char** argv) {
+int main(int nativeArgc, char** nativeArgv) {
+  const std::vector<std::string> arguments = varnex::NativeArguments(nativeArgc, nativeArgv);
+  std::vector<const char*> args;
+  for (const std::string& argument : arguments) {
+    args.push_back(argument.c_str());
+  }
+  args.push_back(nullptr);
+  const int argc = static_cast<int>(arguments.size());
+  const char* const* argv = args.data();
   switch (varnex::CommandOf(argc, argv)) {
   case varnex::Command::kHelp:
     std::cout << varnex::UsageText();
@@ -21,17 +29,17 @@ int main(int argc, char** argv) {
   case varnex::Command::kConvert:
     break;
   }
-  varnex::PosixFileSystem fs;
+  varnex::NativeFileSystem fs;
   varnex::SystemClock clock;
-  varnex::StdoutConsole console;
-  varnex::TerminalFilePicker picker(std::cin, std::cout, varnex::StdinIsTerminal(), fs);
+  varnex::NativeConsole console;
+  std::unique_ptr<varnex::FilePicker> picker = varnex::MakeNativeFilePicker(fs);
   if (varnex::CommandOf(argc, argv) == varnex::Command::kCheck) {
-    return varnex::RunCheck(varnex::Platform{fs, clock, console, picker},
+    return varnex::RunCheck(varnex::Platform{fs, clock, console, *picker},
                             std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
   }
   int code;
   {
-    varnex::Application app(varnex::Platform{fs, clock, console, picker}, std::cerr);
+    varnex::Application app(varnex::Platform{fs, clock, console, *picker}, std::cerr);
     code = app.Main(argc, argv);
   }
   return code;

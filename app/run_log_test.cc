@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <sstream>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -72,6 +74,8 @@ TEST(RunLogTest, DirectoryMadeOneLevelOnly) {
 
 // Two processes log into one file at the same time: every line arrives whole, once, and in
 // the order its process wrote it.
+// POSIX: fork. The Windows build shows the same with two processes in its test script.
+#ifndef _WIN32
 TEST(RunLogTest, TwoProcessesLoseAndInterleaveNothing) {
   constexpr int kLines = 10000;
   ScopedTempDir dir;
@@ -120,6 +124,7 @@ TEST(RunLogTest, TwoProcessesLoseAndInterleaveNothing) {
   EXPECT_EQ(kLines, next[0]);
   EXPECT_EQ(kLines, next[1]);
 }
+#endif
 
 TEST(RunLogTest, RemovedFileIsMadeAnewWhenTheSecondChanges) {
   TestLog t;
@@ -154,6 +159,7 @@ TEST(RunLogTest, UnwritableFileLeavesTheConsoleCopy) {
   t.log.Write("not a directory\n");
   EXPECT_EQ("not a directory\n", t.console.text());
 
+#ifndef _WIN32  // POSIX: a full device behind a symbolic link
   t.console.Clear();
   t.log.SetDirectory(t.dir.path());
   ASSERT_EQ(0, ::symlink("/dev/full", (t.dir.path() + "20161005.log").c_str()));
@@ -161,6 +167,7 @@ TEST(RunLogTest, UnwritableFileLeavesTheConsoleCopy) {
   t.clock.AdvanceMs(1000);
   t.log.Write("still full\n");
   EXPECT_EQ("disk full\nstill full\n", t.console.text());
+#endif
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ std::string ResolvePath(const std::string& path, const std::string& programDir) 
          resolved[resolved.size() - 2] == kDirSeparator) {
     resolved.pop_back();
   }
-  return resolved;
+  return UniversalName(resolved);
 }
 
 void Settings::Load(const std::string& iniPathValue, const std::string& text,

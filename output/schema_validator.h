@@ -27,6 +27,9 @@ class SchemaValidator {
   // A validator holding the parsed schema; null when the compiled-in schema cannot be
   // loaded.
   static std::unique_ptr<SchemaValidator> Create();
+  // False in a build without a schema validator (Windows: no libxml2), whose validators
+  // accept every document.
+  static bool Available();
   ~SchemaValidator();
   SchemaValidator(const SchemaValidator&) = delete;
   SchemaValidator& operator=(const SchemaValidator&) = delete;

@@ -1,41 +1,9 @@
 #include "platform/code_page.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <iconv.h>
 
 namespace varnex {
 namespace {
-
-constexpr const char* kIconvNames[] = {"CP437", "CP852", "CP1250"};
-
-// Decodes byte `b` of `name` into a code point through iconv; kUndefined when the byte has
-// no meaning in that code page.
-bool FillTable(const char* name, std::array<char32_t, 256>* table, char32_t undefined) {
-  iconv_t cd = iconv_open("UTF-32LE", name);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    return false;
-  }
-  for (int b = 0; b < 256; ++b) {
-    char in[1] = {static_cast<char>(b)};
-    unsigned char out[8] = {};
-    char* inPtr = in;
-    std::size_t inLeft = 1;
-    char* outPtr = reinterpret_cast<char*>(out);
-    std::size_t outLeft = sizeof out;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    std::size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (r == static_cast<std::size_t>(-1) || sizeof out - outLeft != 4) {
-      (*table)[static_cast<std::size_t>(b)] = undefined;
-    } else {
-      (*table)[static_cast<std::size_t>(b)] =
-          static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) | (out[3] << 24));
-    }
-  }
-  iconv_close(cd);
-  return true;
-}
 
 void AppendUtf8(char32_t cp, std::string* out) {
   if (cp < 0x80) {
@@ -121,7 +89,8 @@ bool IsValidUtf8(std::string_view text) {
 std::optional<CodePages> CodePages::Open() {
   CodePages pages;
   for (int i = 0; i < kSingleByte; ++i) {
-    if (!FillTable(kIconvNames[i], &pages.toUnicode_[static_cast<std::size_t>(i)], kUndefined)) {
+    if (!DecodeSingleByte(static_cast<CodePage>(i), &pages.toUnicode_[static_cast<std::size_t>(i)],
+                          kUndefined)) {
       return std::nullopt;
     }
     auto& pairs = pages.fromUnicode_[static_cast<std::size_t>(i)];

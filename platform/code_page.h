@@ -1,7 +1,8 @@
 // Code page conversion between CP437, CP852, CP1250 and UTF-8.
 //
-// The tables are built once from the C library's iconv; every later conversion is a table
-// lookup per character, with a pure-ASCII fast path. A character that has no counterpart in
+// The tables are built once from the operating system's code page tables (iconv on POSIX,
+// MultiByteToWideChar on Windows); every later conversion is a table lookup per character,
+// with a pure-ASCII fast path. A character that has no counterpart in
 // the target code page becomes '?', as the Windows default character does; an invalid UTF-8
 // sequence in the source becomes '?' too. Nothing is ever dropped.
 #pragma once
@@ -19,7 +20,7 @@ enum class CodePage { k437, k852, k1250, kUtf8 };
 
 class CodePages {
  public:
-  // Builds the tables. Returns nullopt when the C library lacks one of the code pages.
+  // Builds the tables. Returns nullopt when the system lacks one of the code pages.
   static std::optional<CodePages> Open();
 
   // Returns `text` converted from `from` to `to`.
@@ -49,6 +50,11 @@ class CodePages {
   std::array<std::array<std::array<unsigned char, 256>, kSingleByte>, kSingleByte> byteMap_{};
   std::array<std::array<std::string, 256>, kSingleByte> utf8_;
 };
+
+// Fills `table` with the code point of every byte of single-byte code page `page`, and
+// `undefined` for the bytes that stand for no character. False when the system lacks the code
+// page. One implementation per platform.
+bool DecodeSingleByte(CodePage page, std::array<char32_t, 256>* table, char32_t undefined);
 
 // True when every byte is below 0x80.
 bool IsAscii(std::string_view text);

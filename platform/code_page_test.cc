@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/sha256.h"
+
 namespace varnex {
 namespace {
 
@@ -36,6 +38,27 @@ TEST(CodePageTest, UpperHalfNeverMapsOntoAscii) {
   for (int b = 0x80; b < 0x100; ++b) {
     unsigned char to = pages.MapByte(static_cast<unsigned char>(b), CodePage::k437, CodePage::k852);
     EXPECT_TRUE(to >= 0x80 || to == '?') << b;
+  }
+}
+
+// The tables come from the operating system (iconv, or MultiByteToWideChar on Windows); both
+// builds must read every byte of every code page alike, or their outputs would differ.
+TEST(CodePageTest, EveryByteDecodesAsOnEveryPlatform) {
+  CodePages pages = *CodePages::Open();
+  struct Case {
+    CodePage page;
+    const char* sha256;
+  } cases[] = {
+      {CodePage::k437, "8a89493fb6f0c2e27bb2375a5980ee2f7fbc7713413d9a59e9980d888ef77e64"},
+      {CodePage::k852, "c62756759a799f5d8744af2dfb49e852f35729db913e43eb4f11328c83580b3b"},
+      {CodePage::k1250, "1e5578c74b0d0e90996527efda8fce37aab3ee7c8e32c54a93d6940ac7b177b4"},
+  };
+  for (const Case& c : cases) {
+    std::string table;
+    for (int b = 0; b < 256; ++b) {
+      table.append(pages.Utf8Of(static_cast<unsigned char>(b), c.page)).push_back('|');
+    }
+    EXPECT_EQ(c.sha256, Sha256Hex(table)) << static_cast<int>(c.page) << ": " << table;
   }
 }
 

@@ -3,7 +3,8 @@
 // Everything that touches the disk, the clock, the console or the user's terminal goes
 // through these classes, so that tests can run against temporary directories, a fixed time
 // and injected failures, and so that a second platform can slot in its own versions.
-// The POSIX implementations are in posix_platform.h; the test fakes in testing/.
+// The POSIX implementations are in posix_platform.h, the Windows ones in windows_platform.h
+// (native_platform.h names the build's); the test fakes in testing/.
 #pragma once
 
 #include <cstdint>
@@ -196,7 +197,16 @@ struct Platform {
   FilePicker& picker;
 };
 
+// The separator this platform's paths are built with (Windows also accepts '/').
+#ifdef _WIN32
+inline constexpr char kDirSeparator = '\\';
+#else
 inline constexpr char kDirSeparator = '/';
+#endif
+
+// The universal (\\server\share) form of an absolute path on a mapped network drive; any
+// other path unchanged. Nothing to do on POSIX.
+std::string UniversalName(const std::string& path);
 
 // Appends a separator to a non-empty path that does not end in one.
 std::string WithTrailingSeparator(std::string path);

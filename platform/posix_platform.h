@@ -3,10 +3,9 @@
 
 #include <cstdint>
 #include <ctime>
-#include <istream>
-#include <ostream>
 
 #include "platform/platform.h"
+#include "platform/terminal_file_picker.h"
 
 namespace varnex {
 
@@ -59,24 +58,7 @@ class StdoutConsole : public Console {
   bool terminal_;
 };
 
-// Manual selection on the terminal, or one path per line from a pipe.
-class TerminalFilePicker : public FilePicker {
- public:
-  TerminalFilePicker(std::istream& in, std::ostream& out, bool interactive, FileSystem& fs)
-      : in_(in), out_(out), interactive_(interactive), fs_(fs) {}
-  bool Pick(const std::vector<std::string>& candidates, std::vector<std::string>* chosen) override;
-
- private:
-  std::istream& in_;
-  std::ostream& out_;
-  bool interactive_;
-  FileSystem& fs_;
-};
-
 // True when standard input is a terminal.
 bool StdinIsTerminal();
-
-// Splits an answer line into words; blanks inside double or single quotes are kept.
-std::vector<std::string> SplitAnswer(std::string_view line);
 
 }  // namespace varnex

@@ -68,6 +68,7 @@ class CrashWritable : public WritableFile {
     }
     CrashFileSystem::Inode* node = fs_.Find(inode_);
     node->durableData = node->data;
+    fs_.CommitJournalThrough(inode_);
     return true;
   }
   bool Close(std::string* reason) override { return fs_.Alive(reason); }
@@ -77,8 +78,14 @@ class CrashWritable : public WritableFile {
   int inode_;
 };
 
+std::string Canonical(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
 std::string AsDir(const std::string& path) {
-  return path.empty() || path.back() == '/' ? path : path + "/";
+  std::string dir = Canonical(path);
+  return dir.empty() || dir.back() == '/' ? dir : dir + "/";
 }
 
 char Lower(char c) {
@@ -92,8 +99,9 @@ std::string LowerCase(std::string s) {
 
 }  // namespace
 
-CrashFileSystem::CrashFileSystem(std::vector<std::string> mounts, std::string executableDir)
-    : mounts_(std::move(mounts)), exeDir_(std::move(executableDir)) {}
+CrashFileSystem::CrashFileSystem(std::vector<std::string> mounts, std::string executableDir,
+                                 Durability durability)
+    : mounts_(std::move(mounts)), durability_(durability), exeDir_(std::move(executableDir)) {}
 
 void CrashFileSystem::AddDirectory(const std::string& dir) {
   current_[AsDir(dir)];
@@ -146,7 +154,8 @@ CrashFileSystem::Inode* CrashFileSystem::Find(int inode) {
   return it == inodes_.end() ? nullptr : &it->second;
 }
 
-std::uint64_t CrashFileSystem::DeviceOf(const std::string& path) const {
+std::uint64_t CrashFileSystem::DeviceOf(const std::string& original) const {
+  const std::string path = Canonical(original);
   std::uint64_t device = 1;
   std::size_t best = 0;
   for (std::size_t i = 0; i < mounts_.size(); ++i) {
@@ -158,7 +167,8 @@ std::uint64_t CrashFileSystem::DeviceOf(const std::string& path) const {
   return device;
 }
 
-void CrashFileSystem::Split(const std::string& path, std::string* dir, std::string* name) {
+void CrashFileSystem::Split(const std::string& original, std::string* dir, std::string* name) {
+  const std::string path = Canonical(original);
   std::size_t slash = path.rfind('/');
   *dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -195,6 +205,32 @@ void CrashFileSystem::Record(Change change) {
   pending_.push_back(std::move(change));
 }
 
+void CrashFileSystem::CommitPending(std::size_t count) {
+  for (std::size_t i = 0; i < count && i < pending_.size(); ++i) {
+    for (Effect& e : pending_[i].effects) {
+      if (!e.durable) {
+        e.durable = true;
+        Apply(durable_, e);
+      }
+    }
+  }
+  pending_.erase(pending_.begin(),
+                 pending_.begin() + static_cast<std::ptrdiff_t>(std::min(count, pending_.size())));
+}
+
+void CrashFileSystem::CommitJournalThrough(int inode) {
+  if (durability_ != Durability::kNtfs) {
+    return;
+  }
+  std::size_t through = 0;
+  for (std::size_t i = 0; i < pending_.size(); ++i) {
+    for (const Effect& e : pending_[i].effects) {
+      through = e.inode == inode ? i + 1 : through;
+    }
+  }
+  CommitPending(through);
+}
+
 std::vector<int> CrashFileSystem::UnsyncedInodes() const {
   std::set<int> reachable;
   for (const auto* view : {&current_, &durable_}) {
@@ -227,8 +263,11 @@ void CrashFileSystem::Crash(std::uint64_t keep) {
     ++bit;
     return result;
   };
+  // NTFS replays its journal in order: a change survives only with all before it.
+  bool keepRest = true;
   for (const Change& change : pending_) {
-    bool keepChange = kept();
+    bool keepChange = kept() && keepRest;
+    keepRest = keepChange || durability_ != Durability::kNtfs;
     for (const Effect& e : change.effects) {
       if (keepChange && !e.durable) {
         Apply(durable_, e);
@@ -422,6 +461,9 @@ bool CrashFileSystem::RenameNoReplace(const std::string& from, const std::string
   }
   Record(Change{
       {Effect{fromDir, fromName, id, false, false}, Effect{toDir, toName, id, true, false}}});
+  if (durability_ == Durability::kNtfs) {
+    CommitPending(pending_.size());  // write-through: the journal committed up to the rename
+  }
   return true;
 }
 
@@ -441,6 +483,9 @@ bool CrashFileSystem::SyncDirectory(const std::string& dir, std::string* reason)
   }
   if (!Step(reason)) {
     return false;
+  }
+  if (durability_ == Durability::kNtfs) {
+    return true;  // nothing to sync: directories are made durable through the journal
   }
   for (Change& change : pending_) {
     for (Effect& e : change.effects) {

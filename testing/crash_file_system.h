@@ -5,8 +5,13 @@
 // (creates, renames into or out of it, removals) durable. A test lets a run stop after any
 // number of steps (every later call fails, as if the process were gone), then crashes the
 // file system: of the changes not yet durable, any chosen subset survives, the rest is lost.
-// Paths are absolute; each mount prefix is a file system of its own (renames across them
-// fail, as on a real system). Appends to the daily log go to a side buffer and are no steps.
+// With NTFS durability there is no directory sync: directory changes go to a journal that is
+// committed in order, up to a file's last change by flushing the file, and up to a rename by
+// the rename itself (write-through); a crash keeps a prefix of the changes since the last
+// commit. The build's own platform decides the default.
+// Paths are absolute ('\\' counts as '/'); each mount prefix is a file system of its own (renames
+// across them fail, as on a real system). Appends to the daily log go to a side buffer and are no
+// steps.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +27,14 @@ namespace varnex {
 
 class CrashFileSystem : public FileSystem {
  public:
+  enum class Durability { kPosix, kNtfs };
+  static constexpr Durability kNativeDurability =
+      kDirSeparator == '\\' ? Durability::kNtfs : Durability::kPosix;
+
   // `mounts` are directory prefixes ending in a separator; each is a file system of its own,
   // the first also holding every path outside the others.
-  CrashFileSystem(std::vector<std::string> mounts, std::string executableDir);
+  CrashFileSystem(std::vector<std::string> mounts, std::string executableDir,
+                  Durability durability = kNativeDurability);
 
   // Set-up, outside of any run: a directory or a file, durable at once.
   void AddDirectory(const std::string& dir);
@@ -108,6 +118,8 @@ class CrashFileSystem : public FileSystem {
   // False once the run has stopped.
   bool Alive(std::string* reason);
   Inode* Find(int inode);
+  // With NTFS durability, a flush of `inode`: the journal committed up to its last change.
+  void CommitJournalThrough(int inode);
   int generation() const { return generation_; }
   std::int64_t Tick() { return ++clock_; }
 
@@ -131,11 +143,14 @@ class CrashFileSystem : public FileSystem {
   static void Split(const std::string& path, std::string* dir, std::string* name);
   int Lookup(const std::string& path) const;
   void Record(Change change);
+  // Makes the first `count` pending changes durable.
+  void CommitPending(std::size_t count);
   // The inodes a crash may give their durable or their current content.
   std::vector<int> UnsyncedInodes() const;
   static void Apply(std::map<std::string, Entries>& dirs, const Effect& e);
 
   std::vector<std::string> mounts_;
+  Durability durability_;
   std::string exeDir_;
   std::map<std::string, Entries> current_;
   std::map<std::string, Entries> durable_;

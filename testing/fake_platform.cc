@@ -1,9 +1,13 @@
 #include "testing/fake_platform.h"
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdlib.h>
+
+#include "util/string_printf.h"
 
 namespace varnex {
 
@@ -22,11 +26,22 @@ void FakeClock::AdvanceMs(int ms) {
 
 ScopedTempDir::ScopedTempDir() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/varnex-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    std::abort();
+  std::error_code ec;
+  std::string parent = base != nullptr && *base ? std::string(base)
+                                                : std::filesystem::temp_directory_path(ec).string();
+  parent = WithTrailingSeparator(parent.empty() ? std::string(".") : parent);
+  // A new name made of the clock and a counter; create_directory tells whether it was free.
+  static std::atomic<unsigned> counter = 0;
+  auto seed =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string candidate = parent + StringPrintf("varnex-%llx-%x", seed, counter++);
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate + kDirSeparator;
+      return;
+    }
   }
-  path_ = pattern + "/";
+  std::abort();
 }
 
 ScopedTempDir::~ScopedTempDir() {

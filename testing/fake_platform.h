@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/run_log.h"
+#include "platform/native_platform.h"
 #include "platform/platform.h"
-#include "platform/posix_platform.h"
 
 namespace varnex {
 
@@ -56,7 +56,7 @@ struct TestLog {
   std::string Messages() const;
 
   ScopedTempDir dir;
-  PosixFileSystem fs;
+  NativeFileSystem fs;
   FakeClock clock;
   CapturingConsole console;
   RunLog log;

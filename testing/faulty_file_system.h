@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "platform/posix_platform.h"
+#include "platform/native_platform.h"
 
 namespace varnex {
 
@@ -102,7 +102,7 @@ class FaultyFileSystem : public FileSystem {
   bool Fails(Step step, std::string* reason);
 
  private:
-  PosixFileSystem real_;
+  NativeFileSystem real_;
   std::string exeDir_;
   Step failStep_ = Step::kCount;
   int failAt_ = 0;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sys/stat.h>
 
 #include "app/application.h"
 #include "app/completeness.h"
@@ -14,7 +13,7 @@ namespace varnex {
 
 RunHarness::RunHarness() : fs(dir_.path()) {
   for (const char* sub : {"in", "out", "bak", "log"}) {
-    ::mkdir((dir_.path() + sub).c_str(), 0755);
+    std::filesystem::create_directory(dir_.path() + sub);
   }
   WriteIni(kIni);
 }

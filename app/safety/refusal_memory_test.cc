@@ -32,7 +32,7 @@ class RefusalMemoryTest : public ::testing::Test {
 
   ScopedTempDir inputs_;
   ScopedTempDir logs_;
-  PosixFileSystem fs_;
+  NativeFileSystem fs_;
   TempNames tempNames_{fs_};
 };
 

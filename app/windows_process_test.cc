@@ -1,0 +1,300 @@
+// Runs of the real Windows executable in separate processes: one run at a time, a held input
+// skipped, runs ended by TerminateProcess at random moments and before every file-system
+// step, each order reaching the outputs exactly once, and the log read while it is written.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/safety/backup_index.h"
+#include "platform/windows_platform.h"
+#include "testing/run_harness.h"
+
+namespace varnex {
+namespace {
+
+const char kDeIban[] = "DE89370400440532013000";
+constexpr DWORD kKilled = 137;  // the exit code given to TerminateProcess
+
+std::wstring Wide(const std::string& utf8) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+class WindowsProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* sub : {"in", "out", "bak", "log"}) {
+      std::filesystem::create_directory(Path(sub));
+    }
+    std::filesystem::copy_file(VARNEX_BINARY, Path("varnex.exe"));
+    WriteFileBytes(Path("varnex.ini"), RunHarness::kIni);
+  }
+  std::string Path(const std::string& relative) const {
+    return dir_.path() + WithBackslashes(relative);
+  }
+
+  // Starts the converter with its output appended to console.txt; standard input from
+  // `stdinPath` when given. With `killAtStep` above 0 the converter ends itself just before
+  // that file-system step.
+  HANDLE Start(const char* argument, const std::string& stdinPath = "", long killAtStep = 0) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE in = CreateFileW(stdinPath.empty() ? L"NUL" : Wide(stdinPath).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
+    HANDLE out = CreateFileW(Wide(Path("console.txt")).c_str(), FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_ALWAYS, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    std::wstring commandLine = L"\"" + Wide(Path("varnex.exe")) + L"\" " + Wide(argument);
+    SetEnvironmentVariableW(L"VARNEX_TEST_KILL_AT_STEP",
+                            killAtStep > 0 ? std::to_wstring(killAtStep).c_str() : nullptr);
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &startup, &process);
+    SetEnvironmentVariableW(L"VARNEX_TEST_KILL_AT_STEP", nullptr);
+    CloseHandle(in);
+    CloseHandle(out);
+    EXPECT_TRUE(started);
+    CloseHandle(process.hThread);
+    return process.hProcess;
+  }
+  // The exit code; kKilled for a run that was ended.
+  DWORD Wait(HANDLE process) {
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return code;
+  }
+  std::string Console() const { return ReadFileBytes(Path("console.txt")); }
+  std::string Log() const {
+    std::vector<std::string> names = Files("log");
+    return names.empty() ? std::string() : ReadFileBytes(Path("log/" + names.front()));
+  }
+  std::vector<std::string> Files(const std::string& relative) const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(Path(relative), ec)) {
+      if (e.path().filename() != kBackupIndexName) {
+        names.push_back(e.path().filename().string());
+      }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  void Reset() {
+    for (const char* dir : {"in", "out", "bak"}) {
+      std::filesystem::remove_all(Path(dir));
+      std::filesystem::create_directory(Path(dir));
+    }
+  }
+  // Writes `files` inputs of a SEPA order, an urgent one and one that is not (three outputs
+  // each); returns the references of the orders.
+  std::vector<std::string> WriteInputs(int round, int files) {
+    std::vector<std::string> refs;
+    for (int f = 0; f < files; ++f) {
+      std::vector<std::string> messages;
+      for (int m = 0; m < 3; ++m) {
+        char ref[32];
+        std::snprintf(ref, sizeof ref, "K%03dF%02dM%d", round, f, m);
+        refs.push_back(ref);
+        messages.push_back(HuaMessage(m == 0, ref, m == 2 ? "HUF1,00" : "EUR1,00", "DEUTDEFF",
+                                      kDeIban, m == 1 ? "URGENT" : "A B C D"));
+      }
+      WriteFileBytes(Path("in/F" + std::to_string(f) + ".HUA"), HuaFile(messages));
+    }
+    return refs;
+  }
+  // Right after a kill: an output under its final name belongs to a commit that is complete
+  // (its backup in place) or whose journal waits. Returns whether a journal waits.
+  bool ExpectNoOutputBeforeCommit(const std::string& where) {
+    bool journal = false;
+    for (const std::string& name : Files("bak")) {
+      journal = journal || name.ends_with(".jrn");
+    }
+    for (const std::string& name : Files("out")) {
+      std::string backup = name.substr(0, name.rfind('.')) + ".HUA";
+      EXPECT_TRUE(name[0] == '.' || journal || std::filesystem::exists(Path("bak/" + backup)))
+          << name << " stands before its commit, " << where;
+    }
+    return journal;
+  }
+  // After a run that was not ended: every order in exactly one output, no input left, one
+  // backup per input and nothing else.
+  void ExpectEachOrderOnce(const std::vector<std::string>& refs, int files,
+                           const std::string& where) {
+    std::map<std::string, int> seen;
+    for (const std::string& name : Files("out")) {
+      ASSERT_NE('.', name[0]) << name << " left behind, " << where;
+      std::string text = ReadFileBytes(Path("out/" + name));
+      for (const std::string& ref : refs) {
+        seen[ref] +=
+            Count(text, "<InstrId>" + ref + "</InstrId>") + Count(text, ":20:" + ref + "\r\n");
+      }
+    }
+    for (const std::string& ref : refs) {
+      ASSERT_EQ(1, seen[ref]) << ref << ", " << where;
+    }
+    ASSERT_EQ(std::vector<std::string>{}, Files("in")) << where;
+    std::vector<std::string> backups = Files("bak");
+    ASSERT_EQ(static_cast<std::size_t>(files), backups.size()) << where;
+    ASSERT_NE('.', backups.front()[0]) << backups.front() << " left behind, " << where;
+  }
+
+  ScopedTempDir dir_;
+  WindowsFileSystem fs_;
+};
+
+TEST_F(WindowsProcessTest, SecondRunOnTheSameInputDirectoryDoesNothing) {
+  std::string input = HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF", kDeIban)});
+  WriteFileBytes(Path("in/A.HUA"), input);
+  bool busy = false;
+  std::unique_ptr<Lock> lock = fs_.TryLockDirectory(Path("in"), &busy);
+  ASSERT_NE(nullptr, lock);
+  EXPECT_EQ(0u, Wait(Start("-c")));
+  // The log is in CP1250.
+  EXPECT_NE(std::string::npos, Log().find("Egy m\xe1sik fut\xe1s m\xe1r dolgozik")) << Log();
+  EXPECT_EQ(input, ReadFileBytes(Path("in/A.HUA")));
+  EXPECT_EQ(std::vector<std::string>{}, Files("out"));
+  lock.reset();
+
+  EXPECT_EQ(0u, Wait(Start("-c")));
+  EXPECT_EQ(1u, Files("out").size());
+  EXPECT_EQ(std::vector<std::string>{}, Files("in"));
+}
+
+// An input held by another run is skipped; so is one that another program is still writing.
+TEST_F(WindowsProcessTest, HeldInputFileIsSkipped) {
+  std::string input = HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF", kDeIban)});
+  WriteFileBytes(Path("in/A.HUA"), input);
+  WriteFileBytes(Path("choice.txt"), Path("in/A.HUA") + "\r\n");
+  std::unique_ptr<ReadableFile> held;
+  std::string reason;
+  ASSERT_EQ(OpenStatus::kOk, fs_.OpenLocked(Path("in/A.HUA"), &held, &reason)) << reason;
+  EXPECT_EQ(0u, Wait(Start("", Path("choice.txt"))));
+  EXPECT_EQ(input, ReadFileBytes(Path("in/A.HUA")));
+  EXPECT_EQ(std::vector<std::string>{}, Files("out"));
+  held.reset();
+
+  HANDLE writer = CreateFileW(Wide(Path("in/A.HUA")).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  EXPECT_EQ(0u, Wait(Start("-c")));
+  EXPECT_EQ(std::vector<std::string>{}, Files("out"));
+  CloseHandle(writer);
+  EXPECT_EQ(0u, Wait(Start("-c")));
+  EXPECT_EQ(1u, Files("out").size());
+}
+
+// While a run writes the daily log, another process reads it: every read is whole lines.
+TEST_F(WindowsProcessTest, LogIsReadWhileWritten) {
+  std::vector<std::string> messages;
+  for (int i = 0; i < 2000; ++i) {
+    messages.push_back(HuaMessage(i == 0, "R" + std::to_string(i), i % 2 ? "EUR1,00" : "HUF1,00",
+                                  "DEUTDEFF", kDeIban));
+  }
+  for (int f = 0; f < 4; ++f) {
+    WriteFileBytes(Path("in/F" + std::to_string(f) + ".HUA"), HuaFile(messages));
+  }
+  HANDLE run = Start("-c");
+  int reads = 0;
+  int partial = 0;
+  std::string seen;
+  while (WaitForSingleObject(run, 0) == WAIT_TIMEOUT) {
+    for (const std::string& name : Files("log")) {
+      std::string reason;
+      std::string bytes;
+      if (fs_.ReadFile(Path("log/" + name), &bytes, &reason)) {
+        ++reads;
+        partial += !bytes.empty() && !bytes.ends_with("\r\n") ? 1 : 0;
+        seen = bytes;
+      }
+    }
+  }
+  EXPECT_EQ(0u, Wait(run));
+  ASSERT_EQ(1u, Files("log").size());
+  std::string final = ReadFileBytes(Path("log/" + Files("log").front()));
+  EXPECT_TRUE(final.starts_with(seen));
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(0, partial);
+  std::printf("the log read %d times while the run wrote it\n", reads);
+}
+
+// Runs ended by TerminateProcess after a random delay, then a run that is not: every order of
+// the inputs is then in exactly one output, no input is left, nothing of either run remains.
+TEST_F(WindowsProcessTest, TerminatedRunsConvertEveryOrderExactlyOnce) {
+  constexpr int kKills = 40;
+  constexpr int kFiles = 3;
+  std::mt19937 random(20161005);
+  WriteInputs(0, kFiles);
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(0u, Wait(Start("-c")));
+  long runUs = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count());
+  long rangeUs = runUs;
+  int withJournal = 0;
+  int kills = 0;
+  int round = 0;
+  while (kills < kKills && round < 3 * kKills) {
+    ++round;
+    std::string where = "round " + std::to_string(round);
+    Reset();
+    std::vector<std::string> refs = WriteInputs(round, kFiles);
+    HANDLE process = Start("-c");
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<long>(0, rangeUs)(random)));
+    TerminateProcess(process, kKilled);
+    if (Wait(process) == kKilled) {
+      ++kills;
+    } else {
+      rangeUs -= rangeUs / 10;
+    }
+    withJournal += ExpectNoOutputBeforeCommit(where) ? 1 : 0;
+    EXPECT_EQ(0u, Wait(Start("-c"))) << where;
+    ExpectEachOrderOnce(refs, kFiles, where);
+    ASSERT_FALSE(HasFatalFailure());
+  }
+  EXPECT_EQ(kKills, kills);
+  std::printf(
+      "%d runs terminated at random in %d rounds (the first delays up to %ld us), %d of them "
+      "inside a commit past its commit point\n",
+      kills, round, runUs, withJournal);
+}
+
+// The same, the run ending itself just before each of its file-system steps in turn.
+TEST_F(WindowsProcessTest, RunEndedBeforeEveryStepConvertsEveryOrderExactlyOnce) {
+  constexpr int kFiles = 3;
+  int kills = 0;
+  for (long step = 1; step < 1000; ++step) {
+    std::string where = "step " + std::to_string(step);
+    Reset();
+    std::vector<std::string> refs = WriteInputs(static_cast<int>(step % 1000), kFiles);
+    if (Wait(Start("-c", "", step)) != kKilled) {
+      break;  // the run had fewer steps
+    }
+    ++kills;
+    ExpectNoOutputBeforeCommit(where);
+    EXPECT_EQ(0u, Wait(Start("-c"))) << where;
+    ExpectEachOrderOnce(refs, kFiles, where);
+    ASSERT_FALSE(HasFatalFailure());
+  }
+  EXPECT_GT(kills, 20 * kFiles);
+  std::printf("%d runs terminated, one before each file-system step\n", kills);
+}
+
+}  // namespace
+}  // namespace varnex

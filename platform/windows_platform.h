@@ -1,0 +1,83 @@
+// The Windows implementations of the platform interfaces, on the wide-character API.
+//
+// Paths travel through the program as UTF-8 and become UTF-16 only at the calls; a path that
+// is not valid UTF-8 (a setting copied from a CP1250 file) is read in the ANSI code page.
+#pragma once
+
+#include <memory>
+
+#include "platform/platform.h"
+#include "platform/terminal_file_picker.h"
+
+namespace varnex {
+
+class WindowsFileSystem : public FileSystem {
+ public:
+  bool WritesConcurrently() const override { return true; }
+  OpenStatus OpenLocked(const std::string& path, std::unique_ptr<ReadableFile>* file,
+                        std::string* reason) override;
+  std::unique_ptr<Lock> TryLockDirectory(const std::string& path, bool* busy) override;
+  bool ReadFile(const std::string& path, std::string* out, std::string* reason) override;
+  std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
+                                                std::string* reason) override;
+  std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override;
+  bool MakeDir(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override;
+  bool Exists(const std::string& path) override;
+  bool Stat(const std::string& path, FileIdentity* out) override;
+  bool Remove(const std::string& path, std::string* reason) override;
+  bool RenameNoReplace(const std::string& from, const std::string& to,
+                       std::string* reason) override;
+  bool MoveNoReplace(const std::string& from, const std::string& to, const std::string& tempName,
+                     std::string* reason) override;
+  std::vector<std::string> ListFiles(const std::string& dir, std::string_view ext) override;
+  std::vector<std::string> ListNames(const std::string& dir) override;
+  bool StatRegular(const std::string& path, FileIdentity* out) override;
+  bool ReplaceFile(const std::string& path, std::string_view bytes, const std::string& tempName,
+                   std::string* reason) override;
+  bool SyncDirectory(const std::string& dir, std::string* reason) override;
+  std::unique_ptr<Lock> CreateRunLock(const std::string& path, std::string_view content,
+                                      std::string* reason) override;
+  std::string RunId() override;
+  std::string ExecutableDir() override;
+};
+
+// Local time from the system clock, with the offset of the time zone at that instant.
+class SystemClock : public Clock {
+ public:
+  LocalTime Now() override;
+};
+
+// The console: wide characters on a console window, so that accents show right whatever its
+// code page; when the output is redirected, bytes in the console's output code page (the OEM
+// code page, 852 on a Hungarian Windows, unless changed with chcp), or in the OEM code page
+// when there is no console at all (a scheduled task).
+class WindowsConsole : public Console {
+ public:
+  WindowsConsole();
+  void Write(std::string_view utf8) override;
+  void Flush() override;
+
+ private:
+  void* handle_;
+  bool window_;
+  unsigned codePage_;
+  std::string pending_;
+};
+
+// The multi-select open-file dialog on a desktop, starting in the input directory; one path
+// per line from standard input when that is redirected.
+class WindowsFilePicker : public FilePicker {
+ public:
+  explicit WindowsFilePicker(FileSystem& fs);
+  bool Pick(const std::vector<std::string>& candidates, std::vector<std::string>* chosen) override;
+
+ private:
+  FileSystem& fs_;
+  bool redirected_;
+};
+
+// `path` with '/' turned into '\'.
+std::string WithBackslashes(std::string path);
+
+}  // namespace varnex

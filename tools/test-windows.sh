@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# The Windows build under Wine: cross-builds varnex.exe and the tests, runs the unit,
+# end-to-end, golden and process tests, converts the examples with both builds and compares
+# the bytes, converts an accented file name on a UNC path, and, with --bench, measures the
+# 100,000-order benchmark under Wine beside the native Linux figure.
+#
+# Needs the Linux debug build (build/debug) for the comparison; tools/test.sh makes it.
+# Installs Wine where CI is set; elsewhere, and wherever Wine cannot start, the stage is
+# skipped with a message saying so.
+#   tools/test-windows.sh [--bench]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+started=$SECONDS
+bench=0
+[ "${1:-}" = --bench ] && bench=1
+
+skip() {
+  echo "== Windows build under Wine: SKIPPED: $*" >&2
+  exit 0
+}
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+if ! command -v wine >/dev/null; then
+  if [ -n "${CI:-}" ]; then
+    sudo=""
+    [ "$(id -u)" = 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine64 wine >/dev/null
+  else
+    skip "wine is not installed (apt-get install wine64 wine)"
+  fi
+fi
+
+echo "== Windows build (mingw-w64)"
+build=$root/build/windows
+exe=$("$root/tools/build-windows.sh" --tests "$build" | tail -1)
+tests=$build/varnex_tests.exe
+echo "$exe: $(stat -c %s "$exe") bytes, imports:" \
+  $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -f)
+# Only DLLs of Windows itself: nothing of the compiler's runtime.
+if x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name' |
+  grep -viE 'kernel32|msvcrt|comdlg32|mpr|shell32|user32|advapi32' >/dev/null; then
+  fail "varnex.exe imports a DLL that is not Windows' own"
+fi
+
+export WINEPREFIX=${VARNEX_WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if ! timeout 600 wine cmd /c exit 0 >/dev/null 2>&1; then
+  skip "Wine cannot start here (WINEPREFIX=$WINEPREFIX)"
+fi
+# One wineserver for the whole stage, ended when the stage ends.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+echo "== tests under Wine"
+work=$(mktemp -d)
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+(cd "$work" && wine "$tests" --gtest_brief=1) 2>&1 | tee "$work/tests.log" | tail -25
+grep -q '^\[  PASSED  \]' "$work/tests.log" || fail "tests under Wine"
+grep -q '^\[  FAILED  \]' "$work/tests.log" && fail "tests under Wine"
+
+echo "== the examples with both builds: the same bytes, the same log lines"
+linux=$root/build/debug/varnex
+[ -x "$linux" ] || fail "$linux missing: build the Linux debug build first"
+for side in linux windows; do
+  mkdir -p "$work/$side"
+  cp -r "$root/examples/." "$work/$side/"
+  mkdir -p "$work/$side/output" "$work/$side/backup" "$work/$side/log"
+done
+cp "$linux" "$work/linux/varnex"
+cp "$exe" "$work/windows/varnex.exe"
+"$work/linux/varnex" -c >/dev/null
+(cd "$work" && wine "$work/windows/varnex.exe" -c >/dev/null)
+# The names and the contents carry the moment of the run: compare them with it masked.
+normalise() {
+  local dir=$1
+  (cd "$dir" && for f in $(ls | sort); do
+    echo "== ${f//[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]/STAMP}"
+    sed -E 's/[0-9]{17}/STAMP/g; s/[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:.]+([+-][0-9:]+)?/TIME/g;
+            s/[0-9]{6}(,|:)/DATE\1/g' "$f"
+  done)
+}
+for dir in output backup; do
+  diff <(normalise "$work/linux/$dir") <(normalise "$work/windows/$dir") >"$work/$dir.diff" ||
+    fail "the $dir of the two builds differ: $(head -20 "$work/$dir.diff")"
+done
+# The log lines, their times and the paths aside.
+loglines() {
+  iconv -f CP1250 -t UTF-8 "$1"/log/*.log | cut -c22- |
+    sed -E 's#(/|Z:\\)[^ ]*[/\\]##g; s/[0-9]{17}/STAMP/g'
+}
+diff <(loglines "$work/linux") <(loglines "$work/windows") >"$work/log.diff" ||
+  fail "the logs of the two builds differ: $(head -20 "$work/log.diff")"
+echo "outputs, backups and log lines alike: $(ls "$work/windows/output" | wc -l) outputs"
+
+echo "== a UNC path and an accented file name"
+share=$work/share
+mkdir -p "$share/in" "$share/out" "$share/bak" "$share/log" "$work/unc"
+mkdir -p "$WINEPREFIX/dosdevices/unc/varnexsrv"
+ln -sfn "$share" "$WINEPREFIX/dosdevices/unc/varnexsrv/bank"
+accented=$(printf '\xc3\x81rv\xc3\xadzt\xc5\xb1r\xc5\x91 t\xc3\xbck\xc3\xb6rf\xc3\xbar\xc3\xb3g\xc3\xa9p')
+cp "$root/examples/input/PELDA1.HUA" "$share/in/$accented.HUA"
+cp "$exe" "$work/unc/varnex.exe"
+sed -e 's#^InputPath=.*#InputPath=\\\\varnexsrv\\bank\\in#' \
+  -e 's#^OutputPath=.*#OutputPath=\\\\varnexsrv\\bank\\out#' \
+  -e 's#^BackupPath=.*#BackupPath=\\\\varnexsrv\\bank\\bak#' \
+  -e 's#^LogPath=.*#LogPath=//varnexsrv/bank/log#' "$root/examples/varnex.ini" >"$work/unc/varnex.ini"
+(cd "$work" && wine "$work/unc/varnex.exe" -c >/dev/null)
+[ -z "$(ls "$share/in")" ] || fail "the input on the share was not converted"
+for ext in CCT CCU HUA; do
+  ls "$share/out/$accented"_*."$ext" >/dev/null || fail "no $ext output named after $accented"
+done
+ls "$share/bak/$accented"_*.HUA >/dev/null || fail "no backup named after $accented"
+# The log is CP1250, as Notepad on a Hungarian Windows reads it.
+iconv -f CP1250 -t UTF-8 "$share"/log/*.log | grep -F "Output fájl létrehozva: \\\\varnexsrv\\bank\\out\\$accented" \
+  >/dev/null || fail "the log does not name the output on the share"
+echo "converted \\\\varnexsrv\\bank\\in\\$accented.HUA: $(ls "$share/out" | wc -l) outputs"
+
+if [ $bench = 1 ]; then
+  echo "== benchmark: the Linux build beside the Windows build under Wine"
+  bench_build=$root/build/release
+  cmake -S "$root" -B "$bench_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$bench_build" -j2 --target varnex varnex_bench >/dev/null
+  # The benchmark copies each converter into a program directory of its own and starts it
+  # there; under Wine that is a script that puts varnex.exe beside it and starts it.
+  cat >"$work/varnex-wine" <<SCRIPT
+#!/bin/sh
+dir=\$(dirname "\$0")
+cp "$exe" "\$dir/varnex.exe"
+exec wine "\$dir/varnex.exe" "\$@"
+SCRIPT
+  chmod +x "$work/varnex-wine"
+  "$bench_build/varnex_bench" --repeat 3 --binary "$work/varnex-wine" 100000
+fi
+
+echo "== Windows stage passed in $((SECONDS - started)) s"
