@@ -132,8 +132,14 @@ printf "./varnex-$version/%s\n" LICENSE.txt README.md varnex-setup.cmd varnex-ta
   varnex.exe varnex.ini.example | cmp -s - "$tmp/zip-files" ||
   fail "files of the zip: $(tr '\n' ' ' <"$tmp/zip-files")"
 cmp -s "$tmp/zip/varnex-$version/varnex.exe" "$exe" || fail "varnex.exe of the zip"
-grep -q $'^InputPath=C:\\\\ProgramData\\\\varnex\\\\input\\\\\r$' \
-  "$tmp/zip/varnex-$version/varnex.ini.example" || fail "varnex.ini.example: InputPath, CR LF"
+example="$tmp/zip/varnex-$version/varnex.ini.example"
+for key in InputPath OutputPath BackupPath LogPath; do
+  grep -Eq "^$key=C:\\\\ProgramData\\\\varnex\\\\[a-z]+\\\\"$'\r$' "$example" ||
+    fail "varnex.ini.example: $key is not a data directory, or the line does not end in CR LF"
+done
+grep -Eq $'^MinFileAge=[1-9][0-9]*\r$' "$example" || fail "varnex.ini.example: MinFileAge"
+[ "$(grep -c '^\[' "$example")" = "$(grep -c '^\[' "$root/packaging/varnex.ini.example")" ] ||
+  fail "varnex.ini.example: sections"
 # The version resource: its strings are UTF-16; the value follows its name.
 strings -el "$exe" | grep -A1 -x ProductVersion | tail -n 1 | grep -qx "$version" ||
   fail "varnex.exe has no version resource with ProductVersion $version"
@@ -233,7 +239,8 @@ normalized() {
 golden="$root/tests/data/golden/examples"
 compared=0
 for kind in output backup; do
-  [ "$(ls "$data/$kind" | grep -v '^\.' | wc -l)" = "$(ls "$golden/$kind" | wc -l)" ] ||
+  [ "$(find "$data/$kind" -maxdepth 1 -type f ! -name '.*' | wc -l)" = \
+    "$(find "$golden/$kind" -maxdepth 1 -type f | wc -l)" ] ||
     fail "$kind: $(ls "$data/$kind" | tr '\n' ' '), expected the names of $golden/$kind"
   for expected in "$golden/$kind"/*; do
     name=$(stampless "$(basename "$expected")")
@@ -305,7 +312,7 @@ cp "$tmp/packages/stage-$version/varnex-task.xml" "$drive/varnex-task.xml"
 # Wine's Task Scheduler service may need some seconds to come up.
 win net start schedule >/dev/null || true
 imported=0
-for attempt in $(seq 12); do
+for _ in $(seq 12); do
   if win schtasks /create /tn varnex /xml 'C:\varnex-task.xml' >/dev/null; then
     imported=1
     break

@@ -56,7 +56,29 @@ stage="$out/stage-$version"
 rm -rf "$stage"
 mkdir -p "$stage"
 cp "$exe" "$stage/varnex.exe"
-crlf "$root/packaging/windows/varnex.ini.example" "$stage/varnex.ini.example"
+# The settings example: a header of its own, then the keys and comments of the example of the
+# other builds with the data directories of the installer and a MinFileAge for a scheduled
+# task, which has no trigger on a file's arrival.
+windowsSettings() {
+  cat "$root/packaging/windows/varnex.ini.head"
+  sed -n '/^\[General\]/,$p' "$root/packaging/varnex.ini.example" |
+    sed -e 's|^InputPath=.*|InputPath=C:\\ProgramData\\varnex\\input\\|' \
+      -e 's|^OutputPath=.*|OutputPath=C:\\ProgramData\\varnex\\output\\|' \
+      -e 's|^BackupPath=.*|BackupPath=C:\\ProgramData\\varnex\\backup\\|' \
+      -e 's|^LogPath=.*|LogPath=C:\\ProgramData\\varnex\\log\\|' \
+      -e '/^MinFileAge=/i\
+; The scheduled task runs at fixed times and may meet a file that is still being copied:\
+; whoever delivers files should write them under another name (PAY.HUA.tmp) and rename them\
+; to *.HUA or *.INT when complete; this age keeps a file written in place waiting.' \
+      -e 's|^MinFileAge=.*|MinFileAge=60|'
+}
+windowsSettings >"$stage/settings"
+for line in 'InputPath=C:\ProgramData\varnex\input\' 'OutputPath=C:\ProgramData\varnex\output\' \
+  'BackupPath=C:\ProgramData\varnex\backup\' 'LogPath=C:\ProgramData\varnex\log\' MinFileAge=60; do
+  grep -qxF "$line" "$stage/settings" || { echo "settings example: no line $line" >&2; exit 1; }
+done
+crlf "$stage/settings" "$stage/varnex.ini.example"
+rm "$stage/settings"
 crlf "$root/packaging/windows/varnex-setup.cmd" "$stage/varnex-setup.cmd"
 crlf "$root/README.md" "$stage/README.md"
 crlf "$root/LICENSE" "$stage/LICENSE.txt"
