@@ -154,7 +154,9 @@ if ! command -v wine >/dev/null; then
   echo "Installing: wine wine64"
   sudo=""
   [ "$(id -u)" = 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine wine64 >/dev/null 2>&1 || true
+  { $sudo apt-get update -qq &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine wine64; } >/dev/null 2>&1 ||
+    true
 fi
 # Wine's complaint about its missing 32-bit half is dropped from what the tests show.
 quiet() { grep -v -E 'wine32 is missing|multiarch needs|dpkg --add-architecture|apt-get install wine32' >&2 || true; }
@@ -162,8 +164,13 @@ wineStarted=1
 if ! command -v wine >/dev/null ||
   ! timeout 300 wineboot -i >"$tmp/wineboot.txt" 2>&1 ||
   ! timeout 60 wine cmd /c exit 0 2> >(quiet) >/dev/null; then
-  echo "SKIPPED: Wine cannot start here (wine $(wine --version 2>/dev/null || echo missing));" \
-    "the installation tests under Wine did not run."
+  if command -v wine >/dev/null; then
+    echo "Wine ($(wine --version 2>&1 | tail -n 1)) could not make a prefix or start a program:"
+    tail -n 5 "$tmp/wineboot.txt" 2>/dev/null || true
+  else
+    echo "Wine is not installed and could not be installed."
+  fi
+  echo "SKIPPED: Wine cannot start here; the installation tests under Wine did not run."
   done_in "partly skipped"
   exit 0
 fi
