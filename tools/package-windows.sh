@@ -22,6 +22,7 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $0 [--exe PATH] [--version X.Y.Z] [--out DIR]" >&2; exit 2 ;;
   esac
 done
+out=$(realpath -m "$out")
 
 projectVersion=$(sed -n 's/^project(varnex VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")
 [ -n "$projectVersion" ] || { echo "no project(varnex VERSION ...) in CMakeLists.txt" >&2; exit 1; }
