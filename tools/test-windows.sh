@@ -147,25 +147,6 @@ iconv -f CP1250 -t UTF-8 "$share"/log/*.log | grep -F "Output fájl létrehozva:
   >/dev/null || fail "the log does not name the output on the share"
 echo "converted \\\\varnexsrv\\bank\\in\\$accented.HUA: $(ls "$share/out" | wc -l) outputs"
 
-echo "== the portable zip"
-zip=$("$root/tools/package-windows.sh" "$work/package" | tail -1)
-mkdir -p "$work/portable"
-unzip -q "$zip" -d "$work/portable"
-portable=$(echo "$work"/portable/varnex-*)
-for f in varnex.exe varnex.ini varnex-task.xml README.txt LICENSE.txt; do
-  [ -f "$portable/$f" ] || fail "$f missing from $zip"
-done
-xmllint --noout "$portable/varnex-task.xml" || fail "the scheduled task is not well-formed XML"
-grep -q $'^MinFileAge=60\r$' "$portable/varnex.ini" || fail "varnex.ini in the zip: no MinFileAge"
-mkdir -p "$portable/input" "$portable/output" "$portable/backup"
-cp "$root"/examples/input/* "$portable/input/"
-# Older than MinFileAge, as files that have waited for the next scheduled run.
-touch -d '2 hours ago' "$portable"/input/*
-(cd "$work" && wine "$portable/varnex.exe" -c >/dev/null)
-diff <(normalise "$work/linux/output") <(normalise "$portable/output") >"$work/zip.diff" ||
-  fail "the zip's varnex.exe converts otherwise: $(head -20 "$work/zip.diff")"
-echo "$(basename "$zip"): $(stat -c %s "$zip") bytes; its varnex.exe converts the examples alike"
-
 if [ $bench = 1 ]; then
   echo "== benchmark: the Linux build beside the Windows build under Wine"
   bench_build=$root/build/release

@@ -1,0 +1,339 @@
+#!/usr/bin/env bash
+# Tests the Windows packages: the scheduled-task definition (parsed, its required elements and
+# values); the MSI and the zip built by tools/package-windows.sh (their tables and contents, the
+# version); then, under Wine in a prefix of its own, the MSI installed silently, the installed
+# varnex.exe converting the examples with outputs compared to those of the Linux build, an
+# upgrade by a newer MSI keeping an edited varnex.ini, a downgrade refused, the removal keeping
+# settings and data, an installation into another directory, and the task imported by schtasks.
+#
+#   tools/package-windows-test.sh [--exe PATH]
+#
+# --exe: test this varnex.exe instead of building one with tools/build-windows.sh.
+# When no Windows build is available, or Wine cannot start, the Wine part is skipped with a
+# line saying so. Nothing outside its temporary directory is changed, apart from installing
+# Debian packages.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+started=$SECONDS
+exe=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --exe) exe=$(realpath "$2"); shift 2 ;;
+    *) echo "usage: $0 [--exe PATH]" >&2; exit 2 ;;
+  esac
+done
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+done_in() { echo "Windows package tests $1 in $((SECONDS - started)) s."; }
+
+tmp=$(mktemp -d)
+wineStarted=0
+cleanup() {
+  set +e
+  [ "$wineStarted" = 0 ] || WINEPREFIX="$tmp/wine" wineserver -k >/dev/null 2>&1
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+echo "== packages"
+need=()
+command -v xmllint >/dev/null || need+=(libxml2-utils)
+command -v msiinfo >/dev/null || need+=(msitools)
+command -v unzip >/dev/null || need+=(unzip)
+command -v strings >/dev/null || need+=(binutils)
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  sudo=""
+  [ "$(id -u)" = 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+fi
+
+echo "== scheduled task"
+# No schema of the Task Scheduler is packaged for Debian: the definition is parsed, and the
+# elements schtasks needs and the values the installation relies on are checked.
+task="$root/packaging/windows/varnex-task.xml"
+xmllint --noout "$task" || fail "varnex-task.xml is not well-formed"
+taskValue() {
+  xmllint --xpath "string(/*[local-name()='Task']/$1)" "$task" 2>/dev/null
+}
+path() { local p="" part; for part in "$@"; do p="$p/*[local-name()='$part']"; done; echo "${p#/}"; }
+expectTask() {
+  local value
+  value=$(taskValue "$(path ${1//\// })")
+  [[ "$value" =~ ^$2$ ]] || fail "task: $1 is \"$value\", expected $2"
+}
+[ "$(xmllint --xpath "namespace-uri(/*)" "$task")" = \
+  "http://schemas.microsoft.com/windows/2004/02/mit/task" ] || fail "task: namespace"
+[ "$(xmllint --xpath "string(/*/@version)" "$task")" = 1.2 ] || fail "task: version"
+expectTask Triggers/TimeTrigger/StartBoundary '[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}'
+expectTask Triggers/TimeTrigger/Enabled true
+expectTask Triggers/TimeTrigger/Repetition/Interval 'PT([1-9]|[1-5][0-9])M'
+expectTask Triggers/TimeTrigger/Repetition/StopAtDurationEnd false
+expectTask Principals/Principal/UserId 'S-1-5-19'
+expectTask Principals/Principal/RunLevel LeastPrivilege
+expectTask Settings/MultipleInstancesPolicy IgnoreNew
+expectTask Settings/ExecutionTimeLimit 'PT[1-9][0-9]*[MH]'
+expectTask Settings/Enabled true
+expectTask Settings/DisallowStartIfOnBatteries false
+expectTask Actions/Exec/Command '"C:\\Program Files\\varnex\\varnex.exe"'
+expectTask Actions/Exec/Arguments '-c'
+[ "$(xmllint --xpath "string(/*/*[local-name()='Actions']/@Context)" "$task")" = \
+  "$(xmllint --xpath "string(/*/*[local-name()='Principals']/*/@id)" "$task")" ] ||
+  fail "task: the action's context names no principal"
+echo "task definition checked"
+
+echo "== varnex.exe"
+if [ -z "$exe" ]; then
+  if [ ! -x "$root/tools/build-windows.sh" ]; then
+    echo "SKIPPED: no Windows build (tools/build-windows.sh) in this tree; MSI and Wine tests skipped."
+    done_in "partly skipped"
+    exit 0
+  fi
+  exe=$("$root/tools/build-windows.sh" | tail -n 1)
+fi
+[ -f "$exe" ] || fail "no varnex.exe at $exe"
+echo "$exe"
+
+echo "== MSI and zip"
+version=$(sed -n 's/^project(varnex VERSION \([0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")
+IFS=. read -r major minor build <<<"$version"
+newer="$major.$minor.$((build + 1))"
+"$root/tools/package-windows.sh" --exe "$exe" --out "$tmp/packages" >"$tmp/package.out"
+msi=$(tail -n 2 "$tmp/package.out" | head -n 1)
+zipFile=$(tail -n 1 "$tmp/package.out")
+"$root/tools/package-windows.sh" --exe "$exe" --version "$newer" --out "$tmp/newer" \
+  >"$tmp/newer.out"
+msiNewer=$(tail -n 2 "$tmp/newer.out" | head -n 1)
+xmllint --noout "$tmp/packages/stage-$version/varnex-task.xml" ||
+  fail "the packaged varnex-task.xml (UTF-16) is not well-formed"
+[ "$msi" = "$tmp/packages/varnex-$version-x64.msi" ] || fail "MSI path: $msi"
+[ "$zipFile" = "$tmp/packages/varnex-$version-win64.zip" ] || fail "zip path: $zipFile"
+echo "MSI $(stat -c %s "$msi") bytes, zip $(stat -c %s "$zipFile") bytes, varnex.exe" \
+  "$(stat -c %s "$exe") bytes"
+
+property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v k="$2" '$1 == k { print $2 }'; }
+[ "$(property "$msi" ProductVersion)" = "$version" ] || fail "ProductVersion"
+[ "$(property "$msiNewer" ProductVersion)" = "$newer" ] || fail "ProductVersion of $newer"
+[ "$(property "$msi" UpgradeCode)" = "$(property "$msiNewer" UpgradeCode)" ] ||
+  fail "the two versions have different UpgradeCodes"
+[ "$(property "$msi" ALLUSERS)" = 1 ] || fail "not a per-machine package"
+msiinfo suminfo "$msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
+msiinfo export "$msi" File | tr -d '\r' | tail -n +4 | cut -f 3 | sort >"$tmp/msi-files"
+printf '%s\n' LICENSE.txt README.md varnex-setup.cmd varnex-task.xml varnex.exe \
+  varnex.ini.example | cmp -s - "$tmp/msi-files" ||
+  fail "files of the MSI: $(tr '\n' ' ' <"$tmp/msi-files")"
+(cd "$tmp" && unzip -q "$zipFile" -d zip)
+(cd "$tmp/zip" && find . -type f | sort) >"$tmp/zip-files"
+printf "./varnex-$version/%s\n" LICENSE.txt README.md varnex-setup.cmd varnex-task.xml \
+  varnex.exe varnex.ini.example | cmp -s - "$tmp/zip-files" ||
+  fail "files of the zip: $(tr '\n' ' ' <"$tmp/zip-files")"
+cmp -s "$tmp/zip/varnex-$version/varnex.exe" "$exe" || fail "varnex.exe of the zip"
+example="$tmp/zip/varnex-$version/varnex.ini.example"
+for key in InputPath OutputPath BackupPath LogPath; do
+  grep -Eq "^$key=C:\\\\ProgramData\\\\varnex\\\\[a-z]+\\\\"$'\r$' "$example" ||
+    fail "varnex.ini.example: $key is not a data directory, or the line does not end in CR LF"
+done
+grep -Eq $'^MinFileAge=[1-9][0-9]*\r$' "$example" || fail "varnex.ini.example: MinFileAge"
+[ "$(grep -c '^\[' "$example")" = "$(grep -c '^\[' "$root/packaging/varnex.ini.example")" ] ||
+  fail "varnex.ini.example: sections"
+# The version resource: its strings are UTF-16; the value follows its name.
+strings -el "$exe" | grep -A1 -x ProductVersion | tail -n 1 | grep -qx "$version" ||
+  fail "varnex.exe has no version resource with ProductVersion $version"
+strings -el "$exe" | grep -A1 -x FileVersion | tail -n 1 | grep -qx "$version" ||
+  fail "varnex.exe has no version resource with FileVersion $version"
+echo "MSI tables, zip contents and version resource checked"
+
+echo "== Wine"
+export WINEPREFIX="$tmp/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+if ! command -v wine >/dev/null; then
+  echo "Installing: wine wine64"
+  sudo=""
+  [ "$(id -u)" = 0 ] || sudo="sudo"
+  { $sudo apt-get update -qq &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine wine64; } >/dev/null 2>&1 ||
+    true
+fi
+# Wine's complaint about its missing 32-bit half is dropped from what the tests show.
+quiet() { grep -v -E 'wine32 is missing|multiarch needs|dpkg --add-architecture|apt-get install wine32' >&2 || true; }
+wineStarted=1
+if ! command -v wine >/dev/null ||
+  ! timeout 300 wineboot -i >"$tmp/wineboot.txt" 2>&1 ||
+  ! timeout 60 wine cmd /c exit 0 2> >(quiet) >/dev/null; then
+  if command -v wine >/dev/null; then
+    echo "Wine ($(wine --version 2>&1 | tail -n 1)) could not make a prefix or start a program:"
+    tail -n 5 "$tmp/wineboot.txt" 2>/dev/null || true
+  else
+    echo "Wine is not installed and could not be installed."
+  fi
+  echo "SKIPPED: Wine cannot start here; the installation tests under Wine did not run."
+  done_in "partly skipped"
+  exit 0
+fi
+wine --version
+drive="$WINEPREFIX/drive_c"
+program="$drive/Program Files/varnex"
+data="$drive/ProgramData/varnex"
+win() { timeout 300 wine "$@" 2> >(quiet); }
+cp "$msi" "$drive/varnex-old.msi"
+cp "$msiNewer" "$drive/varnex-new.msi"
+# Products registered for removal, as "name version" lines.
+products() {
+  win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
+    tr -d '\r' | awk '$1 == "DisplayName" { name = $3 } $1 == "DisplayVersion" { print name, $3 }' |
+    grep '^varnex ' || true
+}
+expect_dir_files() {
+  local dir=$1 pattern=$2 count=$3 n
+  n=$(find "$dir" -maxdepth 1 -type f -name "$pattern" | wc -l)
+  [ "$n" = "$count" ] || fail "$dir: $n files $pattern, expected $count"
+}
+
+echo "== msiexec /i (version $version)"
+win msiexec /i 'C:\varnex-old.msi' /qn /l*v 'C:\install.log' || fail "msiexec /i: exit code $?"
+grep -a -q 'Action ended [0-9:]*: RunSetupScript. Return value 1.' "$drive/install.log" ||
+  fail "the setup script did not run or failed (C:\\install.log)"
+for file in varnex.exe varnex.ini.example README.md LICENSE.txt varnex-task.xml \
+  varnex-setup.cmd varnex.ini; do
+  [ -f "$program/$file" ] || fail "C:\\Program Files\\varnex\\$file missing after installation"
+done
+cmp -s "$program/varnex.exe" "$exe" || fail "installed varnex.exe differs from the build"
+cmp -s "$program/varnex.ini" "$program/varnex.ini.example" ||
+  fail "the new varnex.ini is not the example"
+for dir in input output backup log; do
+  [ -d "$data/$dir" ] || fail "C:\\ProgramData\\varnex\\$dir missing after installation"
+done
+[ "$(products)" = "varnex $version" ] || fail "registered: $(products)"
+echo "installed: files, C:\\ProgramData\\varnex\\{input,output,backup,log}, varnex.ini"
+
+echo "== varnex.exe as installed"
+win "$program/varnex.exe" --version | tr -d '\r' | grep -q "$version" || fail "--version"
+# The shipped settings: a run over the empty input directory logs into the data directory.
+code=0
+(cd "$drive" && win "$program/varnex.exe" -c >"$tmp/first-run.txt") || code=$?
+[ "$code" = 0 ] || fail "varnex.exe -c with the shipped settings: exit code $code"
+expect_dir_files "$data/log" '*.log' 1
+
+# The settings of the examples (those the Linux outputs were made with), with the data
+# directories: the administrator's edit that upgrades must keep.
+sed -e 's|^InputPath=.*|InputPath=C:\\ProgramData\\varnex\\input\\|' \
+  -e 's|^OutputPath=.*|OutputPath=C:\\ProgramData\\varnex\\output\\|' \
+  -e 's|^BackupPath=.*|BackupPath=C:\\ProgramData\\varnex\\backup\\|' \
+  -e 's|^LogPath=.*|LogPath=C:\\ProgramData\\varnex\\log\\|' \
+  -e 's/\r$//' -e 's/$/\r/' "$root/examples/varnex.ini" >"$program/varnex.ini"
+printf '; edited by the administrator\r\n' >>"$program/varnex.ini"
+cp "$program/varnex.ini" "$tmp/edited.ini"
+cp "$root/examples/input/"* "$data/input/"
+touch -d '-1 hour' "$data/input/"*
+code=0
+(cd "$drive" && win "$program/varnex.exe" -c >"$tmp/run.txt") || code=$?
+[ "$code" = 0 ] || { tr -d '\r' <"$tmp/run.txt"; fail "varnex.exe -c on the examples: exit code $code"; }
+expect_dir_files "$data/input" '*' 0
+
+# Compared with the Linux outputs of tests/data/golden/examples (made with a fixed clock): the
+# names with their 17-digit time stamp replaced, and the contents with the time stamp of the
+# generated identifiers (their run sequence number kept) and the creation date-time replaced;
+# every other byte, CR LF line ends included, must be equal.
+stampless() { sed -E 's/_[0-9]{17}\./_STAMP./' <<<"$1"; }
+normalized() {
+  sed -E -e 's/B[0-9]{17}([0-9]{6})/B<stamp>\1/g' \
+    -e 's/<CreDtTm>[^<]*<\/CreDtTm>/<CreDtTm><time><\/CreDtTm>/g' "$1"
+}
+golden="$root/tests/data/golden/examples"
+compared=0
+for kind in output backup; do
+  [ "$(find "$data/$kind" -maxdepth 1 -type f ! -name '.*' | wc -l)" = \
+    "$(find "$golden/$kind" -maxdepth 1 -type f | wc -l)" ] ||
+    fail "$kind: $(ls "$data/$kind" | tr '\n' ' '), expected the names of $golden/$kind"
+  for expected in "$golden/$kind"/*; do
+    name=$(stampless "$(basename "$expected")")
+    actual=""
+    for candidate in "$data/$kind"/*; do
+      [ "$(stampless "$(basename "$candidate")")" = "$name" ] && actual=$candidate
+    done
+    [ -n "$actual" ] || fail "no $kind file $name"
+    if ! cmp -s <(normalized "$expected") <(normalized "$actual"); then
+      diff <(normalized "$expected") <(normalized "$actual") | head -n 20 >&2
+      fail "$kind/$name differs from the Linux output"
+    fi
+    compared=$((compared + 1))
+  done
+done
+! grep -a -q 'Hiba: ' "$data/log/"*.log || fail "the log has error lines"
+echo "examples converted: $compared files equal to the Linux outputs (stamps and times aside)"
+
+echo "== upgrade to $newer"
+win msiexec /i 'C:\varnex-new.msi' /qn || fail "msiexec /i (upgrade): exit code $?"
+[ "$(products)" = "varnex $newer" ] || fail "registered after the upgrade: $(products)"
+cmp -s "$program/varnex.ini" "$tmp/edited.ini" || fail "the upgrade changed varnex.ini"
+[ -f "$program/varnex.exe" ] || fail "no varnex.exe after the upgrade"
+expect_dir_files "$data/backup" '*.HUA' 1
+echo "upgraded; the edited varnex.ini kept"
+
+echo "== downgrade to $version refused"
+if win msiexec /i 'C:\varnex-old.msi' /qn; then
+  fail "an older version was installed over a newer one"
+fi
+[ "$(products)" = "varnex $newer" ] || fail "registered after the refused downgrade: $(products)"
+echo "refused"
+
+echo "== msiexec /x"
+win msiexec /x 'C:\varnex-new.msi' /qn || fail "msiexec /x: exit code $?"
+[ -z "$(products)" ] || fail "still registered after removal: $(products)"
+for file in varnex.exe varnex.ini.example README.md LICENSE.txt varnex-task.xml varnex-setup.cmd; do
+  [ ! -e "$program/$file" ] || fail "C:\\Program Files\\varnex\\$file left after removal"
+done
+cmp -s "$program/varnex.ini" "$tmp/edited.ini" || fail "the removal did not keep varnex.ini"
+expect_dir_files "$data/output" '*.CCT' 2
+expect_dir_files "$data/backup" '*.HUA' 1
+expect_dir_files "$data/backup" '*.INT' 1
+expect_dir_files "$data/log" '*.log' 1
+echo "removed; varnex.ini and C:\\ProgramData\\varnex kept"
+
+echo "== another directory, upgraded in place"
+win msiexec /i 'C:\varnex-old.msi' /qn 'INSTALLDIR=C:\Apps\varnex\' ||
+  fail "msiexec /i INSTALLDIR=...: exit code $?"
+other="$drive/Apps/varnex"
+[ -f "$other/varnex.exe" ] && [ -f "$other/varnex.ini" ] ||
+  fail "nothing installed into C:\\Apps\\varnex"
+[ ! -e "$program/varnex.exe" ] || fail "installed into C:\\Program Files\\varnex as well"
+printf '; edited there\r\n' >>"$other/varnex.ini"
+cp "$other/varnex.ini" "$tmp/edited-there.ini"
+# The upgrade names no directory: it goes where the installed version is.
+win msiexec /i 'C:\varnex-new.msi' /qn || fail "msiexec /i (upgrade there): exit code $?"
+[ "$(products)" = "varnex $newer" ] || fail "registered after the upgrade there: $(products)"
+[ ! -e "$program/varnex.exe" ] || fail "the upgrade went to C:\\Program Files\\varnex"
+cmp -s "$other/varnex.ini" "$tmp/edited-there.ini" || fail "the upgrade there changed varnex.ini"
+win "$other/varnex.exe" --version | tr -d '\r' | grep -q "$version" || fail "--version there"
+win msiexec /x 'C:\varnex-new.msi' /qn || fail "msiexec /x there: exit code $?"
+[ ! -e "$other/varnex.exe" ] || fail "varnex.exe left in C:\\Apps\\varnex"
+cmp -s "$other/varnex.ini" "$tmp/edited-there.ini" || fail "the removal there lost varnex.ini"
+echo "installed into C:\\Apps\\varnex, upgraded there keeping its varnex.ini, removed from there"
+
+echo "== schtasks /create /xml"
+cp "$tmp/packages/stage-$version/varnex-task.xml" "$drive/varnex-task.xml"
+# Wine's Task Scheduler service may need some seconds to come up.
+win net start schedule >/dev/null || true
+imported=0
+for _ in $(seq 12); do
+  if win schtasks /create /tn varnex /xml 'C:\varnex-task.xml' >/dev/null; then
+    imported=1
+    break
+  fi
+  sleep 5
+done
+if [ "$imported" = 1 ]; then
+  win schtasks /query /tn varnex >/dev/null || fail "schtasks /query after the import"
+  win schtasks /delete /tn varnex /f >/dev/null || fail "schtasks /delete"
+  echo "task imported, found and deleted (Wine parses the definition but runs no task)"
+else
+  echo "NOT SHOWN: Wine's Task Scheduler service did not accept the task within a minute"
+fi
+
+echo "Not shown under Wine: the permission granted on C:\\ProgramData\\varnex (Wine's icacls"
+echo "changes no access list) and the task running as LOCAL SERVICE on its schedule."
+done_in passed
