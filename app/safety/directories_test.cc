@@ -3,7 +3,7 @@
 // is refused before anything is published.
 #include "app/safety/directories.h"
 
-#include <unistd.h>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,15 @@
 
 namespace varnex {
 namespace {
+
+// A --check report without the line a build without the schema validator adds.
+std::string WithoutNote(std::string report) {
+  std::size_t note = report.find("megjegyzés: ");
+  if (note != std::string::npos) {
+    report.erase(note, report.find('\n', note) + 1 - note);
+  }
+  return report;
+}
 
 const char kDeIban[] = "DE89370400440532013000";
 const char kFrIban[] = "FR1420041010050500013M02606";
@@ -45,7 +54,11 @@ TEST(DirectoriesTest, SettingsThatLetFilesMeetStopTheRunAtStart) {
   };
   for (const Case& c : cases) {
     RunHarness h;
-    ASSERT_EQ(0, ::symlink(h.Path("bak").c_str(), h.Path("baklink").c_str()));
+    std::error_code linked;
+    std::filesystem::create_directory_symlink(h.Path("bak"), h.Path("baklink"), linked);
+    if (linked && std::string_view(c.to).find("baklink") != std::string_view::npos) {
+      continue;  // no symbolic links here (Windows without the privilege to make them)
+    }
     h.WriteIni(IniWith(c.from, c.to));
     h.WriteInput("A.HUA", Orders());
     h.picker.answer = {h.Path("in/A.HUA")};
@@ -95,7 +108,7 @@ TEST(DirectoriesTest, BackupPickedByHandStaysRefused) {
     EXPECT_EQ(backup + ": NEM konvertálható\n" + backup +
                   ":0: hiba: " + refusal.substr(backup.size() + 2) +
                   "\nEllenőrizve: 1 fájl; konvertálható: 0; NEM konvertálható: 1.\n",
-              out.str());
+              WithoutNote(out.str()));
     EXPECT_EQ(Orders(), h.Read("bak/A_20161005140307045.HUA"));
     EXPECT_EQ(3u, h.Files("out").size());
   }

@@ -8,7 +8,7 @@
 #include "app/conversion_run.h"
 #include "output/schema_check.h"
 #include "output/xml_serializer.h"
-#include "platform/posix_platform.h"
+#include "platform/native_platform.h"
 #include "testing/run_harness.h"
 
 namespace varnex {
@@ -42,7 +42,7 @@ TEST(MessageIdsTest, UrgentIdNeverEqualsTheOtherAndStaysWithin35) {
 
 TEST(MessageIdsTest, LinesCutShortAreSkippedAndTheNextAppendKept) {
   ScopedTempDir dir;
-  PosixFileSystem fs;
+  NativeFileSystem fs;
   std::string reason;
   const std::string record = dir.path() + std::string(kMessageIdRecordName);
   ASSERT_TRUE(AppendMessageIds(fs, dir.path(), {{"ID1", "/out/A.CCT"}}, &reason)) << reason;
