@@ -88,7 +88,7 @@ class WindowsProcessTest : public ::testing::Test {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(Path(relative), ec)) {
-      if (e.path().filename() != kBackupIndexName) {
+      if (!IsBackupDirectoryRecord(e.path().filename().string())) {
         names.push_back(e.path().filename().string());
       }
     }

@@ -282,6 +282,9 @@ std::vector<WrittenMessageId> RecordOf(CrashWorld& w) {
   std::vector<WrittenMessageId> ids;
   std::string reason;
   EXPECT_TRUE(ReadMessageIds(w.fs, w.bak, &ids, &reason)) << reason;
+  for (WrittenMessageId& id : ids) {
+    std::replace(id.output.begin(), id.output.end(), '\\', '/');  // as IdsOf names them
+  }
   return ids;
 }
 
