@@ -53,31 +53,6 @@ CheckResult Check(RunHarness& h, const std::vector<std::string>& files = {}) {
   return {code, out.str() + errors.str()};
 }
 
-TEST(CheckModeTest, CommandsRecognisedBeforeStartUp) {
-  struct Case {
-    std::vector<const char*> argv;
-    Command command;
-  } cases[] = {
-      {{"varnex"}, Command::kConvert},
-      {{"varnex", "-c"}, Command::kConvert},
-      {{"varnex", "/c"}, Command::kConvert},
-      {{"varnex", "-cx"}, Command::kConvert},
-      {{"varnex", "--check"}, Command::kCheck},
-      {{"varnex", "--check", "a.HUA"}, Command::kCheck},
-      {{"varnex", "-check"}, Command::kMistypedCheck},
-      {{"varnex", "/check"}, Command::kMistypedCheck},
-      {{"varnex", "--checks"}, Command::kUnknownOption},
-      {{"varnex", "--help"}, Command::kHelp},
-      {{"varnex", "-h"}, Command::kHelp},
-      {{"varnex", "--version"}, Command::kVersion},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.command, CommandOf(static_cast<int>(c.argv.size()), c.argv.data()))
-        << (c.argv.size() > 1 ? c.argv[1] : "(none)");
-  }
-  EXPECT_EQ(std::string("varnex ") + VARNEX_VERSION + "\n", VersionText());
-}
-
 TEST(CheckModeTest, ReportsWithoutTouchingAnything) {
   for (bool lfOnly : {false, true}) {
     RunHarness h;

@@ -80,9 +80,8 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
         MessageClass& c = result.classes[static_cast<std::size_t>(i)];
         c.sepa = converter.IsSepa();
         c.urgent = converter.IsUrgentMessage();
-        c.cents = converter.InstructedAmount();
         found.clear();
-        converter.FindAmountProblems(&found);
+        c.cents = converter.ReadAmounts(&found);
         for (const AmountProblem& problem : found) {
           amountProblems[static_cast<std::size_t>(h)].push_back({i + 1L, std::string(problem.rule),
                                                                  std::string(problem.field),

@@ -15,6 +15,7 @@
 
 #include "app/safety/backup_index.h"
 #include "platform/windows_platform.h"
+#include "testing/process_fixture.h"
 #include "testing/run_harness.h"
 
 namespace varnex {
@@ -30,7 +31,7 @@ std::wstring Wide(const std::string& utf8) {
   return wide;
 }
 
-class WindowsProcessTest : public ::testing::Test {
+class WindowsProcessTest : public ProcessFixture {
  protected:
   void SetUp() override {
     for (const char* sub : {"in", "out", "bak", "log"}) {
@@ -39,10 +40,6 @@ class WindowsProcessTest : public ::testing::Test {
     std::filesystem::copy_file(VARNEX_BINARY, Path("varnex.exe"));
     WriteFileBytes(Path("varnex.ini"), RunHarness::kIni);
   }
-  std::string Path(const std::string& relative) const {
-    return dir_.path() + WithBackslashes(relative);
-  }
-
   // Starts the converter with its output appended to console.txt; standard input from
   // `stdinPath` when given. With `killAtStep` above 0 the converter ends itself just before
   // that file-system step.
@@ -84,77 +81,6 @@ class WindowsProcessTest : public ::testing::Test {
     std::vector<std::string> names = Files("log");
     return names.empty() ? std::string() : ReadFileBytes(Path("log/" + names.front()));
   }
-  std::vector<std::string> Files(const std::string& relative) const {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(Path(relative), ec)) {
-      if (!IsBackupDirectoryRecord(e.path().filename().string())) {
-        names.push_back(e.path().filename().string());
-      }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  void Reset() {
-    for (const char* dir : {"in", "out", "bak"}) {
-      std::filesystem::remove_all(Path(dir));
-      std::filesystem::create_directory(Path(dir));
-    }
-  }
-  // Writes `files` inputs of a SEPA order, an urgent one and one that is not (three outputs
-  // each); returns the references of the orders.
-  std::vector<std::string> WriteInputs(int round, int files) {
-    std::vector<std::string> refs;
-    for (int f = 0; f < files; ++f) {
-      std::vector<std::string> messages;
-      for (int m = 0; m < 3; ++m) {
-        char ref[32];
-        std::snprintf(ref, sizeof ref, "K%03dF%02dM%d", round, f, m);
-        refs.push_back(ref);
-        messages.push_back(HuaMessage(m == 0, ref, m == 2 ? "HUF1,00" : "EUR1,00", "DEUTDEFF",
-                                      kDeIban, m == 1 ? "URGENT" : "A B C D"));
-      }
-      WriteFileBytes(Path("in/F" + std::to_string(f) + ".HUA"), HuaFile(messages));
-    }
-    return refs;
-  }
-  // Right after a kill: an output under its final name belongs to a commit that is complete
-  // (its backup in place) or whose journal waits. Returns whether a journal waits.
-  bool ExpectNoOutputBeforeCommit(const std::string& where) {
-    bool journal = false;
-    for (const std::string& name : Files("bak")) {
-      journal = journal || name.ends_with(".jrn");
-    }
-    for (const std::string& name : Files("out")) {
-      std::string backup = name.substr(0, name.rfind('.')) + ".HUA";
-      EXPECT_TRUE(name[0] == '.' || journal || std::filesystem::exists(Path("bak/" + backup)))
-          << name << " stands before its commit, " << where;
-    }
-    return journal;
-  }
-  // After a run that was not ended: every order in exactly one output, no input left, one
-  // backup per input and nothing else.
-  void ExpectEachOrderOnce(const std::vector<std::string>& refs, int files,
-                           const std::string& where) {
-    std::map<std::string, int> seen;
-    for (const std::string& name : Files("out")) {
-      ASSERT_NE('.', name[0]) << name << " left behind, " << where;
-      std::string text = ReadFileBytes(Path("out/" + name));
-      for (const std::string& ref : refs) {
-        seen[ref] +=
-            Count(text, "<InstrId>" + ref + "</InstrId>") + Count(text, ":20:" + ref + "\r\n");
-      }
-    }
-    for (const std::string& ref : refs) {
-      ASSERT_EQ(1, seen[ref]) << ref << ", " << where;
-    }
-    ASSERT_EQ(std::vector<std::string>{}, Files("in")) << where;
-    std::vector<std::string> backups = Files("bak");
-    ASSERT_EQ(static_cast<std::size_t>(files), backups.size()) << where;
-    ASSERT_NE('.', backups.front()[0]) << backups.front() << " left behind, " << where;
-  }
-
-  ScopedTempDir dir_;
   WindowsFileSystem fs_;
 };
 

@@ -41,16 +41,13 @@ void Converter::SetMessage(std::string_view text, const MtMessage& message) {
   message_ = &message;
 }
 
-std::int64_t Converter::InstructedAmount() const {
-  return ReadInstructedAmount(FieldReader(message_, StopsAtTrailer()), nullptr).cents;
-}
-
-void Converter::FindAmountProblems(std::vector<AmountProblem>* out) const {
+std::int64_t Converter::ReadAmounts(std::vector<AmountProblem>* problems) const {
   AmountProblem problem;
-  ReadInstructedAmount(FieldReader(message_, StopsAtTrailer()), &problem);
+  AmountReading amount = ReadInstructedAmount(FieldReader(message_, StopsAtTrailer()), &problem);
   if (!problem.rule.empty()) {
-    out->push_back(problem);
+    problems->push_back(problem);
   }
+  return amount.cents;
 }
 
 std::string Converter::GenerateId(std::int32_t& sequence) {

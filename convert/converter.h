@@ -44,13 +44,11 @@ class Converter {
   // Fills `out` from scratch from the current message. Consumes one value of `sequence`.
   virtual void FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord& header,
                                  std::int32_t& sequence) = 0;
-  // The InstdAmt (cents) that FillPaymentRecord gives the current message, without filling a
-  // record.
-  std::int64_t InstructedAmount() const;
-  // Appends the amounts of the current message that no output may carry: an instructed amount
-  // (:32A:) that is missing, not an amount or zero, and (HUA) a charges amount that is given
-  // but is not an amount.
-  virtual void FindAmountProblems(std::vector<AmountProblem>* out) const;
+  // Returns the InstdAmt (cents) that FillPaymentRecord gives the current message, without
+  // filling a record, and appends the amounts of the message that no output may carry: an
+  // instructed amount (:32A:) that is missing, not an amount or zero, and (HUA) a charges
+  // amount that is given but is not an amount.
+  virtual std::int64_t ReadAmounts(std::vector<AmountProblem>* problems) const;
   // True when the current message is a SEPA credit transfer.
   virtual bool IsSepa() const = 0;
   // Why the current message is not a SEPA credit transfer: one Hungarian UTF-8 text per

@@ -123,8 +123,8 @@ void HuaConverter::FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord
   ApplyBankBicFallback(out, settings_);
 }
 
-void HuaConverter::FindAmountProblems(std::vector<AmountProblem>* out) const {
-  Converter::FindAmountProblems(out);
+std::int64_t HuaConverter::ReadAmounts(std::vector<AmountProblem>* out) const {
+  std::int64_t cents = Converter::ReadAmounts(out);
   // No charges amount is 0; one that is given must be an amount.
   std::string_view text =
       ChargesAmountText(FieldReader(message_, /*stopAtTrailer=*/true).Find("52D").line(3));
@@ -132,6 +132,7 @@ void HuaConverter::FindAmountProblems(std::vector<AmountProblem>* out) const {
   if (!text.empty() && !charges.problem.empty()) {
     out->push_back({":52D:", text, charges.problem});
   }
+  return cents;
 }
 
 bool HuaConverter::IsSepa() const {

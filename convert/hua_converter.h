@@ -18,7 +18,7 @@ class HuaConverter : public Converter {
   bool IsSepa() const override;
   std::vector<std::string> SepaFailures(const CodePages& codePages) const override;
   bool IsUrgentMessage() const override;
-  void FindAmountProblems(std::vector<AmountProblem>* out) const override;
+  std::int64_t ReadAmounts(std::vector<AmountProblem>* problems) const override;
 
  protected:
   bool StopsAtTrailer() const override { return true; }

@@ -3,6 +3,7 @@ set(TESTING_SOURCES
   testing/fake_platform.cc
   testing/faulty_file_system.cc
   testing/order_files.cc
+  testing/process_fixture.cc
   testing/run_harness.cc
   testing/sha256.cc
   testing/xml_check.cc)
