@@ -201,8 +201,14 @@ Verdict Checker::CheckFile(const std::string& path) {
   ConversionContext context{settings_, platform_.clock, codePages_, log_, sequence_};
   Classification classification = Classify(file, context);
   LogClassification(classification, log_);
+  GrammarReport grammar = CheckInputGrammar(file, codePages_);
   std::vector<FileProblem> problems =
-      FindIncompleteness(file, classification, settings_.checkTotals == 1);
+      FindIncompleteness(file, classification, settings_.checkTotals == 1, grammar);
+  for (const GrammarFinding& dropped : grammar.dropped) {
+    lines_.push_back(
+        {dropped.line,
+         VisibleText(StringPrintf("%s:%d: kimarad: ", path.c_str(), dropped.line) + dropped.text)});
+  }
   CheckDirectory(settings_.backupPath, "backup", &problems);
   // A run waits for a file that may still be being written.
   if (settings_.minFileAge > 0 && identity.mtimeNs > 0) {
@@ -283,7 +289,8 @@ Verdict Checker::CheckFile(const std::string& path) {
     ReportNonSepa(file, lines, classification);
   }
   for (const FileProblem& problem : problems) {
-    Problem(path, LineOf(lines, problem.message), DescribeProblem(&file, problem, codePages_));
+    Problem(path, problem.line > 0 ? problem.line : LineOf(lines, problem.message),
+            DescribeProblem(&file, problem, codePages_));
   }
   return Finish(path, problems.empty(), summary);
 }

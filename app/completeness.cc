@@ -88,6 +88,10 @@ std::vector<FileProblem> FindStructuralGaps(const MtFile& file) {
   std::vector<FileProblem> problems;
   if (!file.hasHeaderEnd()) {
     problems.push_back({0, "a fájl hiányos: nincs benne :07: mező, a fejléc nem ér véget"});
+  } else if (file.MessageCount() == 0) {
+    problems.push_back({0,
+                        "a fájl hiányos: a fejléc után nincs egyetlen megbízás sem; ha a "
+                        "fájlt üresnek szánták, törölje"});
   }
   if (KindOfPath(file.fileName()) == MtKind::kHua) {
     for (int i = 0; i < file.MessageCount(); ++i) {
@@ -131,10 +135,21 @@ std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
   return problems;
 }
 
+std::vector<FileProblem> GrammarProblems(const GrammarReport& grammar) {
+  std::vector<FileProblem> problems;
+  for (const GrammarFinding& finding : grammar.problems) {
+    problems.push_back({finding.message, finding.text, {}, {}, finding.line});
+  }
+  return problems;
+}
+
 std::vector<FileProblem> FindIncompleteness(const MtFile& file,
-                                            const Classification& classification,
-                                            bool checkTotals) {
+                                            const Classification& classification, bool checkTotals,
+                                            const GrammarReport& grammar) {
   std::vector<FileProblem> problems = FindStructuralGaps(file);
+  for (FileProblem& problem : GrammarProblems(grammar)) {
+    problems.push_back(std::move(problem));
+  }
   problems.insert(problems.end(), classification.amountProblems.begin(),
                   classification.amountProblems.end());
   for (long message : classification.uncountable) {

@@ -1,9 +1,10 @@
 // Whether a loaded input file is whole: an export still being written, or a transfer cut
 // short, must not be converted as it stands (its missing orders would be lost).
 //
-// A file is incomplete when it has no ":07:" (an empty file included), when a HUA message
-// lacks its "-}" trailer line, or, with CheckTotals, when the header's order count (:03:) or
-// sum (:02:) disagrees with the orders read. A total that is missing or unreadable is not
+// A file is incomplete when it has no ":07:" (an empty file included), when it holds no order
+// (header totals of 0 cannot vouch for an empty file: they read as not filled), when a HUA
+// message lacks its "-}" trailer line, or, with CheckTotals, when the header's order count (:03:)
+// or sum (:02:) disagrees with the orders read. A total that is missing or unreadable is not
 // compared, and a declared count of 0 with a declared sum of 0 counts as not filled.
 #pragma once
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "app/conversion_run.h"
+#include "convert/input_grammar.h"
 
 namespace varnex {
 
@@ -30,16 +32,21 @@ std::optional<std::string> ReadDeclaredCount(std::string_view line);
 // zeros ("0" for zero).
 std::optional<std::string> ReadDeclaredCents(std::string_view line);
 
-// The structural gaps of `file`: no header end, HUA messages without trailer.
+// The structural gaps of `file`: no header end, no order, HUA messages without trailer.
 std::vector<FileProblem> FindStructuralGaps(const MtFile& file);
 // The disagreements between the header's totals and the orders `classification` counted.
 std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
                                             const Classification& classification);
 
+// The problems of `grammar` as problems of the file, each naming its line of the file.
+std::vector<FileProblem> GrammarProblems(const GrammarReport& grammar);
+
 // Every reason why `file`, classified as `classification`, is not converted as it stands: its
-// structural gaps, the orders whose amounts no output may carry, and with `checkTotals` the
-// disagreements of its totals (the sum is compared only when every amount could be counted).
+// structural gaps, what of it the conversion would not carry as written (`grammar`), the
+// orders whose amounts no output may carry, and with `checkTotals` the disagreements of its
+// totals (the sum is compared only when every amount could be counted).
 std::vector<FileProblem> FindIncompleteness(const MtFile& file,
-                                            const Classification& classification, bool checkTotals);
+                                            const Classification& classification, bool checkTotals,
+                                            const GrammarReport& grammar);
 
 }  // namespace varnex

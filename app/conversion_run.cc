@@ -259,6 +259,9 @@ std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
   std::string text = problem.element.empty()
                          ? problem.text
                          : problem.element + " = \"" + problem.value + "\": " + problem.text;
+  if (problem.line > 0) {
+    StringAppendF(&text, " (a fájl %d. sora)", problem.line);
+  }
   // Values and references are message text: shown with their control characters visible, so
   // that no order can end the line or forge another.
   if (file == nullptr || problem.message <= 0 || problem.message > file->MessageCount()) {

@@ -58,6 +58,7 @@ struct FileProblem {
   // For a value the bank would reject: the element and the value (UTF-8); `text` is the rule.
   std::string element = {};
   std::string value = {};
+  int line = 0;  // the line of the input file at fault, counted from 1; 0 when not known
 };
 
 struct Classification {
@@ -115,8 +116,8 @@ std::int32_t PassSequenceLength(const MtFile& file);
 PassResult Convert(const MtFile& file, const Classification& classification,
                    ConversionContext& context, WriterKind kind, bool urgentPass, ByteSink& sink);
 
-// The problem's text (with its element and value when it has them), led by the order's
-// number and :20: reference when it has one and `file` is given.
+// The problem's text (with its element and value when it has them, and its line of the file),
+// led by the order's number and :20: reference when it has one and `file` is given.
 std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
                             const CodePages& codePages);
 

@@ -322,11 +322,14 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   }
 
   MtFile file;
-  file.Load(path, std::move(bytes), *codePages_, log_);
+  file.Parse(path, std::move(bytes), *codePages_);
+  log_.Printf("Input fájl neve: %s\n", path.c_str());
+  log_.Printf("Üzenetek száma: %ld\n", static_cast<long>(file.MessageCount()));
   ConversionContext context{settings, platform_.clock, *codePages_, log_, sequence};
   Classification classification = Classify(file, context);
+  GrammarReport grammar = CheckInputGrammar(file, *codePages_);
   std::vector<FileProblem> problems =
-      FindIncompleteness(file, classification, settings.checkTotals == 1);
+      FindIncompleteness(file, classification, settings.checkTotals == 1, grammar);
   if (!problems.empty()) {
     LogClassification(classification, log_);
     RefuseFile(path, identity, &file, problems);
@@ -340,6 +343,12 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     if (!announced) {
       announced = true;
       LogClassification(classification, log_);
+      if (!grammar.dropped.empty()) {
+        log_.Printf(
+            "Figyelem: a név- és címmezők %zu további sora nem kerül a kimenetekbe (a "
+            "sorokat a varnex --check sorolja fel): %s\n",
+            grammar.dropped.size(), path.c_str());
+      }
       log_.Printf("Input fájl feldolgozása: %s.\n", path.c_str());
     }
   };

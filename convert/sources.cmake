@@ -4,6 +4,7 @@ set(CONVERT_SOURCES
   convert/field_rules.cc
   convert/generated_id.cc
   convert/hua_converter.cc
+  convert/input_grammar.cc
   convert/int_converter.cc
   convert/sepa_rules.cc)
 set(CONVERT_TESTS

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/run_log.h"
 #include "platform/code_page.h"
 #include "util/byte_search.h"
 
@@ -42,12 +41,11 @@ int CountLineFeeds(std::string_view text) {
   return static_cast<int>(CountByte(text, '\n'));
 }
 
-// NUL bytes read as blanks; a file with no CR LF at all gets CR LF for every LF.
+// Padding after the last line goes (NUL bytes of a fixed-size block, the SUB of a DOS text
+// file); a file with no CR LF at all gets CR LF for every LF.
 void Normalise(std::string* text) {
-  for (std::size_t nul = text->find('\0'); nul != std::string::npos;
-       nul = text->find('\0', nul + 1)) {
-    (*text)[nul] = ' ';
-  }
+  std::size_t end = text->find_last_not_of(std::string_view("\0\x1a", 2));
+  text->resize(end == std::string::npos ? 0 : end + 1);
   if (text->find("\r\n") != std::string::npos || text->find('\n') == std::string::npos) {
     return;
   }
@@ -85,6 +83,63 @@ void MapBytes(const std::array<char, 256>& map, bool asciiStays, std::string* te
   for (; i < size; ++i) {
     data[i] = map[static_cast<unsigned char>(data[i])];
   }
+}
+
+// A character that no order text of a file in `page` holds, but that a text saved in another
+// code page shows in it: box drawing and block elements (the accented capitals of CP1250 and
+// the lead bytes of UTF-8), spacing diacritics and other signs that stand where CP1250 has
+// its accented small letters, and, for CP437, the Greek letters and mathematical signs.
+bool IsForeignCharacter(char32_t cp) {
+  switch (cp) {
+  case 0xA4:   // currency sign
+  case 0xA8:   // diaeresis
+  case 0xB4:   // acute accent
+  case 0xB8:   // cedilla
+  case 0xF7:   // division sign
+  case 0x2C7:  // caron
+  case 0x2D8:  // breve
+  case 0x2D9:  // dot above
+  case 0x2DB:  // ogonek
+  case 0x2DD:  // double acute accent
+    return true;
+  default:
+    return (cp >= 0x2500 && cp <= 0x25A0) || (cp >= 0x391 && cp <= 0x3C9) ||
+           (cp >= 0x2190 && cp <= 0x23FF) || cp == 0x207F || cp == CodePages::kUndefined;
+  }
+}
+
+// The first byte at or after `from` that stands for a foreign character in `page`.
+std::size_t FindForeignCharacter(std::string_view text, const CodePages& codePages, CodePage page) {
+  std::array<bool, 256> foreign{};
+  for (std::size_t b = 0x80; b < foreign.size(); ++b) {
+    foreign[b] = IsForeignCharacter(codePages.CodePoint(static_cast<unsigned char>(b), page));
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (foreign[static_cast<unsigned char>(text[i])]) {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// What the bytes of a file in `page` tell of their code page.
+MtFile::EncodingClue ClueOf(std::string_view text, const CodePages& codePages, CodePage page) {
+  MtFile::EncodingClue clue;
+  std::size_t high = 0;
+  while (high < text.size() && static_cast<unsigned char>(text[high]) < 0x80) {
+    ++high;
+  }
+  if (high == text.size()) {
+    return clue;
+  }
+  if (IsValidUtf8(text)) {
+    return {MtFile::EncodingClue::Kind::kUtf8, high};
+  }
+  std::size_t foreign = FindForeignCharacter(text.substr(high), codePages, page);
+  if (foreign != std::string_view::npos) {
+    return {MtFile::EncodingClue::Kind::kForeignCharacter, high + foreign};
+  }
+  return clue;
 }
 
 }  // namespace
@@ -260,10 +315,9 @@ std::vector<int> MtFile::MessageLines() const {
   return lines;
 }
 
-void MtFile::Load(std::string path, std::string bytes, const CodePages& codePages, RunLog& log) {
-  Parse(std::move(path), std::move(bytes), codePages);
-  log.Printf("Input fájl neve: %s\n", fileName_.c_str());
-  log.Printf("Üzenetek száma: %ld\n", static_cast<long>(messageTexts_.size()));
+int MtFile::LineOf(const char* at) const {
+  return 1 + CountLineFeeds(
+                 std::string_view(text_.data(), static_cast<std::size_t>(at - text_.data())));
 }
 
 void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePages) {
@@ -271,6 +325,7 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
   text_ = std::move(bytes);
   headerText_ = {};
   hasHeaderEnd_ = false;
+  encodingClue_ = {};
   header_.Clear();
   messageTexts_.clear();
   current_.Clear();
@@ -281,6 +336,8 @@ void MtFile::Parse(std::string path, std::string bytes, const CodePages& codePag
     return;
   }
   Normalise(&text_);
+  // The mapping below keeps every offset.
+  encodingClue_ = ClueOf(text_, codePages, kind_ == MtKind::kInt ? CodePage::k437 : CodePage::k852);
   if (kind_ == MtKind::kInt && !IsAscii(text_)) {
     std::array<char, 256> map;
     bool asciiStays = true;

@@ -6,9 +6,11 @@
 // value splits into lines at LF. The whole file is read at once, so messages of any length
 // are cut the same way, and the cost grows linearly with the file size.
 //
-// The text is normalised once before it is cut: NUL bytes become blanks, a file without any
-// CR LF has its LFs turned into CR LF, and an INT file is converted from CP437 to CP852 (a
-// per-character mapping that never produces the ASCII characters the cutting looks for).
+// The text is normalised once before it is cut: a run of NUL or SUB (0x1A) bytes that pads the
+// end of the file is dropped, a file without any CR LF has its LFs turned into CR LF, and an
+// INT file is converted from CP437 to CP852 (a per-character mapping that never produces the
+// ASCII characters the cutting looks for). Any other NUL stays in the text, where the input
+// grammar finds it: a NUL read as a blank would change a reference without a word.
 // Fields and lines are views into that text, which the MtFile owns and never moves.
 //
 // Only the message texts are kept per message; a message is cut into fields when it is read
@@ -26,7 +28,6 @@
 namespace varnex {
 
 class CodePages;
-class RunLog;
 
 enum class MtKind { kHua, kInt, kOther };
 
@@ -39,10 +40,21 @@ class MtFile {
   MtFile(const MtFile&) = delete;
   MtFile& operator=(const MtFile&) = delete;
 
-  // Parses `bytes`, the content of `path`, and logs the file name and the message count.
-  void Load(std::string path, std::string bytes, const CodePages& codePages, RunLog& log);
-  // Parses without logging.
+  // Parses `bytes`, the content of `path`.
   void Parse(std::string path, std::string bytes, const CodePages& codePages);
+
+  // What the bytes tell of their code page beyond the one the kind of file prescribes (CP852
+  // for HUA, CP437 for INT).
+  struct EncodingClue {
+    enum class Kind {
+      kNone,
+      kUtf8,              // valid UTF-8 with multi-byte sequences (a byte-order mark included)
+      kForeignCharacter,  // a character no order text holds: box drawing, a lone diacritic...
+    };
+    Kind kind = Kind::kNone;
+    std::size_t offset = 0;  // of the first such byte in text()
+  };
+  const EncodingClue& encodingClue() const { return encodingClue_; }
 
   const std::string& fileName() const { return fileName_; }
   std::string_view headerText() const { return headerText_; }
@@ -61,6 +73,11 @@ class MtFile {
   // marker. A line ends at LF, so the count is the same for CR LF, LF-only and mixed files.
   // Counted at each call: only reports need them.
   std::vector<int> MessageLines() const;
+  // The whole text as cut (normalised); every header, message, field and line view points
+  // into it.
+  std::string_view text() const { return text_; }
+  // The line of the input file, counted from 1, that holds `at`, a view into text().
+  int LineOf(const char* at) const;
 
  private:
   std::string fileName_;
@@ -68,6 +85,7 @@ class MtFile {
   std::string text_;
   std::string_view headerText_;
   bool hasHeaderEnd_ = false;
+  EncodingClue encodingClue_;
   MtMessage header_;
   std::vector<std::string_view> messageTexts_;
   // The model message() hands out and the index it holds (-1: none).

@@ -33,10 +33,15 @@ class CodePages {
   unsigned char MapByte(unsigned char b, CodePage from, CodePage to) const;
   // The UTF-8 form of byte `b` of single-byte code page `from`.
   std::string_view Utf8Of(unsigned char b, CodePage from) const;
+  // The Unicode code point of byte `b` of single-byte code page `from`; kUndefined when the
+  // byte stands for no character.
+  char32_t CodePoint(unsigned char b, CodePage from) const {
+    return toUnicode_[static_cast<std::size_t>(Index(from))][b];
+  }
+  static constexpr char32_t kUndefined = 0xFFFFFFFF;
 
  private:
   static constexpr int kSingleByte = 3;  // 437, 852, 1250
-  static constexpr char32_t kUndefined = 0xFFFFFFFF;
 
   CodePages() = default;
   static int Index(CodePage cp) { return static_cast<int>(cp); }

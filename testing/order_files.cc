@@ -48,7 +48,7 @@ std::string GenerateHuaFile(long orders) {
         std::snprintf(
             buffer, sizeof buffer,
             "%s{1:F0111773016XXXX%09ld}{2:I100DEUTDEFFXXXXN1}{4:\r\n:20:REF%08ld\r\n"
-            ":32A:261208%s%ld,%02ld\r\n:50:\xc5rv\xa1zt\xfbr\x8b T\x81k\x94rf\xa3r\xa2g\x82p "
+            ":32A:261208%s%ld,%02ld\r\n:50:\xb5rv\xa1zt\xfbr\x8b T\x81k\x94rf\xa3r\xa2g\x82p "
             "Kft.\r\n"
             "Budapest\r\nF\x8b utca 1.\r\n:52D:117730161111101800000000\r\n \r\nHUF0,00\r\n"
             "000 DE DE\r\n:57A:DEUTDEFF\r\n:59:/%s\r\nM\x81ller GmbH\r\nBerlin\r\n"
