@@ -263,15 +263,15 @@ std::string DescribeProblem(const MtFile* file, const FileProblem& problem,
     StringAppendF(&text, " (a fájl %d. sora)", problem.line);
   }
   // Values and references are message text: shown with their control characters visible, so
-  // that no order can end the line or forge another.
+  // that no order can end the line or forge another (and no NUL ends it early).
+  text = VisibleText(text);
   if (file == nullptr || problem.message <= 0 || problem.message > file->MessageCount()) {
-    return VisibleText(text);
+    return text;
   }
   std::string reference(
       FieldReader(&file->message(static_cast<int>(problem.message - 1)), false).Find("20").line(1));
-  reference = codePages.Recode(reference, CodePage::k852, CodePage::kUtf8);
-  return VisibleText(StringPrintf("%ld. megbízás (:20: %s): %s", problem.message, reference.c_str(),
-                                  text.c_str()));
+  reference = VisibleText(codePages.Recode(reference, CodePage::k852, CodePage::kUtf8));
+  return StringPrintf("%ld. megbízás (:20: ", problem.message) + reference + "): " + text;
 }
 
 std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,

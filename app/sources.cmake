@@ -23,6 +23,7 @@ set(APP_TESTS
   app/conversion_run_test.cc
   app/end_to_end_test.cc
   app/file_driver_test.cc
+  app/input_grammar_test.cc
   app/golden_test.cc
   app/log_catalogue_test.cc
   app/process_test.cc

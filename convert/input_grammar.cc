@@ -11,6 +11,7 @@
 #include "mt/mt_file.h"
 #include "platform/code_page.h"
 #include "util/string_printf.h"
+#include "util/visible_text.h"
 
 namespace varnex {
 namespace {
@@ -297,8 +298,9 @@ class GrammarCheck {
     return text.substr(start, end == std::string_view::npos ? end : end - start);
   }
 
+  // Message text as a log line shows it: in UTF-8, its control characters made visible.
   std::string Shown(std::string_view text) const {
-    return codePages_.Recode(text, CodePage::k852, CodePage::kUtf8);
+    return VisibleText(codePages_.Recode(text, CodePage::k852, CodePage::kUtf8));
   }
 
   void Problem(long message, const char* at, std::string text) {

@@ -32,7 +32,7 @@ class MtFile;
 struct GrammarFinding {
   long message = 0;  // 1-based order; 0 for the file or its header
   int line = 0;      // line of the input file, counted from 1; 0 for the whole file
-  std::string text;  // Hungarian, UTF-8; values as the file has them, control characters kept
+  std::string text;  // Hungarian, UTF-8; values with their control characters made visible
 };
 
 struct GrammarReport {
