@@ -78,6 +78,7 @@ class FaultyFileSystem : public FileSystem {
   bool CanWriteIn(const std::string& dir) override {
     return dir != unwritableDir && real_.CanWriteIn(dir);
   }
+  bool CanListIn(const std::string& dir) override { return real_.CanListIn(dir); }
   bool Exists(const std::string& path) override { return real_.Exists(path); }
   bool Stat(const std::string& path, FileIdentity* out) override { return real_.Stat(path, out); }
   bool Remove(const std::string& path, std::string* reason) override {
