@@ -71,6 +71,8 @@ TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
       {"PrioUrgent", "TrgtExtension=", kEmptyExtension, "", "."},
       {"General", "InputPath=nowhere", kError, "a [General] InputPath (ROOT/nowhere/) nem létezik",
        ""},
+      {"General", "InputPath=locked", kError,
+       "a [General] InputPath (ROOT/locked/) tartalma nem olvasható ennek a felhasználónak", ""},
       {"General", "InputPath=varnex.ini", kError,
        "a [General] InputPath (ROOT/varnex.ini/) nem könyvtár", ""},
   };
@@ -79,6 +81,8 @@ TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
   for (const Case& c : cases) {
     for (const char* mode : {"-c", "--check"}) {
       RunHarness h;
+      std::filesystem::create_directory(h.Path("locked"));
+      h.fs.unlistableDir = h.Path("locked/");
       std::string text = ini;
       if (*c.section == '\0') {
         text = "\xEF\xBB\xBF" + ini.substr(urgent) + ini.substr(0, urgent);
