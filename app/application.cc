@@ -28,15 +28,18 @@ SettingsFile LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings) {
                                                  : SettingsFile::State::kMissing;
     }
   }
-  settings->Load(iniPath, text, programDir);
+  result.problems = settings->Load(iniPath, text, programDir);
   return result;
 }
 
-RunMode ModeFromArgument(const char* argument) {
-  if (argument != nullptr && (argument[0] == '-' || argument[0] == '/') && argument[1] == 'c') {
-    return RunMode::kInputDirectory;
+std::string SettingsErrorText(const std::vector<SettingsProblem>& problems) {
+  std::string text;
+  for (const SettingsProblem& problem : problems) {
+    if (problem.IsError()) {
+      text += (text.empty() ? "" : "; ") + problem.text;
+    }
   }
-  return RunMode::kManualSelection;
+  return text;
 }
 
 Application::Application(Platform platform, std::ostream& errors, CodePageOpener openCodePages)
@@ -86,6 +89,18 @@ Application::Application(Platform platform, std::ostream& errors, CodePageOpener
                 settings.iniPath.c_str(), ini.reason.c_str());
     break;
   }
+  for (const SettingsProblem& problem : ini.problems) {
+    if (problem.kind == SettingsProblem::Kind::kUnknown) {
+      log_.Printf("Figyelem: ismeretlen beállítás a(z) %s fájlban: %s\n", settings.iniPath.c_str(),
+                  problem.text.c_str());
+    } else if (problem.kind == SettingsProblem::Kind::kEmptyExtension) {
+      log_.Printf(
+          "Figyelem: a [PrioUrgent] TrgtExtension üres a(z) %s fájlban: a sürgős megbízások "
+          "dokumentumának neve ponttal végződik.\n",
+          settings.iniPath.c_str());
+    }
+  }
+  settingsProblems_ = std::move(ini.problems);
 }
 
 Application::~Application() {
@@ -108,23 +123,26 @@ Application* Application::Instance() {
   return instance;
 }
 
-int Application::Main(int argc, const char* const* argv) {
+int Application::Main(const CommandLine& line) {
   int code = kExitOk;
+  RunMode runMode = line.mode;
+  namedFiles_ = line.files;
+  std::optional<std::string> invalid;
   if (!startupFailure_.empty()) {
     errors_ << "Fatal Error: MFC initialization failed\n" << startupFailure_ << "\n" << std::flush;
     code = kExitStartupFailed;
+  } else if (std::string wrong = SettingsErrorText(settingsProblems_); !wrong.empty()) {
+    invalid = wrong;
   } else {
     settings.ToRecordCodePage(*codePages_);
-    RunMode runMode = ModeFromArgument(argc > 1 ? argv[1] : nullptr);
-    if (std::optional<std::string> conflict =
-            FindDirectoryConflict(platform_.fs, settings, runMode == RunMode::kInputDirectory)) {
-      log_.Printf("Hiba: hibás beállítás, a program nem dolgoz fel semmit: %s\n",
-                  conflict->c_str());
-      code = kExitStartupFailed;
-    } else {
-      Run(runMode);
-      code = anyFileLeft_ ? kExitFilesLeft : kExitOk;
-    }
+    invalid = FindDirectoryConflict(platform_.fs, settings, runMode == RunMode::kInputDirectory);
+  }
+  if (invalid) {
+    log_.Printf("Hiba: hibás beállítás, a program nem dolgoz fel semmit: %s\n", invalid->c_str());
+    code = kExitStartupFailed;
+  } else if (code == kExitOk) {
+    Run(runMode);
+    code = anyFileLeft_ ? kExitFilesLeft : kExitOk;
   }
   End();
   return code == kExitOk && log_.failed() ? kExitLogFailed : code;
@@ -175,7 +193,11 @@ void Application::Run(RunMode runMode) {
     }
     return;
   }
-  log_.Printf("Mód: fájlok kiválasztása kézzel.\n");
+  if (namedFiles_.empty()) {
+    log_.Printf("Mód: fájlok kiválasztása kézzel.\n");
+  } else {
+    log_.Printf("Mód: a parancssorban megadott fájlok feldolgozása.\n");
+  }
   if (RecoverInterruptedRuns() && SelectInputFiles()) {
     ProcessInputFiles();
   }

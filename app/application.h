@@ -6,6 +6,9 @@
 // "framework" is opened (the code page tables). A settings file that exists but cannot be
 // read, a failed change of identity or missing code page tables end the run with exit
 // code 1 and two lines on the error stream: the framework's fatal line and what failed.
+// Settings that are not understood are logged after the start lines: warnings at once, the
+// configuration errors (with the directory conflicts) when the run would start; then nothing
+// is converted and the exit code is 1.
 // The end line is logged when the run ends, or else when the object is destroyed.
 #pragma once
 
@@ -18,13 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/conversion_run.h"
 #include "app/run_log.h"
 #include "app/safety/backup_index.h"
 #include "app/safety/file_commit.h"
 #include "app/safety/message_ids.h"
 #include "app/safety/refusal_memory.h"
-#include "app/settings.h"
+#include "convert/settings.h"
 #include "platform/code_page.h"
 #include "platform/platform.h"
 
@@ -32,13 +36,12 @@ namespace varnex {
 
 class MtFile;
 
-enum class RunMode { kInputDirectory, kManualSelection };
-
 // How reading varnex.ini went.
 struct SettingsFile {
   enum class State { kRead, kMissing, kUnreadable };
   State state = State::kRead;
   std::string reason;  // why an existing file could not be read
+  std::vector<SettingsProblem> problems;
 };
 
 // Loads varnex.ini from the directory of the executable. A missing file gives the defaults;
@@ -46,8 +49,8 @@ struct SettingsFile {
 // defaults too, and the caller must not run with them.
 SettingsFile LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings);
 
-// Input directory mode when the argument starts with '-' or '/' followed by a lower-case 'c'.
-RunMode ModeFromArgument(const char* argument);
+// The configuration errors among `problems`, joined by "; "; empty when there are none.
+std::string SettingsErrorText(const std::vector<SettingsProblem>& problems);
 
 // The exit codes of a run.
 inline constexpr int kExitOk = 0;
@@ -71,16 +74,16 @@ class Application {
   // The application object of the process, while one exists.
   static Application* Instance();
 
-  // Opens the framework, chooses the mode from argv[1], runs it and logs the end line.
-  // Returns the exit code.
-  int Main(int argc, const char* const* argv);
+  // Opens the framework, runs the mode of `line` (kConvert) and logs the end line. Returns the
+  // exit code.
+  int Main(const CommandLine& line);
   // Runs one mode.
   void Run(RunMode runMode);
 
   // Appends the INT and then the HUA files of the input directory to the two arrays.
   void ScanInputDirectory();
-  // Lets the user choose files; appends the HUA and INT files among them. False when the
-  // user did not confirm a choice.
+  // Lets the user choose files, or takes those named on the command line; appends the HUA
+  // and INT files among them. False when the user did not confirm a choice.
   bool SelectInputFiles();
   // Converts every collected file.
   void ProcessInputFiles();
@@ -100,6 +103,10 @@ class Application {
   std::optional<CodePages> codePages_;
   // What keeps the run from starting: the second line of the error stream.
   std::string startupFailure_;
+  std::vector<SettingsProblem> settingsProblems_;
+  // The files named on the command line, taken instead of the user's choice; a named file
+  // that is no HUA or INT file counts as one left unconverted.
+  std::vector<std::string> namedFiles_;
   bool ended_ = false;
   // Logs the end line once.
   void End();

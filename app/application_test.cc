@@ -10,21 +10,6 @@
 namespace varnex {
 namespace {
 
-TEST(ApplicationTest, ModeFromFirstArgument) {
-  struct Case {
-    const char* argument;
-    RunMode mode;
-  } cases[] = {
-      {"-c", RunMode::kInputDirectory},  {"/c", RunMode::kInputDirectory},
-      {"-cx", RunMode::kInputDirectory}, {"-C", RunMode::kManualSelection},
-      {"c", RunMode::kManualSelection},  {"-", RunMode::kManualSelection},
-      {"", RunMode::kManualSelection},   {nullptr, RunMode::kManualSelection},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.mode, ModeFromArgument(c.argument)) << (c.argument ? c.argument : "(none)");
-  }
-}
-
 TEST(ApplicationTest, EmptyInputDirectoryRun) {
   RunHarness h;
   EXPECT_EQ(0, h.Run("-c"));
@@ -49,6 +34,111 @@ TEST(ApplicationTest, EmptyInputDirectoryRun) {
       file.substr(file.size() - 48));
 }
 
+// A settings file is understood or refused at start, in a run and in the dry run alike: an
+// error converts nothing (exit 1, one line), a warning names what is ignored and the run goes on.
+TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
+  enum Want { kNothing, kError, kUnknown, kEmptyExtension };
+  struct Case {
+    const char* section;  // the lines go first into this section of the usual settings
+    const char* lines;
+    Want want;
+    const char* text;    // the error or the unknown names; ROOT/ is the program directory
+    const char* output;  // the end of the one output's name; empty: nothing converted
+  } cases[] = {
+      {"", "", kNothing, "", ".CCU"},  // the usual settings, BOM first and [PrioUrgent] first
+      {"General", "RejectDuplicates=0", kNothing, "", ".CCU"},
+      {"General", "CheckTotals=1", kNothing, "", ".CCU"},
+      {"ExchRate", "SrcKeyword=A;B", kNothing, "", ".CCU"},
+      {"General", "RejectDuplicates=yes", kError,
+       "[General] RejectDuplicates=yes: a kapcsoló értéke csak 0 vagy 1 lehet", ""},
+      {"INT2HUA", "ConvertINTToHUA=true", kError,
+       "[INT2HUA] ConvertINTToHUA=true: a kapcsoló értéke csak 0 vagy 1 lehet", ""},
+      {"General", "RejectReusedMsgId=2", kError,
+       "[General] RejectReusedMsgId=2: a kapcsoló értéke csak 0 vagy 1 lehet", ""},
+      {"General", "CheckTotals=", kError,
+       "[General] CheckTotals=: a kapcsoló értéke csak 0 vagy 1 lehet", ""},
+      {"General", "CheckTotals=1 ; x", kError,
+       "[General] CheckTotals=1 ; x: a megjegyzés csak külön sorban állhat (sor eleji ;)", ""},
+      {"PrioUrgent", "SrcKeyword=SÜRGŐS,URGENT   ; urgent", kError,
+       "[PrioUrgent] SrcKeyword=SÜRGŐS,URGENT   ; urgent: a megjegyzés csak külön sorban állhat "
+       "(sor eleji ;)",
+       ""},
+      {"General", "MinFileAge=-5", kError,
+       "[General] MinFileAge=-5: az érték csak nemnegatív egész szám (másodperc) lehet", ""},
+      {"General", "RejectDuplicates", kError,
+       "a(z) 2. sor (RejectDuplicates) nem [szakasz], nem kulcs=érték és nem megjegyzés", ""},
+      {"ExchRate", "Foo=1\n[Extra]\nBar=2", kUnknown, "[ExchRate] Foo, [Extra]", ".CCU"},
+      {"PrioUrgent", "TrgtExtension=", kEmptyExtension, "", "."},
+      {"General", "InputPath=nowhere", kError, "a [General] InputPath (ROOT/nowhere/) nem létezik",
+       ""},
+      {"General", "InputPath=locked", kError,
+       "a [General] InputPath (ROOT/locked/) tartalma nem olvasható ennek a felhasználónak", ""},
+      {"General", "InputPath=varnex.ini", kError,
+       "a [General] InputPath (ROOT/varnex.ini/) nem könyvtár", ""},
+  };
+  const std::string ini = RunHarness::kIni;
+  const std::size_t urgent = ini.find("[PrioUrgent]");
+  for (const Case& c : cases) {
+    for (const char* mode : {"-c", "--check"}) {
+      RunHarness h;
+      std::filesystem::create_directory(h.Path("locked"));
+      h.fs.unlistableDir = h.Path("locked/");
+      std::string text = ini;
+      if (*c.section == '\0') {
+        text = "\xEF\xBB\xBF" + ini.substr(urgent) + ini.substr(0, urgent);
+      } else {
+        std::string header = "[" + std::string(c.section) + "]\n";
+        std::size_t at = text.find(header);
+        text = at == std::string::npos
+                   ? text + header + c.lines + "\n"
+                   : text.insert(at + header.size(), c.lines + std::string("\n"));
+      }
+      h.WriteIni(text);
+      h.WriteInput("A.HUA", HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF",
+                                                "DE89370400440532013000", "URGENT")}));
+      std::string what = c.text;
+      if (what.find("ROOT/") != std::string::npos) {
+        what.replace(what.find("ROOT/"), 5, h.root());
+      }
+      const std::string iniPath = h.Path("varnex.ini");
+      const bool check = std::string(mode) == "--check";
+      std::string line;
+      switch (c.want) {
+      case kNothing:
+        break;
+      case kError:
+        line = (check ? iniPath + ":0: hiba: " : "Hiba: ") +
+               "hibás beállítás, a program nem dolgoz fel semmit: " + what;
+        break;
+      case kUnknown:
+        line = check ? iniPath + ":0: figyelem: ismeretlen beállítás: " + what
+                     : "Figyelem: ismeretlen beállítás a(z) " + iniPath + " fájlban: " + what;
+        break;
+      case kEmptyExtension:
+        line = (check ? iniPath + ":0: figyelem: " : "Figyelem: ") +
+               "a [PrioUrgent] TrgtExtension üres" +
+               (check ? "" : " a(z) " + iniPath + " fájlban") +
+               ": a sürgős megbízások dokumentumának neve ponttal végződik";
+        break;
+      }
+      std::string where = std::string(mode) + " " + c.lines;
+      EXPECT_EQ(c.want == kError ? 1 : 0, h.RunCommand({"varnex", mode})) << where << "\n"
+                                                                          << h.Log();
+      EXPECT_EQ(c.want == kError || c.want == kNothing ? 0 : 1, Count(h.Log(), "igyelem: "))
+          << where;
+      EXPECT_EQ(c.want == kError ? 1 : 0, Count(h.Log(), "iba: ")) << where << "\n" << h.Log();
+      EXPECT_NE(std::string::npos, h.Log().find(line + (check ? "\n" : ""))) << where << h.Log();
+      std::vector<std::string> out = h.Files("out");
+      if (check || *c.output == '\0') {
+        EXPECT_TRUE(out.empty()) << where;
+      } else {
+        ASSERT_EQ(1u, out.size()) << where << h.Log();
+        EXPECT_TRUE(out[0].ends_with(c.output)) << where << out[0];
+      }
+    }
+  }
+}
+
 TEST(ApplicationTest, FrameworkFailureNamesWhatIsMissing) {
   RunHarness h;
   int code;
@@ -58,8 +148,7 @@ TEST(ApplicationTest, FrameworkFailureNamesWhatIsMissing) {
                       *missing = "CP852";
                       return std::optional<CodePages>();
                     });
-    const char* argv[] = {"varnex", "-c", nullptr};
-    code = app.Main(2, argv);
+    code = app.Main(ParseCommandLine({"varnex", "-c"}));
   }
   EXPECT_EQ(1, code);
   EXPECT_EQ(

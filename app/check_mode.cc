@@ -13,9 +13,9 @@
 #include "app/safety/directories.h"
 #include "app/safety/file_commit.h"
 #include "app/safety/message_ids.h"
-#include "app/settings.h"
 #include "convert/converter.h"
 #include "convert/field_rules.h"
+#include "convert/settings.h"
 #include "mt/mt_file.h"
 #include "output/formatters.h"
 #include "output/schema_validator.h"
@@ -328,11 +328,24 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
     out << "A(z) " << settings.iniPath << " fájl nem található, a paraméterek alapértékei "
         << "érvényesek.\n";
   }
-  settings.ToRecordCodePage(*codePages);
-  if (std::optional<std::string> conflict =
-          FindDirectoryConflict(platform.fs, settings, files.empty())) {
+  for (const SettingsProblem& problem : ini.problems) {
+    if (problem.kind == SettingsProblem::Kind::kUnknown) {
+      out << settings.iniPath << ":0: figyelem: ismeretlen beállítás: " << problem.text << '\n';
+    } else if (problem.kind == SettingsProblem::Kind::kEmptyExtension) {
+      out << settings.iniPath << ":0: figyelem: a [PrioUrgent] TrgtExtension üres: a sürgős "
+          << "megbízások dokumentumának neve ponttal végződik\n";
+    }
+  }
+  std::optional<std::string> invalid;
+  if (std::string wrong = SettingsErrorText(ini.problems); !wrong.empty()) {
+    invalid = wrong;
+  } else {
+    settings.ToRecordCodePage(*codePages);
+    invalid = FindDirectoryConflict(platform.fs, settings, files.empty());
+  }
+  if (invalid) {
     out << settings.iniPath
-        << ":0: hiba: hibás beállítás, a program nem dolgoz fel semmit: " << *conflict << '\n'
+        << ":0: hiba: hibás beállítás, a program nem dolgoz fel semmit: " << *invalid << '\n'
         << std::flush;
     return kExitStartupFailed;
   }

@@ -1,39 +1,39 @@
 #include "app/command_line.h"
 
-#include <string_view>
-
 namespace varnex {
 
-Command CommandOf(int argc, const char* const* argv) {
-  for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
-    std::string_view arg = argv[i];
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  bool check = false;
+  bool inputDirectory = false;
+  bool version = false;
+  bool understood = true;
+  std::vector<std::string> files;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    bool* option = arg == "--check"             ? &check
+                   : arg == "-c" || arg == "/c" ? &inputDirectory
+                   : arg == "--version"         ? &version
+                                                : nullptr;
     if (arg == "--help" || arg == "-h") {
-      return Command::kHelp;
+      return {Command::kHelp, RunMode::kManualSelection, {}};
+    } else if (option != nullptr) {
+      understood = understood && !*option;  // twice is a slip, like any other
+      *option = true;
+    } else if (arg.empty() || arg.starts_with("-") || arg == "/check") {
+      understood = false;  // `/check` is the easy slip of `--check`, not a path
+    } else {
+      files.push_back(arg);
     }
   }
-  if (argc < 2 || argv[1] == nullptr) {
-    return Command::kConvert;
+  if (!understood || (version && arguments.size() != 2) || (inputDirectory && !files.empty())) {
+    return {Command::kUsageError, RunMode::kManualSelection, {}};
   }
-  std::string_view arg = argv[1];
-  if (arg == "--version") {
-    return Command::kVersion;
+  if (version) {
+    return {Command::kVersion, RunMode::kManualSelection, {}};
   }
-  if (arg == "--check") {
-    // The files to check; a mistyped option among them is no file name.
-    for (int i = 2; i < argc && argv[i] != nullptr; ++i) {
-      if (std::string_view(argv[i]).starts_with("--")) {
-        return Command::kUnknownOption;
-      }
-    }
-    return Command::kCheck;
-  }
-  if (arg == "-check" || arg == "/check") {
-    return Command::kMistypedCheck;
-  }
-  if (arg.starts_with("--")) {
-    return Command::kUnknownOption;
-  }
-  return Command::kConvert;
+  bool scan = inputDirectory || (check && files.empty());
+  return {check ? Command::kCheck : Command::kConvert,
+          scan ? RunMode::kInputDirectory : RunMode::kManualSelection, std::move(files)};
 }
 
 std::string UsageText() {
@@ -41,18 +41,21 @@ std::string UsageText() {
          "  varnex -c                 az input könyvtár (InputPath) összes INT, majd HUA\n"
          "                            fájljának konvertálása\n"
          "  varnex                    a konvertálandó fájlok kiválasztása kézzel\n"
+         "  varnex FÁJL...            a megadott HUA és INT fájlok konvertálása (mintha\n"
+         "                            kézzel választotta volna ki őket)\n"
          "  varnex --check [FÁJL|KÖNYVTÁR...]\n"
          "                            próbafuttatás: megmutatja, mi történne a fájlokkal\n"
          "                            (könyvtár: annak HUA és INT fájljai; argumentum\n"
-         "                            nélkül az input könyvtár fájljai); semmit nem ír,\n"
-         "                            nem mozgat és nem naplóz\n"
+         "                            nélkül, vagy -c mellett, az input könyvtár fájljai);\n"
+         "                            semmit nem ír, nem mozgat és nem naplóz\n"
          "  varnex --help, -h         ez a leírás\n"
          "  varnex --version          a program verziója\n"
          "\n"
          "Beállítások: a varnex.ini fájl a program könyvtárában.\n"
-         "Kilépési kódok: 0 – rendben; 1 – az indítás nem sikerült (vagy hibás\n"
-         "argumentum); 2 – legalább egy fájl nem lett (--check: nem lenne) konvertálva;\n"
-         "3 – minden fájl rendben, de a napló nem volt írható.\n"
+         "Minden argumentumnak értelmesnek kell lennie, különben ez a leírás jelenik meg.\n"
+         "Kilépési kódok: 0 – rendben; 1 – az indítás nem sikerült, hibás beállítás\n"
+         "vagy hibás argumentum; 2 – legalább egy fájl nem lett (--check: nem lenne)\n"
+         "konvertálva; 3 – minden fájl rendben, de a napló nem volt írható.\n"
          "Részletek: man varnex\n";
 }
 

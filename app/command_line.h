@@ -1,28 +1,38 @@
-// The commands the arguments select before a conversion run starts.
+// The command the arguments select, read from all of them before anything runs.
 //
-// `--help`/`-h` (anywhere among the arguments), `--version` and `--check` are recognised
-// before anything is logged. `-check` and `/check`, the easy typos of `--check` that would
-// otherwise start input directory mode, and any other argument beginning with "--" (a
-// mistyped option must not start a conversion) print the usage on standard error, exit 1.
-// Every other first argument keeps its meaning: `-c`/`/c` input directory mode, anything else
-// manual selection.
+// `--help`/`-h` anywhere prints the usage. `--version` stands alone. `-c` (or `/c`) is input
+// directory mode; `--check` the dry run, over the files given or, without any (or with `-c`),
+// over the input directory. Other arguments not beginning with '-' are files: without
+// `--check` they are converted as if chosen by hand. Anything else, or a combination that means
+// nothing (`-c` with files, an option twice, `--version` with anything), is a usage error:
+// the usage on standard error, exit 1.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace varnex {
 
 enum class Command {
-  kConvert,        // a conversion run in the mode the argument selects
-  kHelp,           // print the usage text, exit 0
-  kVersion,        // print the version, exit 0
-  kCheck,          // the dry run over the remaining arguments
-  kMistypedCheck,  // print the usage text on standard error, exit 1
-  kUnknownOption   // likewise: an argument beginning with "--" that is no option
+  kConvert,    // a conversion run in `mode`
+  kCheck,      // the dry run over `files` (the input directory when empty)
+  kHelp,       // print the usage text, exit 0
+  kVersion,    // print the version, exit 0
+  kUsageError  // print the usage text on standard error, exit 1
 };
 
-// The command of the arguments (kConvert without any).
-Command CommandOf(int argc, const char* const* argv);
+enum class RunMode { kInputDirectory, kManualSelection };
+
+struct CommandLine {
+  Command command = Command::kConvert;
+  RunMode mode = RunMode::kManualSelection;
+  // kConvert in manual selection: the files named (none: the user chooses); kCheck: the files
+  // and directories to check.
+  std::vector<std::string> files;
+};
+
+// Reads `arguments`, the program name first.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The usage text (UTF-8, Hungarian).
 std::string UsageText();

@@ -8,38 +8,37 @@
 namespace varnex {
 namespace {
 
-// Recognised before anything is logged; a mistyped option never starts a conversion.
+// Every argument is read; one not understood, anywhere, is a usage error.
 TEST(CommandLineTest, CommandOfTheArguments) {
+  constexpr RunMode kDir = RunMode::kInputDirectory;
+  constexpr RunMode kHand = RunMode::kManualSelection;
   struct Case {
-    std::vector<const char*> argv;
+    std::vector<std::string> args;
     Command command;
+    RunMode mode;
+    std::vector<std::string> files;
   } cases[] = {
-      {{"varnex"}, Command::kConvert},
-      {{"varnex", "-c"}, Command::kConvert},
-      {{"varnex", "/c"}, Command::kConvert},
-      {{"varnex", "-cx"}, Command::kConvert},
-      {{"varnex", "-x"}, Command::kConvert},
-      {{"varnex", "-c", "--later"}, Command::kConvert},  // only the first argument counts
-      {{"varnex", "--check"}, Command::kCheck},
-      {{"varnex", "--check", "a.HUA"}, Command::kCheck},
-      {{"varnex", "-check"}, Command::kMistypedCheck},
-      {{"varnex", "/check"}, Command::kMistypedCheck},
-      {{"varnex", "--checks"}, Command::kUnknownOption},
-      {{"varnex", "--frobnicate"}, Command::kUnknownOption},
-      {{"varnex", "--c"}, Command::kUnknownOption},
-      {{"varnex", "--"}, Command::kUnknownOption},
-      {{"varnex", "--check", "a.HUA", "--verbose"}, Command::kUnknownOption},
-      {{"varnex", "--help"}, Command::kHelp},
-      {{"varnex", "-h"}, Command::kHelp},
-      {{"varnex", "--check", "--help"}, Command::kHelp},
-      {{"varnex", "--check", "a.HUA", "-h"}, Command::kHelp},
-      {{"varnex", "-c", "--help"}, Command::kHelp},
-      {{"varnex", "--version"}, Command::kVersion},
+      {{}, Command::kConvert, kHand, {}},
+      {{"-c"}, Command::kConvert, kDir, {}},
+      {{"/c"}, Command::kConvert, kDir, {}},
+      {{"a.HUA", "/d/b.INT"}, Command::kConvert, kHand, {"a.HUA", "/d/b.INT"}},
+      {{"c"}, Command::kConvert, kHand, {"c"}},
+      {{"--check"}, Command::kCheck, kDir, {}},
+      {{"-c", "--check"}, Command::kCheck, kDir, {}},
+      {{"--check", "/c"}, Command::kCheck, kDir, {}},
+      {{"--check", "a.HUA", "d"}, Command::kCheck, kHand, {"a.HUA", "d"}},
+      {{"--help"}, Command::kHelp, kHand, {}},
+      {{"--frobnicate", "-h"}, Command::kHelp, kHand, {}},
+      {{"-c", "--help"}, Command::kHelp, kHand, {}},
+      {{"--version"}, Command::kVersion, kHand, {}},
   };
   for (const Case& c : cases) {
-    std::vector<const char*> argv = c.argv;
-    argv.push_back(nullptr);
-    EXPECT_EQ(c.command, CommandOf(static_cast<int>(c.argv.size()), argv.data())) << c.argv.back();
+    std::vector<std::string> args = {"varnex"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CommandLine line = ParseCommandLine(args);
+    EXPECT_EQ(c.command, line.command) << testing::PrintToString(c.args);
+    EXPECT_EQ(c.mode, line.mode) << testing::PrintToString(c.args);
+    EXPECT_EQ(c.files, line.files) << testing::PrintToString(c.args);
   }
   EXPECT_EQ(std::string("varnex ") + VARNEX_VERSION + "\n", VersionText());
 }

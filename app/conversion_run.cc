@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/run_log.h"
-#include "app/settings.h"
 #include "convert/converter.h"
 #include "convert/field_rules.h"
+#include "convert/settings.h"
 #include "mt/hua_writer.h"
 #include "mt/int_writer.h"
 #include "mt/mt_file.h"

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/completeness.h"
-#include "app/settings.h"
 #include "convert/field_rules.h"
+#include "convert/settings.h"
 #include "mt/mt_file.h"
 #include "platform/code_page.h"
 #include "testing/fake_platform.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/safety/file_commit.h"
-#include "app/settings.h"
+#include "convert/settings.h"
 #include "platform/platform.h"
 
 namespace varnex {

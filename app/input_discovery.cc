@@ -65,15 +65,17 @@ bool Application::RescanInputDirectory() {
 }
 
 bool Application::SelectInputFiles() {
-  std::vector<std::string> candidates;
-  for (std::string_view ext : {"INT", "HUA"}) {
-    for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {
-      candidates.push_back(settings.inputPath + name);
+  std::vector<std::string> chosen = namedFiles_;
+  if (chosen.empty()) {
+    std::vector<std::string> candidates;
+    for (std::string_view ext : {"INT", "HUA"}) {
+      for (const std::string& name : platform_.fs.ListFiles(settings.inputPath, ext)) {
+        candidates.push_back(settings.inputPath + name);
+      }
     }
-  }
-  std::vector<std::string> chosen;
-  if (!platform_.picker.Pick(candidates, &chosen)) {
-    return false;
+    if (!platform_.picker.Pick(candidates, &chosen)) {
+      return false;
+    }
   }
   for (const std::string& path : chosen) {
     // Only the last three characters decide, so NOTAHUA qualifies and A.TXT does not.
@@ -82,6 +84,8 @@ bool Application::SelectInputFiles() {
       inputPaths.push_back(path);
     } else {
       log_.Printf("A kiválasztott fájl nem HUA vagy INT fájl, kihagyva: %s\n", path.c_str());
+      // A file named on the command line was meant to be converted.
+      anyFileLeft_ = anyFileLeft_ || !namedFiles_.empty();
     }
   }
   return true;

@@ -7,23 +7,16 @@
 #include "platform/native_platform.h"
 
 int main(int nativeArgc, char** nativeArgv) {
-  const std::vector<std::string> arguments = varnex::NativeArguments(nativeArgc, nativeArgv);
-  std::vector<const char*> args;
-  for (const std::string& argument : arguments) {
-    args.push_back(argument.c_str());
-  }
-  args.push_back(nullptr);
-  const int argc = static_cast<int>(arguments.size());
-  const char* const* argv = args.data();
-  switch (varnex::CommandOf(argc, argv)) {
+  const varnex::CommandLine line =
+      varnex::ParseCommandLine(varnex::NativeArguments(nativeArgc, nativeArgv));
+  switch (line.command) {
   case varnex::Command::kHelp:
     std::cout << varnex::UsageText();
     return varnex::kExitOk;
   case varnex::Command::kVersion:
     std::cout << varnex::VersionText();
     return varnex::kExitOk;
-  case varnex::Command::kMistypedCheck:
-  case varnex::Command::kUnknownOption:
+  case varnex::Command::kUsageError:
     std::cerr << varnex::UsageText();
     return varnex::kExitStartupFailed;
   case varnex::Command::kCheck:
@@ -34,11 +27,11 @@ int main(int nativeArgc, char** nativeArgv) {
   varnex::SystemClock clock;
   varnex::NativeConsole console;
   std::unique_ptr<varnex::FilePicker> picker = varnex::MakeNativeFilePicker(fs);
-  if (varnex::CommandOf(argc, argv) == varnex::Command::kCheck) {
+  if (line.command == varnex::Command::kCheck) {
     varnex::StandardOutputThroughConsole output(console);
-    return varnex::RunCheck(varnex::Platform{fs, clock, console, *picker},
-                            std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+    return varnex::RunCheck(varnex::Platform{fs, clock, console, *picker}, line.files, std::cout,
+                            std::cerr);
   }
   varnex::Application app(varnex::Platform{fs, clock, console, *picker}, std::cerr);
-  return app.Main(argc, argv);
+  return app.Main(line);
 }

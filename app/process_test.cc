@@ -1,5 +1,6 @@
 // Runs of the real executable in separate processes: one run at a time, runs killed at any
 // moment, each order reaching the outputs exactly once, and a start through a symbolic link.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
 #include "app/safety/backup_index.h"
 #include "testing/process_fixture.h"
 #include "testing/run_harness.h"
@@ -45,10 +47,22 @@ class ProcessTest : public ProcessFixture {
     WriteFileBytes(dir_.path() + "varnex.ini", RunHarness::kIni);
     exe_ = dir_.path() + "varnex";
   }
-  // Starts the converter; standard input from `stdinPath` when given. With `killAtStep` above
-  // 0 the converter kills itself just before that file-system step.
+  // Starts the converter with `argument` ("": none); standard input from `stdinPath` when
+  // given. With `killAtStep` above 0 the converter kills itself just before that file-system
+  // step.
   pid_t Start(const char* argument, const std::string& stdinPath = "/dev/null",
               long killAtStep = 0) {
+    return Start(
+        *argument != '\0' ? std::vector<std::string>{argument} : std::vector<std::string>{},
+        stdinPath, killAtStep);
+  }
+  pid_t Start(const std::vector<std::string>& arguments, const std::string& stdinPath = "/dev/null",
+              long killAtStep = 0) {
+    std::vector<char*> argv = {const_cast<char*>("varnex")};
+    for (const std::string& argument : arguments) {
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
     pid_t pid = ::fork();
     if (pid == 0) {
       if (killAtStep > 0) {
@@ -56,9 +70,10 @@ class ProcessTest : public ProcessFixture {
       }
       int in = ::open(stdinPath.c_str(), O_RDONLY);
       int out = ::open((dir_.path() + "console.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      int err = ::open((dir_.path() + "errors.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
       ::dup2(in, 0);
       ::dup2(out, 1);
-      ::dup2(out, 2);
+      ::dup2(err, 2);
       if (!workDir_.empty() && ::chdir(workDir_.c_str()) != 0) {
         ::_exit(126);
       }
@@ -66,7 +81,7 @@ class ProcessTest : public ProcessFixture {
           (::setgroups(0, nullptr) != 0 || ::setgid(runAs_) != 0 || ::setuid(runAs_) != 0)) {
         ::_exit(125);
       }
-      ::execl(exe_.c_str(), "varnex", argument, static_cast<char*>(nullptr));
+      ::execv(exe_.c_str(), argv.data());
       ::_exit(127);
     }
     return pid;
@@ -76,7 +91,10 @@ class ProcessTest : public ProcessFixture {
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  std::string Console() const { return ReadFileBytes(dir_.path() + "console.txt"); }
+  // Standard output, then standard error.
+  std::string Console() const { return Output() + Errors(); }
+  std::string Output() const { return ReadFileBytes(dir_.path() + "console.txt"); }
+  std::string Errors() const { return ReadFileBytes(dir_.path() + "errors.txt"); }
 
   std::string exe_;      // the file started
   std::string workDir_;  // the current directory of the run; empty: the test's own
@@ -111,6 +129,51 @@ TEST_F(ProcessTest, LockedInputFileIsSkipped) {
   EXPECT_EQ(input, ReadFileBytes(Path("in/A.HUA")));
   EXPECT_EQ(std::vector<std::string>{}, Files("out"));
   ::close(lockFd);
+}
+
+// Every argument is read before anything runs: one not understood prints the usage on
+// standard error and nothing is converted.
+TEST_F(ProcessTest, ArgumentsAreUnderstoodOrRefused) {
+  const std::string kInput = "IN";  // stands for the input file's path
+  struct Case {
+    std::vector<std::string> args;
+    int exit;
+    bool usageError;
+    bool converted;
+    const char* output;  // expected on standard output
+  } cases[] = {
+      {{"-c", "--check"}, 0, false, false, ": konvertálható"},
+      {{"--check", "-c"}, 0, false, false, ": konvertálható"},
+      {{"/c"}, 0, false, true, "Mód: fájlok feldolgozása az input könyvtáról."},
+      {{kInput}, 0, false, true, "Mód: a parancssorban megadott fájlok feldolgozása."},
+      {{"c"}, 2, false, false, "nem HUA vagy INT fájl, kihagyva: c"},
+      {{"-c", "--frobnicate"}, 1, true, false, ""},
+      {{"-c", "--version"}, 1, true, false, ""},
+      {{"-c", kInput}, 1, true, false, ""},
+      {{"-c", "-c"}, 1, true, false, ""},
+      {{"-C"}, 1, true, false, ""},
+      {{"-x"}, 1, true, false, ""},
+      {{"-"}, 1, true, false, ""},
+      {{"-cx"}, 1, true, false, ""},
+      {{""}, 1, true, false, ""},
+      {{"/check"}, 1, true, false, ""},
+      {{"--version"}, 0, false, false, "varnex "},
+      {{"-c", "--bad", "--help"}, 0, false, false, "Használat:"},
+  };
+  for (const Case& c : cases) {
+    std::string where = testing::PrintToString(c.args);
+    Reset();
+    ::unlink(Path("console.txt").c_str());
+    ::unlink(Path("errors.txt").c_str());
+    WriteFileBytes(Path("in/A.HUA"),
+                   HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF", kDeIban)}));
+    std::vector<std::string> args = c.args;
+    std::replace(args.begin(), args.end(), kInput, Path("in/A.HUA"));
+    EXPECT_EQ(c.exit, Wait(Start(args))) << where << Console();
+    EXPECT_EQ(c.usageError ? UsageText() : "", Errors()) << where;
+    EXPECT_NE(std::string::npos, Output().find(c.output)) << where << Output();
+    EXPECT_EQ(c.converted, Files("in").empty()) << where;
+  }
 }
 
 TEST_F(ProcessTest, SettingsAreFoundBesideTheRealExecutable) {

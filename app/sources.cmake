@@ -12,8 +12,7 @@ set(APP_SOURCES
   app/safety/directories.cc
   app/safety/file_commit.cc
   app/safety/message_ids.cc
-  app/safety/refusal_memory.cc
-  app/settings.cc)
+  app/safety/refusal_memory.cc)
 set(APP_TESTS
   app/application_test.cc
   app/bank_acceptance_test.cc
@@ -33,5 +32,4 @@ set(APP_TESTS
   app/safety/directories_test.cc
   app/safety/file_commit_test.cc
   app/safety/message_ids_test.cc
-  app/safety/refusal_memory_test.cc
-  app/settings_test.cc)
+  app/safety/refusal_memory_test.cc)

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <string>
 
-#include "app/settings.h"
 #include "convert/account_utils.h"
 #include "convert/generated_id.h"
+#include "convert/settings.h"
 #include "util/ascii.h"
 #include "util/byte_search.h"
 

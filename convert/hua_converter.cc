@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 
-#include "app/settings.h"
 #include "convert/account_utils.h"
 #include "convert/field_rules.h"
 #include "convert/sepa_rules.h"
+#include "convert/settings.h"
 #include "util/byte_search.h"
 
 namespace varnex {

@@ -1,9 +1,9 @@
 #include "convert/int_converter.h"
 
-#include "app/settings.h"
 #include "convert/account_utils.h"
 #include "convert/field_rules.h"
 #include "convert/sepa_rules.h"
+#include "convert/settings.h"
 
 namespace varnex {
 

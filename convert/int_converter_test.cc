@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "convert/record_test_util.h"
+#include "convert/settings.h"
 #include "testing/fake_platform.h"
 
 namespace varnex {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "convert/hua_converter.h"
 #include "convert/int_converter.h"
 #include "convert/record_test_util.h"
+#include "convert/settings.h"
 #include "platform/code_page.h"
 #include "testing/fake_platform.h"
 

@@ -6,7 +6,8 @@ set(CONVERT_SOURCES
   convert/hua_converter.cc
   convert/input_grammar.cc
   convert/int_converter.cc
-  convert/sepa_rules.cc)
+  convert/sepa_rules.cc
+  convert/settings.cc)
 set(CONVERT_TESTS
   convert/account_utils_test.cc
   convert/converter_test.cc
@@ -15,4 +16,5 @@ set(CONVERT_TESTS
   convert/hua_converter_test.cc
   convert/int_converter_test.cc
   convert/record_test_util.cc
-  convert/sepa_rules_test.cc)
+  convert/sepa_rules_test.cc
+  convert/settings_test.cc)

@@ -22,7 +22,7 @@
 #include "app/completeness.h"
 #include "app/conversion_run.h"
 #include "app/run_log.h"
-#include "app/settings.h"
+#include "convert/settings.h"
 #include "mt/mt_file.h"
 
 namespace varnex {

@@ -8,7 +8,7 @@
 
 #include "fuzz/fuzz_support.h"
 
-#include "app/settings.h"
+#include "convert/settings.h"
 #include "platform/platform.h"
 
 namespace varnex {

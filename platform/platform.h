@@ -140,6 +140,11 @@ class FileSystem {
     (void)dir;
     return true;
   }
+  // True when this process may list the names in directory `dir` (empty: the current one).
+  virtual bool CanListIn(const std::string& dir) {
+    (void)dir;
+    return true;
+  }
   // True when something (file, directory, link) has that name.
   virtual bool Exists(const std::string& path) = 0;
   // The identity of what `path` names now (links followed). False when nothing is there.

@@ -41,6 +41,7 @@ class PosixFileSystem : public FileSystem {
   std::string ExecutableDir() override;
   std::string CurrentDir() override;
   bool CanWriteIn(const std::string& dir) override;
+  bool CanListIn(const std::string& dir) override;
   bool AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) override;
 };
 

@@ -35,6 +35,10 @@ bool PosixFileSystem::CanWriteIn(const std::string& dir) {
   return ::faccessat(AT_FDCWD, dir.empty() ? "." : dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
+bool PosixFileSystem::CanListIn(const std::string& dir) {
+  return ::faccessat(AT_FDCWD, dir.empty() ? "." : dir.c_str(), R_OK | X_OK, AT_EACCESS) == 0;
+}
+
 bool PosixFileSystem::AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) {
   if (::geteuid() != 0 || dir.empty()) {
     return true;

@@ -78,6 +78,9 @@ class FaultyFileSystem : public FileSystem {
   bool CanWriteIn(const std::string& dir) override {
     return dir != unwritableDir && real_.CanWriteIn(dir);
   }
+  bool CanListIn(const std::string& dir) override {
+    return (unlistableDir.empty() || dir != unlistableDir) && real_.CanListIn(dir);
+  }
   bool Exists(const std::string& path) override { return real_.Exists(path); }
   bool Stat(const std::string& path, FileIdentity* out) override { return real_.Stat(path, out); }
   bool Remove(const std::string& path, std::string* reason) override {
@@ -113,6 +116,8 @@ class FaultyFileSystem : public FileSystem {
 
   // While set, the daily log cannot be opened.
   bool failLogOpen = false;
+  // A directory this process may not list.
+  std::string unlistableDir;
   // A directory this process may not create files in.
   std::string unwritableDir;
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/application.h"
+#include "app/check_mode.h"
 #include "app/completeness.h"
 #include "app/safety/backup_index.h"
 #include "convert/field_rules.h"
@@ -35,17 +36,27 @@ void RunHarness::WriteInput(const std::string& name, const std::string& bytes) c
 }
 
 int RunHarness::Run(const std::string& argument) {
+  std::vector<std::string> arguments = {"varnex"};
+  if (!argument.empty()) {
+    arguments.push_back(argument);
+  }
+  return RunCommand(arguments);
+}
+
+int RunHarness::RunCommand(const std::vector<std::string>& arguments) {
   console.Clear();
   errors.str("");
+  const CommandLine line = ParseCommandLine(arguments);
+  if (line.command == Command::kCheck) {
+    std::ostringstream report;
+    int code = RunCheck(Platform{fs, clock, console, picker}, line.files, report, errors);
+    log_ = report.str();
+    return code;
+  }
   int code;
   {
     Application app(Platform{fs, clock, console, picker}, errors);
-    std::vector<const char*> argv = {"varnex"};
-    if (!argument.empty()) {
-      argv.push_back(argument.c_str());
-    }
-    argv.push_back(nullptr);
-    code = app.Main(static_cast<int>(argv.size()) - 1, argv.data());
+    code = app.Main(line);
   }
   TestLog strip;
   strip.console.Write(console.text());

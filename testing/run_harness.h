@@ -48,8 +48,10 @@ class RunHarness {
 
   // Runs the converter with the given first argument ("" for none); returns the exit code.
   int Run(const std::string& argument = "-c");
+  // Runs the conversion or the --check that `arguments` (program name first) select.
+  int RunCommand(const std::vector<std::string>& arguments);
 
-  // The log messages of the last run, without time prefixes.
+  // The log messages of the last run, without time prefixes; the report of a --check.
   std::string Log() const { return log_; }
   // Names of the files in `relative` (sorted), dot files included, the duplicate index not.
   std::vector<std::string> Files(const std::string& relative) const;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/settings.h"
+#include "convert/settings.h"
 #include "util/ascii.h"
 #include "util/string_printf.h"
 
@@ -19,6 +19,16 @@ char Upper(char c) {
 
 std::string Shown(const std::string& dir) {
   return dir.empty() ? std::string("az aktuális könyvtár") : dir;
+}
+
+// Why the input directory `dir` cannot be scanned; null when it can.
+const char* InputPathProblem(FileSystem& fs, const std::string& dir) {
+  if (fs.IsDirectory(dir.empty() ? std::string(".") : dir)) {
+    return fs.CanListIn(dir) ? nullptr : "tartalma nem olvasható ennek a felhasználónak";
+  }
+  std::string named =
+      dir.size() > 1 && dir.back() == kDirSeparator ? dir.substr(0, dir.size() - 1) : dir;
+  return fs.Exists(named) ? "nem könyvtár" : "nem létezik";
 }
 
 }  // namespace
@@ -69,6 +79,10 @@ std::optional<std::string> FindDirectoryConflict(FileSystem& fs, const Settings&
     return StringPrintf("a [General] %s és a [General] %s ugyanaz a könyvtár (%s)", a, b,
                         Shown(dir).c_str());
   };
+  // Else the scan would find nothing and the run would end as if all were well.
+  if (const char* why = inputDirectoryMode ? InputPathProblem(fs, settings.inputPath) : nullptr) {
+    return StringPrintf("a [General] InputPath (%s) %s", Shown(settings.inputPath).c_str(), why);
+  }
   if (SameDirectory(fs, settings.inputPath, settings.backupPath)) {
     return conflict("InputPath", "BackupPath", settings.backupPath);
   }

@@ -27,8 +27,9 @@ bool SameFileName(FileSystem& fs, const std::string& a, const std::string& b);
 std::string DirectoryOf(const std::string& path);
 
 // What is wrong with the directory settings, as one Hungarian sentence naming the settings;
-// nullopt when nothing. BackupPath must differ from InputPath and from every output directory,
-// and in input directory mode no output directory may be InputPath.
+// nullopt when nothing. BackupPath must differ from InputPath and from every output directory;
+// in input directory mode InputPath must be a directory this process can list, and no output
+// directory may be InputPath.
 std::optional<std::string> FindDirectoryConflict(FileSystem& fs, const Settings& settings,
                                                  bool inputDirectoryMode);
 

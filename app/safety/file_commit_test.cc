@@ -45,8 +45,7 @@ struct CrashWorld {
   int Run() {
     console.Clear();
     Application app(Platform{fs, clock, console, picker}, errors);
-    const char* argv[] = {"varnex", "-c", nullptr};
-    return app.Main(2, argv);
+    return app.Main(ParseCommandLine({"varnex", "-c"}));
   }
   // The files of `dir` that are not this program's own dot files, with their content.
   std::map<std::string, std::string> Finals(const std::string& dir) {
@@ -174,8 +173,11 @@ TEST(FileCommitTest, RecoveryRunsInBothModesWithoutInput) {
     w.Run();
     w.fs.Crash(~0ULL);
     Application app(Platform{w.fs, w.clock, w.console, w.picker}, w.errors);
-    const char* argv[] = {"varnex", argument, nullptr};
-    EXPECT_EQ(0, app.Main(*argument ? 2 : 1, argv)) << argument;
+    std::vector<std::string> arguments = {"varnex"};
+    if (*argument != '\0') {
+      arguments.push_back(argument);
+    }
+    EXPECT_EQ(0, app.Main(ParseCommandLine(arguments))) << argument;
     if (*argument != '\0') {
       EXPECT_NE(std::string::npos, w.console.text().find("Nincs feldolgozandó fájl.\n"));
     }

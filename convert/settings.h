@@ -5,6 +5,11 @@
 // key's default. Texts that are compared with or copied into message text (the keywords,
 // BankBIC) are brought into CP852, the records' code page, by ToRecordCodePage once the code
 // page tables are open.
+//
+// Load also returns what it did not understand: a switch that is neither 0 nor 1, a MinFileAge
+// that is no plain number, a comment after a value, a line that is no section, key or comment
+// (configuration errors), and keys or sections it does not read (a warning). The reader only
+// reports them; the caller decides and logs.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +25,25 @@ class IniFile;
 
 // One key of varnex.ini, as the program asks for it.
 struct SettingsKey {
+  enum class Kind { kText, kSwitch, kSeconds };
   std::string_view section;
   std::string_view key;
+  Kind kind = Kind::kText;
+};
+
+// Something in varnex.ini the program does not take as it stands.
+struct SettingsProblem {
+  enum class Kind {
+    kInvalid,         // a configuration error: the run must not convert anything
+    kUnknown,         // keys and sections nothing reads, all of them in one problem
+    kEmptyExtension,  // [PrioUrgent] TrgtExtension present but empty
+  };
+  Kind kind;
+  // kInvalid: the setting or line as written and what is wrong with it (Hungarian, UTF-8 when
+  // the file is); kUnknown: the names, comma-separated; kEmptyExtension: empty.
+  std::string text;
+
+  bool IsError() const { return kind == Kind::kInvalid; }
 };
 
 struct Settings {
@@ -35,7 +57,7 @@ struct Settings {
   std::string backupPath;
   std::string logPath;
   std::string tmpPath;  // read and resolved; nothing uses it
-  // [INT2HUA]; a switch acts only when its value is exactly 1.
+  // [INT2HUA]; a switch is 0 or 1 (any other value is a configuration error).
   std::int32_t convertIntToHua = 0;
   std::int32_t autofillChargesAccount = 0;
   // [General]
@@ -63,9 +85,10 @@ struct Settings {
   std::string xchgTrgtKeyword;
 
   // Reads the settings from `text`, the content of the file `iniPath` (empty when the file
-  // is missing). Directory values are resolved against `programDir`.
-  void Load(const std::string& iniPathValue, const std::string& text,
-            const std::string& programDir);
+  // is missing). Directory values are resolved against `programDir`. Returns what the text
+  // holds that is not understood, errors and warnings in file order.
+  std::vector<SettingsProblem> Load(const std::string& iniPathValue, const std::string& text,
+                                    const std::string& programDir);
 
   // Converts the texts that meet message text from the file's encoding (UTF-8, or CP1250
   // when the file is not valid UTF-8) into CP852.

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "convert/settings.h"
 
 #include <algorithm>
 #include <sstream>
@@ -42,12 +42,12 @@ TEST(SettingsTest, DefaultsAndQuirks) {
 
   Settings s;
   s.Load("/prog/varnex.ini",
-         "[PrioUrgent]\nTrgtExtension=\nTrgtField=Cd\n[INT2HUA]\nConvertINTToHUA=2\n"
-         "AutofillChargesAccount=1x\n[PrioNormal]\nTrgtField=Prtry\n[ExchRate]\nSrcField=72\n",
+         "[PrioUrgent]\nTrgtExtension=\nTrgtField=Cd\n[INT2HUA]\nConvertINTToHUA=1\n"
+         "[PrioNormal]\nTrgtField=Prtry\n[ExchRate]\nSrcField=72\n",
          "/prog/");
   EXPECT_EQ("", s.urgentTrgtExtension);  // present but empty stays empty
-  EXPECT_EQ(2, s.convertIntToHua);
-  EXPECT_EQ(1, s.autofillChargesAccount);
+  EXPECT_EQ(1, s.convertIntToHua);
+  EXPECT_EQ(0, s.autofillChargesAccount);
   EXPECT_EQ("Cd", s.urgentTrgtField);
   EXPECT_EQ("Prtry", s.normalTrgtField);
   EXPECT_EQ("72", s.xchgSrcField);
