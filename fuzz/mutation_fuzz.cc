@@ -14,8 +14,8 @@
 // The data choose a seed (the two example files and two generated ones), the settings
 // (CheckTotals off for half of the inputs, ConvertINTToHUA) and up to eight mutations. An
 // input that starts with "MUTATED HUA 0 0\n" (or INT; then CheckTotals and ConvertINTToHUA,
-// and an optional " cp1250" for a file recoded to CP1250) is taken as the damaged file itself:
-// the form of the reproducers in fuzz/regressions/mutation/.
+// and an optional " recoded" for a file recoded to another code page) is taken as the damaged file
+// itself: the form of the reproducers in fuzz/regressions/mutation/.
 //
 // VARNEX_MUTATION_COUNT=1 prints, at exit, how many executions ran and how many distinct
 // damaged files they converted. VARNEX_MUTATION_SAVE=DIR writes a failing file there in the
@@ -95,11 +95,10 @@ struct Order {
 
 struct Reading {
   std::vector<Order> orders;
-  // Empty when every order reads one way only; else the id of the rule that failed and what
+  // Empty when every order reads one way only; else, per rule that failed, its id and what
   // the reader saw.
-  std::string unexactId;
-  std::string unexactWhy;
-  bool exact() const { return unexactId.empty(); }
+  std::vector<std::pair<std::string, std::string>> unexact;
+  bool exact() const { return unexact.empty(); }
 };
 
 std::string Escaped(std::string_view text) {
@@ -260,12 +259,7 @@ struct Field {
 // Reads the orders of a HUA (`isInt` false) or INT file as the text says them.
 Reading ReadOrders(std::string_view text, bool isInt) {
   Reading r;
-  auto unexact = [&r](const char* id, const std::string& why) {
-    if (r.exact()) {
-      r.unexactId = id;
-      r.unexactWhy = why;
-    }
-  };
+  auto unexact = [&r](const char* id, const std::string& why) { r.unexact.push_back({id, why}); };
   if (text.starts_with("\xEF\xBB\xBF") || LooksUtf8(text)) {
     unexact("utf8-file", "the file is UTF-8, not a single-byte code page");
   }
@@ -292,7 +286,13 @@ Reading ReadOrders(std::string_view text, bool isInt) {
     }
   }
   if (static_cast<std::size_t>(CountMarkers(text, marker)) != starts.size()) {
-    unexact("marker-inside-line", "\"" + std::string(marker) + "\" stands inside a line");
+    for (std::string_view line : lines) {
+      if (line.find(marker, startsMessage(line) ? 1 : 0) != std::string_view::npos) {
+        unexact("marker-inside-line", "\"" + std::string(marker) + "\" inside the line \"" +
+                                          Escaped(line.substr(0, 60)) + "\"");
+      }
+    }
+    unexact("marker-inside-line", "\"" + std::string(marker) + "\" across lines");
   }
   if (starts.empty()) {
     unexact("no-orders", "the file holds no order");
@@ -325,6 +325,15 @@ Reading ReadOrders(std::string_view text, bool isInt) {
           unexact("text-between-messages", ref + "\"" + Escaped(line) + "\" after \"-}\"");
         }
         continue;
+      }
+      std::size_t lead = 0;
+      while (lead < line.size() &&
+             (static_cast<unsigned char>(line[lead]) < 0x20 || line[lead] == 0x7F)) {
+        ++lead;
+      }
+      if (lead > 0 && lead < line.size() && (line[lead] == ':' || line[lead] == '{')) {
+        unexact("control-byte-before-tag",
+                ref + "the line \"" + Escaped(line.substr(0, 40)) + "\"");
       }
       if (line.starts_with(':')) {
         if (!IsTagLine(line, &tag, &value)) {
@@ -719,7 +728,7 @@ struct Case {
 void Fail(const Case& c, const std::string& id, const std::string& detail, bool finding) {
   std::string form = std::string("MUTATED ") + (c.name.ends_with(".INT") ? "INT" : "HUA") + " " +
                      (c.checkTotals ? "1" : "0") + " " + (c.intToHua ? "1" : "0") +
-                     (c.damaged.foreignCodePage ? " cp1250" : "") + "\n" + c.damaged.bytes;
+                     (c.damaged.foreignCodePage ? " recoded" : "") + "\n" + c.damaged.bytes;
   std::string message = id + ": " + detail;
   if (finding) {
     static const char* tolerated = std::getenv("VARNEX_FUZZ_TOLERATE");
@@ -747,13 +756,12 @@ void ConvertAndCheck(const Case& c) {
   bool isInt = c.name.ends_with(".INT");
   Reading input = ReadOrders(bytes, isInt);
   if (c.damaged.foreignCodePage) {
-    input.unexactId = "foreign-code-page";
-    input.unexactWhy = "the file was recoded to another code page";
+    input.unexact.push_back({"foreign-code-page", "the file was recoded to another code page"});
   }
   Outcome out = Run(c.name, bytes, c.checkTotals, c.intToHua);
   if (c.mutations == 0) {
     if (!input.exact()) {
-      Fail(c, "seed-not-exact", input.unexactWhy, false);
+      Fail(c, "seed-not-exact", input.unexact.front().second, false);
     }
     if (out.inputLeft) {
       Fail(c, "seed-refused", "an undamaged seed was not converted", false);
@@ -769,7 +777,10 @@ void ConvertAndCheck(const Case& c) {
     return;
   }
   if (!input.exact()) {
-    Fail(c, input.unexactId, "converted, but " + input.unexactWhy, true);
+    // Each rule the file breaks is a finding of its own: one set aside leaves the others.
+    for (const auto& [id, why] : input.unexact) {
+      Fail(c, id, "converted, but " + why, true);
+    }
     return;
   }
   std::vector<Order> written;
@@ -779,7 +790,7 @@ void ConvertAndCheck(const Case& c) {
     } else {
       Reading back = ReadOrders(text, name.ends_with(".INT"));
       if (!back.exact()) {
-        Fail(c, "output-not-exact", name + ": " + back.unexactWhy, true);
+        Fail(c, "output-not-exact", name + ": " + back.unexact.front().second, true);
       }
       written.insert(written.end(), back.orders.begin(), back.orders.end());
     }
@@ -824,7 +835,7 @@ void PrintCount() {
   delete TheCounter();
 }
 
-// The reproducer form: "MUTATED HUA 0 1[ cp1250]\n" and the damaged file.
+// The reproducer form: "MUTATED HUA 0 1[ recoded]\n" and the damaged file.
 bool ParseReproducer(std::string_view data, Case* c) {
   std::size_t eol = data.find('\n');
   if (!data.starts_with("MUTATED ") || eol == std::string_view::npos || eol < 15) {
@@ -834,7 +845,7 @@ bool ParseReproducer(std::string_view data, Case* c) {
   c->name = head.substr(8, 3) == "INT" ? "REPRO.INT" : "REPRO.HUA";
   c->checkTotals = head[12] == '1';
   c->intToHua = head[14] == '1';
-  c->damaged.foreignCodePage = head.find("cp1250") != std::string_view::npos;
+  c->damaged.foreignCodePage = head.find("recoded") != std::string_view::npos;
   c->damaged.bytes = data.substr(eol + 1);
   c->damaged.steps = "reproducer";
   c->mutations = -1;
