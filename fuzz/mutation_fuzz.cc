@@ -17,6 +17,7 @@
 // and an optional " recoded" for a file recoded to another code page) is taken as the damaged file
 // itself: the form of the reproducers in fuzz/regressions/mutation/.
 //
+// VARNEX_MUTATION_VERBOSE=1 prints whether the run refused the file, and its outputs.
 // VARNEX_MUTATION_COUNT=1 prints, at exit, how many executions ran and how many distinct
 // damaged files they converted. VARNEX_MUTATION_SAVE=DIR writes a failing file there in the
 // reproducer form.
@@ -141,6 +142,27 @@ std::string HuIban(std::string_view bban) {
   return "HU" +
          std::string{static_cast<char>('0' + check / 10), static_cast<char>('0' + check % 10)} +
          std::string(bban);
+}
+
+// True when `account` has the form of an IBAN (two letters, two digits, letters and digits up
+// to 34 characters) but its check digits fail: a piece of an account, or a wrong one.
+bool IsBrokenIban(std::string_view account) {
+  if (account.size() < 5 || account.size() > 34 || !AllUpper(account.substr(0, 2)) ||
+      !AllDigits(account.substr(2, 2))) {
+    return false;
+  }
+  unsigned r = 0;
+  std::string rearranged = std::string(account.substr(4)) + std::string(account.substr(0, 4));
+  for (char c : rearranged) {
+    if (c >= '0' && c <= '9') {
+      r = (r * 10 + static_cast<unsigned>(c - '0')) % 97;
+    } else if (c >= 'A' && c <= 'Z') {
+      r = (r * 100 + static_cast<unsigned>(c - 'A' + 10)) % 97;
+    } else {
+      return false;
+    }
+  }
+  return r != 1;
 }
 
 std::string CanonicalDebtor(std::string_view account, std::string_view bankCode) {
@@ -395,7 +417,7 @@ Reading ReadOrders(std::string_view text, bool isInt) {
     std::string_view line32 = single("32A");
     if (line32.size() < 10 || !IsValidDate(line32.substr(0, 6)) || !AllUpper(line32.substr(6, 3)) ||
         !ParseAmount(line32.substr(9), ',', &order.cents)) {
-      unexact("malformed-32A", ref + ":32A: reads \"" + Escaped(line32) + "\"");
+      unexact("malformed-value-date-line", ref + ":32A: reads \"" + Escaped(line32) + "\"");
     } else {
       order.valueDate = IsoDate(line32.substr(0, 6));
       order.currency = line32.substr(6, 3);
@@ -427,8 +449,17 @@ Reading ReadOrders(std::string_view text, bool isInt) {
       std::string_view account = creditor->lines[0];
       if (account.starts_with('/')) {
         order.creditor = clean("59", account.substr(1));
+        if (order.creditor.empty()) {
+          unexact("missing-field", ref + "the :59: account after \"/\" is empty");
+        }
       } else if (!isInt) {
         unexact("creditor-prefix", ref + "the :59: line \"" + Escaped(account) + "\" lacks /");
+      }
+    }
+    for (const std::string* account : {&order.debtor, &order.creditor}) {
+      if (IsBrokenIban(*account)) {
+        unexact("account-check-digits",
+                ref + "the account \"" + Escaped(*account) + "\" fails its IBAN check digits");
       }
     }
     r.orders.push_back(std::move(order));
@@ -716,6 +747,28 @@ std::string Describe(const Order& o) {
          Escaped(o.creditor) + "'}";
 }
 
+// Names what changed in the first order read that no output carries: the field in which the
+// written order of the same reference differs, or "order-changed" when none has it.
+std::string ChangeId(const std::vector<Order>& expected, const std::vector<Order>& written) {
+  for (const Order& e : expected) {
+    if (std::find(written.begin(), written.end(), e) != written.end()) {
+      continue;
+    }
+    for (const Order& w : written) {
+      if (w.reference != e.reference) {
+        continue;
+      }
+      return w.cents != e.cents           ? "amount-changed"
+             : w.currency != e.currency   ? "currency-changed"
+             : w.valueDate != e.valueDate ? "value-date-changed"
+             : w.debtor != e.debtor       ? "debtor-account-changed"
+                                          : "creditor-account-changed";
+    }
+    return "order-changed";
+  }
+  return "order-changed";
+}
+
 struct Case {
   std::string name;
   bool checkTotals = false;
@@ -759,6 +812,14 @@ void ConvertAndCheck(const Case& c) {
     input.unexact.push_back({"foreign-code-page", "the file was recoded to another code page"});
   }
   Outcome out = Run(c.name, bytes, c.checkTotals, c.intToHua);
+  static const bool verbose = std::getenv("VARNEX_MUTATION_VERBOSE") != nullptr;
+  if (verbose) {
+    std::fprintf(stderr, "==varnex mutation== %s, exit %d\n",
+                 out.inputLeft ? "refused" : "converted", out.exitCode);
+    for (const auto& [name, text] : out.outputs) {
+      std::fprintf(stderr, "  %s: %s\n", name.c_str(), Escaped(text).c_str());
+    }
+  }
   if (c.mutations == 0) {
     if (!input.exact()) {
       Fail(c, "seed-not-exact", input.unexact.front().second, false);
@@ -813,7 +874,7 @@ void ConvertAndCheck(const Case& c) {
     for (const Order& o : written) {
       detail += " " + Describe(o);
     }
-    Fail(c, "order-changed", detail, true);
+    Fail(c, ChangeId(expected, written), detail, true);
   }
 }
 
