@@ -878,22 +878,23 @@ void ConvertAndCheck(const Case& c) {
   }
 }
 
+// Counts executions and distinct damaged files when VARNEX_MUTATION_COUNT is set; prints them
+// when the process ends.
 struct Counter {
+  bool on = std::getenv("VARNEX_MUTATION_COUNT") != nullptr;
   std::uint64_t executions = 0;
   std::unordered_set<std::size_t> distinct;
   ~Counter() {
-    std::fprintf(stderr, "==varnex mutation== %llu executions, %zu distinct damaged files\n",
-                 static_cast<unsigned long long>(executions), distinct.size());
+    if (on) {
+      std::fprintf(stderr, "==varnex mutation== %llu executions, %zu distinct damaged files\n",
+                   static_cast<unsigned long long>(executions), distinct.size());
+    }
   }
 };
 
-Counter* TheCounter() {
-  static Counter* counter = std::getenv("VARNEX_MUTATION_COUNT") != nullptr ? new Counter : nullptr;
+Counter& TheCounter() {
+  static Counter counter;
   return counter;
-}
-
-void PrintCount() {
-  delete TheCounter();
 }
 
 // The reproducer form: "MUTATED HUA 0 1[ recoded]\n" and the damaged file.
@@ -919,9 +920,7 @@ bool ParseReproducer(std::string_view data, Case* c) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   xmlInitParser();
   xmlSetGenericErrorFunc(nullptr, varnex::IgnoreXmlError);
-  if (varnex::TheCounter() != nullptr) {
-    std::atexit(varnex::PrintCount);
-  }
+  varnex::TheCounter();  // built first, so destroyed (and printed) last
   return 0;
 }
 
@@ -941,9 +940,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Mutate(provider, seed.isInt(), &c.damaged);
     }
   }
-  if (Counter* counter = TheCounter()) {
-    ++counter->executions;
-    counter->distinct.insert(std::hash<std::string>()(c.name + '\n' + c.damaged.bytes));
+  if (Counter& counter = TheCounter(); counter.on) {
+    ++counter.executions;
+    counter.distinct.insert(std::hash<std::string>()(c.name + '\n' + c.damaged.bytes));
   }
   ConvertAndCheck(c);
   return 0;
