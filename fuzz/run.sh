@@ -27,6 +27,7 @@ targets=(
   "mt_reader_fuzz mt_reader -max_len=65536"
   "settings_fuzz settings"
   "conversion_fuzz conversion -max_len=65536"
+  "mutation_fuzz mutation -max_len=4096 -len_control=0"
 )
 
 failed=0

@@ -13,3 +13,7 @@ varnex_fuzz_target(mt_reader_fuzz fuzz/mt_reader_fuzz.cc)
 varnex_fuzz_target(settings_fuzz fuzz/settings_fuzz.cc)
 varnex_fuzz_target(conversion_fuzz fuzz/conversion_fuzz.cc)
 target_link_libraries(conversion_fuzz PRIVATE LibXml2::LibXml2)
+varnex_fuzz_target(mutation_fuzz fuzz/mutation_fuzz.cc testing/crash_file_system.cc
+  testing/order_files.cc)
+target_link_libraries(mutation_fuzz PRIVATE LibXml2::LibXml2)
+target_compile_definitions(mutation_fuzz PRIVATE VARNEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
