@@ -201,10 +201,9 @@ Verdict Checker::CheckFile(const std::string& path) {
   ConversionContext context{settings_, platform_.clock, codePages_, log_, sequence_};
   Classification classification = Classify(file, context);
   LogClassification(classification, log_);
-  GrammarReport grammar = CheckInputGrammar(file, codePages_);
   std::vector<FileProblem> problems =
-      FindIncompleteness(file, classification, settings_.checkTotals == 1, grammar);
-  for (const GrammarFinding& dropped : grammar.dropped) {
+      FindIncompleteness(file, classification, settings_.checkTotals == 1);
+  for (const GrammarFinding& dropped : classification.grammar.dropped) {
     lines_.push_back(
         {dropped.line,
          VisibleText(StringPrintf("%s:%d: kimarad: ", path.c_str(), dropped.line) + dropped.text)});

@@ -135,20 +135,12 @@ std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
   return problems;
 }
 
-std::vector<FileProblem> GrammarProblems(const GrammarReport& grammar) {
-  std::vector<FileProblem> problems;
-  for (const GrammarFinding& finding : grammar.problems) {
-    problems.push_back({finding.message, finding.text, {}, {}, finding.line});
-  }
-  return problems;
-}
-
 std::vector<FileProblem> FindIncompleteness(const MtFile& file,
-                                            const Classification& classification, bool checkTotals,
-                                            const GrammarReport& grammar) {
+                                            const Classification& classification,
+                                            bool checkTotals) {
   std::vector<FileProblem> problems = FindStructuralGaps(file);
-  for (FileProblem& problem : GrammarProblems(grammar)) {
-    problems.push_back(std::move(problem));
+  for (const GrammarFinding& finding : classification.grammar.problems) {
+    problems.push_back({finding.message, finding.text, {}, {}, finding.line});
   }
   problems.insert(problems.end(), classification.amountProblems.begin(),
                   classification.amountProblems.end());

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "app/conversion_run.h"
-#include "convert/input_grammar.h"
 
 namespace varnex {
 
@@ -38,15 +37,11 @@ std::vector<FileProblem> FindStructuralGaps(const MtFile& file);
 std::vector<FileProblem> FindTotalsMismatch(const MtFile& file,
                                             const Classification& classification);
 
-// The problems of `grammar` as problems of the file, each naming its line of the file.
-std::vector<FileProblem> GrammarProblems(const GrammarReport& grammar);
-
 // Every reason why `file`, classified as `classification`, is not converted as it stands: its
-// structural gaps, what of it the conversion would not carry as written (`grammar`), the
-// orders whose amounts no output may carry, and with `checkTotals` the disagreements of its
-// totals (the sum is compared only when every amount could be counted).
+// structural gaps, what of it the conversion would not carry as written, the orders whose
+// amounts no output may carry, and with `checkTotals` the disagreements of its totals (the sum
+// is compared only when every amount could be counted).
 std::vector<FileProblem> FindIncompleteness(const MtFile& file,
-                                            const Classification& classification, bool checkTotals,
-                                            const GrammarReport& grammar);
+                                            const Classification& classification, bool checkTotals);
 
 }  // namespace varnex

@@ -9,6 +9,7 @@
 #include "app/run_log.h"
 #include "convert/converter.h"
 #include "convert/field_rules.h"
+#include "convert/input_grammar.h"
 #include "convert/settings.h"
 #include "mt/hua_writer.h"
 #include "mt/int_writer.h"
@@ -64,6 +65,8 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
   result.classes.resize(static_cast<std::size_t>(count));
   // Each half's amount problems, their values still message text (CP852).
   std::vector<std::vector<FileProblem>> amountProblems(static_cast<std::size_t>(halves));
+  const InputGrammar grammar(file, context.codePages);
+  std::vector<GrammarReport> grammarHalves(static_cast<std::size_t>(halves));
   std::vector<std::function<void()>> tasks;
   for (int h = 0; h < halves; ++h) {
     tasks.emplace_back([&, h] {
@@ -76,6 +79,7 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
       std::vector<AmountProblem> found;
       for (int i = count * h / halves; i < count * (h + 1) / halves; ++i) {
         file.ReadMessage(i, &message);
+        grammar.CheckMessage(i, message, &grammarHalves[static_cast<std::size_t>(h)]);
         converter.SetMessage(file.messageText(i), message);
         MessageClass& c = result.classes[static_cast<std::size_t>(i)];
         c.sepa = converter.IsSepa();
@@ -106,6 +110,15 @@ Classification Classify(const MtFile& file, ConversionContext& context) {
       problem.value =
           VisibleText(context.codePages.Recode(problem.value, CodePage::k852, CodePage::kUtf8));
       result.amountProblems.push_back(std::move(problem));
+    }
+  }
+  result.grammar = grammar.FileReport();
+  for (GrammarReport& half : grammarHalves) {
+    for (GrammarFinding& finding : half.problems) {
+      result.grammar.problems.push_back(std::move(finding));
+    }
+    for (GrammarFinding& finding : half.dropped) {
+      result.grammar.dropped.push_back(std::move(finding));
     }
   }
   return result;

@@ -1,8 +1,9 @@
 // The conversion run: one converter joined with one writer over all messages of a loaded
 // file, and the classification dry run before it.
 //
-// Classify judges every message once (SEPA or not, urgent or not), takes its amount as the
-// outputs will print it, and logs one line per message; it so knows the count and the exact
+// Classify judges every message once (SEPA or not, urgent or not, whether the conversion
+// carries all of it as written), takes its amount as the outputs will print it, and logs one
+// line per message; it so knows the count and the exact
 // sum in cents of every pass before any output is written. Each of the three passes then
 // fills a payment record only for the messages it takes; for the others it only advances the
 // identifier sequence, as filling their record would, so every identifier is the one a full
@@ -17,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/input_grammar.h"
 #include "output/writer.h"
 
 namespace varnex {
@@ -73,6 +75,8 @@ struct Classification {
   // 1-based numbers of the messages whose amount would carry the sum of their pass beyond
   // 64 bits (the sums then leave them out).
   std::vector<long> uncountable;
+  // What of the file the conversion would not carry as written, and the lines it leaves out.
+  GrammarReport grammar;
 
   // The totals of the pass of `kind` (urgentPass selects between the two SEPA passes).
   const OrderTotals& ForPass(WriterKind kind, bool urgentPass) const;

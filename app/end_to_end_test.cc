@@ -299,6 +299,12 @@ TEST(EndToEndTest, InputTextCannotForgeLogLines) {
   }
 }
 
+// `message` with a HUA message marker as the second line of its :70:.
+std::string WithMarkerIn70(std::string message) {
+  std::size_t at = message.find(":70:");
+  return message.insert(message.find("\r\n", at), "\r\n{1:F01");
+}
+
 // Order text that would read back as structure of the HUA or INT output (a line that starts a
 // field, a message marker) fails its file instead of changing the orders for the bank.
 TEST(EndToEndTest, TextThatWouldNotReadBackLeavesTheFile) {
@@ -313,7 +319,7 @@ TEST(EndToEndTest, TextThatWouldNotReadBackLeavesTheFile) {
        ":72: 6. sora: \"HU\""},
       {"MARK.INT",
        IntFile({IntMessage("I1", "USD7,00", kHuIban, "CITIUS33", "123"),
-                " \r\n:20:I2\r\n:32A:261208USD1,00\r\n:70:X\r\n{1:F01\r\n"}),
+                WithMarkerIn70(IntMessage("I2", "USD1,00", kHuIban, "CITIUS33", "123"))}),
        "üzenet szövege a kimeneti fájl szerkezetét jelző részt tartalmaz"},
   };
   for (const Case& c : cases) {

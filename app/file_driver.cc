@@ -327,9 +327,8 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   log_.Printf("Üzenetek száma: %ld\n", static_cast<long>(file.MessageCount()));
   ConversionContext context{settings, platform_.clock, *codePages_, log_, sequence};
   Classification classification = Classify(file, context);
-  GrammarReport grammar = CheckInputGrammar(file, *codePages_);
   std::vector<FileProblem> problems =
-      FindIncompleteness(file, classification, settings.checkTotals == 1, grammar);
+      FindIncompleteness(file, classification, settings.checkTotals == 1);
   if (!problems.empty()) {
     LogClassification(classification, log_);
     RefuseFile(path, identity, &file, problems);
@@ -343,11 +342,11 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     if (!announced) {
       announced = true;
       LogClassification(classification, log_);
-      if (!grammar.dropped.empty()) {
+      if (!classification.grammar.dropped.empty()) {
         log_.Printf(
             "Figyelem: a név- és címmezők %zu további sora nem kerül a kimenetekbe (a "
             "sorokat a varnex --check sorolja fel): %s\n",
-            grammar.dropped.size(), path.c_str());
+            classification.grammar.dropped.size(), path.c_str());
       }
       log_.Printf("Input fájl feldolgozása: %s.\n", path.c_str());
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <set>
 #include <span>
 #include <string_view>
@@ -9,30 +11,33 @@
 #include "convert/account_utils.h"
 #include "convert/field_rules.h"
 #include "mt/mt_file.h"
+#include "mt/mt_message.h"
 #include "platform/code_page.h"
+#include "util/byte_search.h"
 #include "util/string_printf.h"
 #include "util/visible_text.h"
 
 namespace varnex {
-namespace {
 
 // What becomes of the non-empty lines beyond those the conversion reads.
-enum class Beyond { kRefuse, kDrop };
+enum class ExtraLines { kRefuse, kDrop };
 
 // The shape of one line that the conversion takes apart; the rule it breaks, empty if none.
-using LineShape = std::string_view (*)(std::string_view line);
+using GrammarLineShape = std::string_view (*)(std::string_view line);
 
 struct FieldRule {
   std::string_view tag;
   int lines;  // the lines the conversion reads
-  Beyond beyond;
+  ExtraLines beyond;
   // The longest line each record field holds, for lines 1, 2, ...; the last entry holds for
   // the lines after it; 0: the line is only compared, never carried.
   std::array<int, 5> length;
-  LineShape first = nullptr;     // the shape of line 1
-  LineShape shapes[5] = {};      // the shapes of lines 1-5 when `first` is not enough
-  bool accountOptional = false;  // line 1 is an account only when it starts with "/"
+  GrammarLineShape first = nullptr;  // the shape of line 1
+  GrammarLineShape shapes[5] = {};   // the shapes of lines 1-5 when `first` is not enough
+  bool accountOptional = false;      // line 1 is an account only when it starts with "/"
 };
+
+namespace {
 
 constexpr std::array<int, 5> kNames = {70, 70, 70, 70, 70};
 constexpr std::array<int, 5> kTexts = {140, 140, 140, 140, 140};
@@ -45,18 +50,32 @@ bool IsDigitChar(char c) {
   return c >= '0' && c <= '9';
 }
 
-// The pieces of `line` cut at single blanks, as SplitWords cuts them.
-std::vector<std::string_view> Pieces(std::string_view line) {
-  std::vector<std::string_view> pieces;
-  std::size_t from = 0;
-  for (std::size_t blank = line.find(' '); blank != std::string_view::npos;
-       blank = line.find(' ', from)) {
-    pieces.push_back(line.substr(from, blank - from));
-    from = blank + 1;
+// The pieces of `line` cut at single blanks, as SplitWords cuts them: the first kMax kept,
+// all counted.
+struct Pieces {
+  static constexpr std::size_t kMax = 8;
+  explicit Pieces(std::string_view line) {
+    std::size_t from = 0;
+    for (;;) {
+      std::size_t blank = line.find(' ', from);
+      std::string_view piece =
+          line.substr(from, blank == std::string_view::npos ? blank : blank - from);
+      if (count < kMax) {
+        pieces[count] = piece;
+      }
+      ++count;
+      if (blank == std::string_view::npos) {
+        break;
+      }
+      from = blank + 1;
+    }
   }
-  pieces.push_back(line.substr(from));
-  return pieces;
-}
+  std::size_t size() const { return count; }
+  std::string_view operator[](std::size_t i) const { return pieces[i]; }
+
+  std::array<std::string_view, kMax> pieces{};
+  std::size_t count = 0;
+};
 
 // :32A: value date YYMMDD and currency; the amount after them is read by ReadAmount.
 std::string_view ValueDateShape(std::string_view line) {
@@ -75,20 +94,47 @@ std::string_view ValueDateShape(std::string_view line) {
   return {};
 }
 
-// An account after a party identifier: "/D/" and the account.
-std::string_view PartyAccountShape(std::string_view line) {
-  if (line.size() < 3 || line[0] != '/' || line[2] != '/') {
-    return "nem \"/D/számla\" alakú (a számla a negyedik karaktertől áll)";
+// An account as the outputs carry it: printable ASCII, and an IBAN with its check digits
+// right when it has the form of one (a wrapped or cut IBAN must not go out as an account).
+std::string_view AccountShape(std::string_view account) {
+  if (!std::all_of(account.begin(), account.end(), [](char c) { return c >= ' ' && c <= '~'; })) {
+    return "a számla nem csak ASCII karakterekből áll";
+  }
+  bool ibanForm = account.size() >= 5 && IsUpper(account[0]) && IsUpper(account[1]) &&
+                  IsDigitChar(account[2]) && IsDigitChar(account[3]) &&
+                  std::all_of(account.begin() + 4, account.end(), [](char c) {
+                    return IsDigitChar(c) || IsUpper(c) || (c >= 'a' && c <= 'z');
+                  });
+  if (ibanForm && !IsValidIban(account)) {
+    return "IBAN alakú számla, de az ellenőrző számjegyei nem stimmelnek (tördelt vagy csonka?)";
   }
   return {};
 }
 
-// HUA :59: line 1: "/" and the beneficiary's account.
-std::string_view SlashAccountShape(std::string_view line) {
-  if (!line.starts_with('/')) {
-    return "nem \"/\" jellel kezdődik (a kedvezményezett számlája)";
+// A debtor account that must be there.
+std::string_view DebtorAccountShape(std::string_view line) {
+  return line.empty() ? "üres: nincs terhelendő számla" : AccountShape(line);
+}
+
+// An account after a party identifier: "/D/" and the account.
+std::string_view PartyAccountShape(std::string_view line) {
+  if (line.size() < 4 || line[0] != '/' || line[2] != '/') {
+    return "nem \"/D/számla\" alakú (a számla a negyedik karaktertől áll)";
   }
-  return {};
+  return AccountShape(line.substr(3));
+}
+
+// INT :53A: line 1: "/D/" and an account, or a BIC.
+std::string_view CorrespondentShape(std::string_view line) {
+  return line.starts_with('/') ? PartyAccountShape(line) : std::string_view();
+}
+
+// :59: line 1: "/" and the beneficiary's account.
+std::string_view SlashAccountShape(std::string_view line) {
+  if (line.size() < 2 || !line.starts_with('/')) {
+    return "nem \"/számla\" alakú (a kedvezményezett számlája)";
+  }
+  return AccountShape(line.substr(1));
 }
 
 // HUA :52D: line 3: the charges currency and amount ("HUF0,00"), or nothing.
@@ -101,7 +147,7 @@ std::string_view ChargesShape(std::string_view line) {
 
 // HUA :52D: line 4: three words, the second and third a country code each.
 std::string_view CountryWordsShape(std::string_view line) {
-  std::vector<std::string_view> words = Pieces(line);
+  Pieces words(line);
   if (line.size() > 12 || words.size() > 3 || (words.size() > 1 && words[1].size() > 2) ||
       (words.size() > 2 && words[2].size() > 2)) {
     return "nem \"szó ORSZÁG ORSZÁG\" alakú (legfeljebb 12 karakter)";
@@ -144,7 +190,7 @@ std::string_view TransferShape(std::string_view line) {
 
 // HUA :72: line 5: a two-letter code and five one-character flags.
 std::string_view FlagsShape(std::string_view line) {
-  std::vector<std::string_view> words = Pieces(line);
+  Pieces words(line);
   bool ok = words.size() <= 6 && words[0].size() <= 2;
   for (std::size_t i = 1; i < words.size(); ++i) {
     ok = ok && words[i].size() == 1;
@@ -157,57 +203,73 @@ std::string_view FlagsShape(std::string_view line) {
 
 // The header fields of both kinds; :06: carries nothing (a blank).
 const FieldRule kHeaderRules[] = {
-    {"01", 1, Beyond::kRefuse, {35}}, {"02", 1, Beyond::kRefuse, {0}},
-    {"03", 1, Beyond::kRefuse, {0}},  {"04", 1, Beyond::kRefuse, {11}},
-    {"05", 4, Beyond::kDrop, kNames}, {"06", 0, Beyond::kRefuse, {0}},
+    {"01", 1, ExtraLines::kRefuse, {35}}, {"02", 1, ExtraLines::kRefuse, {0}},
+    {"03", 1, ExtraLines::kRefuse, {0}},  {"04", 1, ExtraLines::kRefuse, {11}},
+    {"05", 4, ExtraLines::kDrop, kNames}, {"06", 0, ExtraLines::kRefuse, {0}},
 };
 
 const FieldRule kHuaRules[] = {
-    {"20", 1, Beyond::kRefuse, {35}},
-    {"32A", 1, Beyond::kRefuse, {24}, ValueDateShape},
-    {"50", 4, Beyond::kDrop, kNames},
+    {"20", 1, ExtraLines::kRefuse, {35}},
+    {"32A", 1, ExtraLines::kRefuse, {24}, ValueDateShape},
+    {"50", 4, ExtraLines::kDrop, kNames},
     {"52D",
      4,
-     Beyond::kRefuse,
+     ExtraLines::kRefuse,
      {34, 34, 18, 12},
      nullptr,
-     {nullptr, nullptr, ChargesShape, CountryWordsShape}},
-    {"57A", 1, Beyond::kRefuse, {11}},
-    {"57D", 4, Beyond::kDrop, kNames},
-    {"59", 5, Beyond::kDrop, {35, 70}, SlashAccountShape},
-    {"70", 4, Beyond::kRefuse, kTexts},
-    {"71A", 1, Beyond::kRefuse, {4}},
+     {DebtorAccountShape, AccountShape, ChargesShape, CountryWordsShape}},
+    {"57A", 1, ExtraLines::kRefuse, {11}},
+    {"57D", 4, ExtraLines::kDrop, kNames},
+    {"59", 5, ExtraLines::kDrop, {35, 70}, SlashAccountShape},
+    {"70", 4, ExtraLines::kRefuse, kTexts},
+    {"71A", 1, ExtraLines::kRefuse, {4}},
     {"72",
      5,
-     Beyond::kRefuse,
+     ExtraLines::kRefuse,
      {140, 35, 35, 80, 12},
      nullptr,
      {FourWordsShape, nullptr, nullptr, TransferShape, FlagsShape}},
 };
 
 const FieldRule kIntRules[] = {
-    {"20", 1, Beyond::kRefuse, {35}},
-    {"32A", 1, Beyond::kRefuse, {24}, ValueDateShape},
-    {"50", 4, Beyond::kDrop, kNames},
-    {"52A", 2, Beyond::kRefuse, {37, 11}, PartyAccountShape},
-    {"52D", 5, Beyond::kDrop, {37, 70}, PartyAccountShape},
-    {"53A", 2, Beyond::kRefuse, {37, 11}},
-    {"53D", 5, Beyond::kDrop, {37, 70}, PartyAccountShape, {}, true},
-    {"57A", 1, Beyond::kRefuse, {11}},
-    {"57D", 4, Beyond::kDrop, kNames},
-    {"59", 5, Beyond::kDrop, {35, 70}, nullptr, {}, true},
-    {"70", 4, Beyond::kRefuse, kTexts},
-    {"71A", 1, Beyond::kRefuse, {4}},
-    {"72", 6, Beyond::kRefuse, kTexts},
+    {"20", 1, ExtraLines::kRefuse, {35}},
+    {"32A", 1, ExtraLines::kRefuse, {24}, ValueDateShape},
+    {"50", 4, ExtraLines::kDrop, kNames},
+    {"52A", 2, ExtraLines::kRefuse, {37, 11}, PartyAccountShape},
+    {"52D", 5, ExtraLines::kDrop, {37, 70}, PartyAccountShape},
+    {"53A", 2, ExtraLines::kRefuse, {37, 11}, CorrespondentShape},
+    {"53D", 5, ExtraLines::kDrop, {37, 70}, PartyAccountShape, {}, true},
+    {"57A", 1, ExtraLines::kRefuse, {11}},
+    {"57D", 4, ExtraLines::kDrop, kNames},
+    {"59", 5, ExtraLines::kDrop, {35, 70}, SlashAccountShape, {}, true},
+    {"70", 4, ExtraLines::kRefuse, kTexts},
+    {"71A", 1, ExtraLines::kRefuse, {4}},
+    {"72", 6, ExtraLines::kRefuse, kTexts},
 };
 
 // INT fields of which the converter reads the first only.
 constexpr std::pair<std::string_view, std::string_view> kExclusive[] = {
     {"52A", "52D"}, {"53A", "53D"}, {"57A", "57D"}};
 
+// A tag of up to three characters and its length in one number; 0 for a longer one.
+constexpr std::uint32_t TagKey(std::string_view tag) {
+  if (tag.size() > 3) {
+    return 0;
+  }
+  std::uint32_t key = static_cast<std::uint32_t>(tag.size());
+  for (std::size_t i = 0; i < tag.size(); ++i) {
+    key |= static_cast<std::uint32_t>(static_cast<unsigned char>(tag[i])) << (8 * (i + 1));
+  }
+  return key;
+}
+
 const FieldRule* RuleOf(std::span<const FieldRule> rules, std::string_view tag) {
+  std::uint32_t key = TagKey(tag);
+  if (key == 0) {
+    return nullptr;
+  }
   for (const FieldRule& rule : rules) {
-    if (rule.tag == tag) {
+    if (TagKey(rule.tag) == key) {
       return &rule;
     }
   }
@@ -221,293 +283,368 @@ bool HasControl(std::string_view text) {
   });
 }
 
-// The lines of one field as the reader gives them.
-std::vector<std::string_view> LinesOf(std::string_view value) {
-  std::vector<std::string_view> lines;
-  std::string_view line;
-  while (MtFieldTokenizer::NextLine(&value, &line)) {
-    lines.push_back(line);
+// The rules of the fields a bit of `seen` stands for.
+std::uint32_t Bits(std::span<const FieldRule> rules, std::initializer_list<std::string_view> tags) {
+  std::uint32_t bits = 0;
+  for (std::string_view tag : tags) {
+    bits |= 1u << (RuleOf(rules, tag) - rules.data());
   }
-  return lines;
+  return bits;
 }
 
-class GrammarCheck {
- public:
-  GrammarCheck(const MtFile& file, const CodePages& codePages)
-      : file_(file), codePages_(codePages) {}
+// Control characters but the line ends, or a bare LF among lines that end in CR LF, eight
+// bytes at a time: the masks have the high bit of a byte set exactly where the byte is one.
+struct ControlScan {
+  bool controls = false;  // a control character that is no part of CR LF
+  std::size_t loneLineFeeds = 0;
+  std::size_t firstLoneLineFeed = std::string_view::npos;
 
-  GrammarReport Run() {
-    hua_ = KindOfPath(file_.fileName()) == MtKind::kHua;
-    CheckEncoding();
-    std::span<const FieldRule> rules =
-        hua_ ? std::span<const FieldRule>(kHuaRules) : std::span<const FieldRule>(kIntRules);
-    std::string_view text = file_.text();
-    if (file_.hasHeaderEnd()) {
-      std::string_view header = file_.headerText();
-      CheckHeader(header);
-      // From ":07:" to the first order.
-      std::size_t afterEnd = header.size() + 4;
-      std::size_t firstOrder =
-          file_.MessageCount() > 0
-              ? static_cast<std::size_t>(file_.messageText(0).data() - text.data())
-              : text.size();
-      if (firstOrder < afterEnd) {
-        Problem(0, file_.messageText(0).data(), "a megbízás a fejléc vége (:07:) előtt kezdődik");
-      } else {
-        CheckBlank(0, text.substr(afterEnd, firstOrder - afterEnd));
-      }
-    }
-    for (int i = 0; i < file_.MessageCount(); ++i) {
-      CheckMessage(i + 1L, file_.messageText(i), rules);
-    }
-    return std::move(report_);
-  }
-
- private:
-  void CheckEncoding() {
-    const MtFile::EncodingClue& clue = file_.encodingClue();
-    if (clue.kind == MtFile::EncodingClue::Kind::kNone) {
-      return;
-    }
-    const char* at = file_.text().data() + clue.offset;
-    std::string_view page = hua_ ? "CP852" : "CP437";
-    std::string line(LineAround(at));
-    if (clue.kind == MtFile::EncodingClue::Kind::kUtf8) {
-      Problem(0, at,
-              StringPrintf("a fájl UTF-8 kódolású, nem %.*s kódlapú (a sor: \"%s\"); a fájlt "
-                           "%.*s kódlapon kell menteni",
-                           static_cast<int>(page.size()), page.data(), Shown(line).c_str(),
-                           static_cast<int>(page.size()), page.data()));
-    } else {
-      Problem(0, at,
-              StringPrintf("a fájl nem %.*s kódlapú: a(z) \"%s\" karakter megbízásban nem "
-                           "fordul elő, a fájlt más kódlapon (pl. CP1250) mentették (a sor: "
-                           "\"%s\")",
-                           static_cast<int>(page.size()), page.data(),
-                           Shown(std::string_view(at, 1)).c_str(), Shown(line).c_str()));
-    }
-  }
-
-  // The whole line of the file text that holds `at`.
-  std::string_view LineAround(const char* at) const {
-    std::string_view text = file_.text();
-    std::size_t offset = static_cast<std::size_t>(at - text.data());
-    std::size_t start = text.rfind('\n', offset);
-    start = start == std::string_view::npos ? 0 : start + 1;
-    std::size_t end = text.find_first_of("\r\n", offset);
-    return text.substr(start, end == std::string_view::npos ? end : end - start);
-  }
-
-  // Message text as a log line shows it: in UTF-8, its control characters made visible.
-  std::string Shown(std::string_view text) const {
-    return VisibleText(codePages_.Recode(text, CodePage::k852, CodePage::kUtf8));
-  }
-
-  void Problem(long message, const char* at, std::string text) {
-    report_.problems.push_back({message, file_.LineOf(at), std::move(text)});
-  }
-
-  // Text that belongs to no field must be blank.
-  void CheckBlank(long message, std::string_view text) {
-    std::size_t at = text.find_first_not_of(" \r\n");
-    if (at != std::string_view::npos) {
-      Problem(message, text.data() + at,
-              StringPrintf("a sor egyetlen mezőhöz sem tartozik: \"%s\"",
-                           Shown(LineAround(text.data() + at)).c_str()));
-    }
-  }
-
-  void CheckMessage(long message, std::string_view text, std::span<const FieldRule> rules) {
-    MtFieldTokenizer fields(text);
-    std::string_view tag;
-    std::string_view value;
-    std::set<std::string_view> seen;
-    bool first = true;
-    bool trailerSeen = false;
-    while (fields.NextField(&tag, &value)) {
-      if (hua_ && first) {
-        first = false;
-        CheckBlockHeader(message, text, tag, value);
+  explicit ControlScan(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    auto equal = [](std::uint64_t word, unsigned char b) {
+      std::uint64_t x = word ^ (kOnes * b);
+      return ~(((x & kLow7) + kLow7) | x | kLow7);
+    };
+    bool crBefore = false;  // the byte before the word is CR
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + i, sizeof word);
+      std::uint64_t below = ~(((word & kLow7) + kOnes * (0x80 - 0x20)) | word) & kHighs;
+      std::uint64_t del = equal(word, 0x7F);
+      if ((below | del) == 0) {
+        crBefore = false;
         continue;
       }
-      if (trailerSeen) {
-        Problem(message, tag.data(),
-                StringPrintf("mező a \"-}\" zárósor után: :%s:", Shown(tag).c_str()));
-        continue;
+      std::uint64_t lf = equal(word, '\n');
+      std::uint64_t cr = equal(word, '\r');
+      controls = controls || ((below & ~lf & ~cr) | del) != 0;
+      // A CR that no LF follows in the word; its last byte is looked at below.
+      controls = controls || (cr & ~(lf >> 8) & ~(kOnes << 63)) != 0;
+      if ((cr >> 63) != 0 && (i + 8 == text.size() || text[i + 8] != '\n')) {
+        controls = true;
       }
-      const FieldRule* rule = RuleOf(rules, tag);
-      if (rule == nullptr) {
-        Problem(
-            message, tag.data(),
-            StringPrintf("ismeretlen mező, a konverzió nem viszi át: :%s:", Shown(tag).c_str()));
-        continue;
+      std::uint64_t lone = lf & ~((cr << 8) | (crBefore ? 0x80u : 0u));
+      if (lone != 0) {
+        Lone(i + static_cast<std::size_t>(std::countr_zero(lone) / 8), std::popcount(lone));
       }
-      if (!seen.insert(tag).second) {
-        Problem(message, tag.data(),
-                StringPrintf(":%s: a mező kétszer szerepel a megbízásban", Shown(tag).c_str()));
-        continue;
-      }
-      std::vector<std::string_view> lines = LinesOf(value);
-      if (hua_) {
-        trailerSeen = CutAtTrailer(message, &lines);
-      }
-      CheckLines(message, *rule, lines, tag);
+      crBefore = (cr >> 63) != 0;
     }
-    if (!hua_) {
-      for (const auto& [a, b] : kExclusive) {
-        if (seen.contains(a) && seen.contains(b)) {
-          Problem(message, text.data(),
-                  StringPrintf(":%.*s: és :%.*s: mező is szerepel; a konverzió csak az elsőt "
-                               "olvassa",
-                               static_cast<int>(a.size()), a.data(), static_cast<int>(b.size()),
-                               b.data()));
-        }
+    for (; i < text.size(); ++i) {
+      auto b = static_cast<unsigned char>(text[i]);
+      if (b == '\n' && (i == 0 || text[i - 1] != '\r')) {
+        Lone(i, 1);
+      } else if ((b < 0x20 && b != '\n' && b != '\r') || b == 0x7F ||
+                 (b == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+        controls = true;
       }
     }
   }
 
-  void CheckHeader(std::string_view text) {
-    const long message = 0;
-    std::span<const FieldRule> rules = kHeaderRules;
-    CheckBlank(message, text.substr(0, text.find(':')));
-    MtFieldTokenizer fields(text);
-    std::string_view tag;
-    std::string_view value;
-    std::set<std::string_view> seen;
-    while (fields.NextField(&tag, &value)) {
-      const FieldRule* rule = RuleOf(rules, tag);
-      if (rule == nullptr) {
-        Problem(message, tag.data(),
-                StringPrintf("ismeretlen mező a fejlécben, a konverzió nem viszi át: :%s:",
-                             Shown(tag).c_str()));
-      } else if (!seen.insert(tag).second) {
-        Problem(message, tag.data(),
-                StringPrintf(":%s: a mező kétszer szerepel a fejlécben", Shown(tag).c_str()));
-      } else {
-        CheckLines(message, *rule, LinesOf(value), tag);
-      }
-    }
+  void Lone(std::size_t at, int count) {
+    firstLoneLineFeed = std::min(firstLoneLineFeed, at);
+    loneLineFeeds += static_cast<std::size_t>(count);
   }
-
-  // {1:F01<sender>…}{2:<type><receiver>…}{4: on one line, the first field following it.
-  void CheckBlockHeader(long message, std::string_view text, std::string_view tag,
-                        std::string_view value) {
-    std::size_t lineEnd = text.find("\r\n");
-    std::string_view line = text.substr(0, lineEnd);
-    bool ok = line.starts_with("{1:F01") && line.ends_with("}{4:") &&
-              line.find("}{2:") != std::string_view::npos && !HasControl(line) &&
-              tag.data() == text.data() + 3 && value.data() + value.size() == line.end();
-    if (!ok) {
-      Problem(message, text.data(),
-              StringPrintf("a blokkfejléc nem egy \"{1:F01…}{2:…}{4:\" sor: \"%s\"",
-                           Shown(LineAround(text.data())).c_str()));
-    }
-  }
-
-  // Takes a HUA order's trailer ("-}", then "$" or nothing) off the lines of a field; true
-  // when it was there. A "-}" anywhere else would end the field for the converter.
-  bool CutAtTrailer(long message, std::vector<std::string_view>* lines) {
-    for (std::size_t i = 0; i < lines->size(); ++i) {
-      std::string_view line = (*lines)[i];
-      if (line.find("-}") == std::string_view::npos) {
-        continue;
-      }
-      if (line != "-}") {
-        Problem(message, line.data(),
-                StringPrintf("a sor \"-}\" jelet tartalmaz, a megbízás ott véget érne: \"%s\"",
-                             Shown(line).c_str()));
-        return false;
-      }
-      for (std::size_t k = i + 1; k < lines->size(); ++k) {
-        std::string_view after = (*lines)[k];
-        bool dollar = after == "$" && k + 1 == lines->size();
-        if (!after.empty() && !dollar) {
-          Problem(message, after.data(),
-                  StringPrintf("a sor a \"-}\" zárósor után áll: \"%s\"", Shown(after).c_str()));
-        }
-      }
-      lines->resize(i);
-      return true;
-    }
-    return false;
-  }
-
-  void CheckLines(long message, const FieldRule& rule, std::vector<std::string_view> lines,
-                  std::string_view tag) {
-    std::string field = ":" + Shown(tag) + ":";
-    // Trailing empty lines carry nothing (an INT order ends in the blank line before the next).
-    while (!lines.empty() && lines.back().empty()) {
-      lines.pop_back();
-    }
-    int read = rule.lines;
-    int shift = 0;  // the rule's line that a line of the file stands for, less one
-    if (rule.accountOptional && !lines.empty() && !lines[0].starts_with('/')) {
-      --read;
-      shift = 1;
-    }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      std::string_view line = lines[i];
-      int n = static_cast<int>(i) + 1;
-      if (HasControl(line)) {
-        Problem(message, line.data(),
-                StringPrintf("%s %d. sora vezérlőkaraktert tartalmaz: \"%s\"", field.c_str(), n,
-                             Shown(line).c_str()));
-        continue;
-      }
-      if (n > read) {
-        if (line.empty()) {
-          continue;
-        }
-        std::string text =
-            StringPrintf("%s %d. sora: \"%s\" (a konverzió a mező első %d sorát olvassa)",
-                         field.c_str(), n, Shown(line).c_str(), read);
-        if (rule.beyond == Beyond::kDrop) {
-          report_.dropped.push_back({message, file_.LineOf(line.data()), std::move(text)});
-        } else {
-          Problem(message, line.data(), text + ", egy sorba tördelt érték?");
-        }
-        continue;
-      }
-      // The record field of line n: an entry of 0 repeats the one before it.
-      std::size_t index =
-          std::min<std::size_t>(i + static_cast<std::size_t>(shift), rule.length.size() - 1);
-      int length = 0;
-      for (std::size_t k = index + 1; k-- > 0 && length == 0;) {
-        length = rule.length[k];
-      }
-      if (length > 0 && static_cast<int>(line.size()) > length) {
-        Problem(message, line.data(),
-                StringPrintf("%s %d. sora %zu karakter, a konverzió legfeljebb %d karaktert "
-                             "visz át belőle: \"%s\"",
-                             field.c_str(), n, line.size(), length, Shown(line).c_str()));
-        continue;
-      }
-      LineShape shape = i == 0 && shift == 0 && rule.first != nullptr ? rule.first
-                        : i + static_cast<std::size_t>(shift) < 5
-                            ? rule.shapes[i + static_cast<std::size_t>(shift)]
-                            : nullptr;
-      if (shape != nullptr) {
-        std::string_view broken = shape(line);
-        if (!broken.empty()) {
-          Problem(
-              message, line.data(),
-              StringPrintf("%s %d. sora %.*s: \"%s\"", field.c_str(), n,
-                           static_cast<int>(broken.size()), broken.data(), Shown(line).c_str()));
-        }
-      }
-    }
-  }
-
-  const MtFile& file_;
-  const CodePages& codePages_;
-  bool hua_ = false;
-  GrammarReport report_;
 };
 
 }  // namespace
 
-GrammarReport CheckInputGrammar(const MtFile& file, const CodePages& codePages) {
-  return GrammarCheck(file, codePages).Run();
+InputGrammar::InputGrammar(const MtFile& file, const CodePages& codePages)
+    : file_(file), codePages_(codePages), hua_(KindOfPath(file.fileName()) == MtKind::kHua) {
+  CheckEncoding();
+  CheckControlCharacters();
+  if (file_.hasHeaderEnd()) {
+    CheckHeader();
+  }
+  for (int i = 0; i < file_.MessageCount(); ++i) {
+    CheckMessageStart(i + 1L, file_.messageText(i), &fileReport_);
+  }
+}
+
+void InputGrammar::CheckEncoding() {
+  const MtFile::EncodingClue& clue = file_.encodingClue();
+  if (clue.kind == MtFile::EncodingClue::Kind::kNone) {
+    return;
+  }
+  const char* at = file_.text().data() + clue.offset;
+  const char* page = hua_ ? "CP852" : "CP437";
+  std::string line = Shown(LineAround(at));
+  if (clue.kind == MtFile::EncodingClue::Kind::kUtf8) {
+    Problem(&fileReport_, 0, at,
+            StringPrintf("a fájl UTF-8 kódolású, nem %s kódlapú (a sor: \"%s\"); a fájlt %s "
+                         "kódlapon kell menteni",
+                         page, line.c_str(), page));
+  } else {
+    Problem(&fileReport_, 0, at,
+            StringPrintf("a fájl nem %s kódlapú: a(z) \"%s\" karakter megbízásban nem fordul elő, "
+                         "a fájlt más kódlapon (pl. CP1250) mentették (a sor: \"%s\")",
+                         page, Shown(std::string_view(at, 1)).c_str(), line.c_str()));
+  }
+}
+
+void InputGrammar::CheckControlCharacters() {
+  std::string_view text = file_.text();
+  ControlScan scan(text);
+  controls_ = scan.controls;
+  if (scan.loneLineFeeds > 0) {
+    const char* first = text.data() + scan.firstLoneLineFeed;
+    const char* shown = first == text.data() ? first : first - 1;
+    Problem(
+        &fileReport_, 0, first,
+        StringPrintf("a fájl sorai CR LF-re végződnek, de %zu sor csak LF-re (vezérlőkarakter a "
+                     "szövegben; az első: \"%s\")",
+                     scan.loneLineFeeds, Shown(LineAround(shown)).c_str()));
+  }
+}
+
+void InputGrammar::CheckHeader() {
+  std::string_view text = file_.headerText();
+  CheckBlank(text.substr(0, text.find(':')));
+  MtMessage header;
+  MtFieldTokenizer::CutInto(text, &header);
+  CheckFields(0, header, kHeaderRules, &fileReport_);
+  // From ":07:" to the first order.
+  std::string_view file = file_.text();
+  std::size_t afterEnd = text.size() + 4;
+  std::size_t firstOrder = file_.MessageCount() > 0
+                               ? static_cast<std::size_t>(file_.messageText(0).data() - file.data())
+                               : file.size();
+  if (firstOrder < afterEnd) {
+    Problem(&fileReport_, 1, file_.messageText(0).data(),
+            "a megbízás a fejléc vége (:07:) előtt kezdődik");
+  } else {
+    CheckBlank(file.substr(afterEnd, firstOrder - afterEnd));
+  }
+}
+
+void InputGrammar::CheckBlank(std::string_view text) {
+  std::size_t at = text.find_first_not_of(" \r\n");
+  if (at != std::string_view::npos) {
+    Problem(&fileReport_, 0, text.data() + at,
+            "a sor egyetlen mezőhöz sem tartozik: \"" + Shown(LineAround(text.data() + at)) + "\"");
+  }
+}
+
+void InputGrammar::CheckMessageStart(long message, std::string_view text,
+                                     GrammarReport* report) const {
+  std::string_view file = file_.text();
+  std::size_t at = static_cast<std::size_t>(text.data() - file.data());
+  if (hua_ && at > 0 && file[at - 1] == '$') {
+    --at;
+  }
+  if (at > 0 && file[at - 1] != '\n') {
+    Problem(report, message, text.data(),
+            "a megbízás nem sor elején kezdődik: \"" + Shown(LineAround(text.data())) + "\"");
+  }
+}
+
+void InputGrammar::CheckMessage(int index, const MtMessage& message, GrammarReport* report) const {
+  const long number = index + 1L;
+  std::string_view text = file_.messageText(index);
+  std::span<const FieldRule> rules =
+      hua_ ? std::span<const FieldRule>(kHuaRules) : std::span<const FieldRule>(kIntRules);
+  for (std::string_view tag : message.replacedTags()) {
+    Problem(report, number, tag.data(),
+            ":" + Shown(tag) + ": a mező kétszer szerepel a megbízásban");
+  }
+  std::uint32_t seen = CheckFields(number, message, rules, report);
+  auto has = [&](std::string_view tag) { return (seen & Bits(rules, {tag})) != 0; };
+  if (!hua_) {
+    for (const auto& [a, b] : kExclusive) {
+      if (has(a) && has(b)) {
+        Problem(report, number, text.data(),
+                ":" + std::string(a) + ": és :" + std::string(b) +
+                    ": mező is szerepel; a konverzió csak az elsőt olvassa");
+      }
+    }
+  }
+  // What every order has; a missing one is a cut or damaged order.
+  static const std::uint32_t kHuaRequired = Bits(kHuaRules, {"20", "32A", "50", "52D", "59"});
+  static const std::uint32_t kIntRequired = Bits(kIntRules, {"20", "32A", "50", "59"});
+  static const std::uint32_t kIntDebtor = Bits(kIntRules, {"52A", "52D"});
+  std::uint32_t required = hua_ ? kHuaRequired : kIntRequired;
+  if ((seen & required) != required || (!hua_ && (seen & kIntDebtor) == 0)) {
+    for (std::string_view tag : {"20", "32A", "50", "52D", "59"}) {
+      bool missing = tag == "52D" ? !has("52D") && (hua_ || !has("52A")) : !has(tag);
+      if (missing) {
+        Problem(report, number, text.data(),
+                "hiányzik a megbízás :" + std::string(hua_ || tag != "52D" ? tag : "52A") +
+                    ": mezője (csonka vagy sérült megbízás)");
+      }
+    }
+  }
+}
+
+std::uint32_t InputGrammar::CheckFields(long number, const MtMessage& message,
+                                        std::span<const FieldRule> rules,
+                                        GrammarReport* report) const {
+  const bool header = number == 0;
+  std::string_view text =
+      header ? file_.headerText() : file_.messageText(static_cast<int>(number - 1));
+  // The trailer is in the last field; the others are looked at only when "-}" is there twice.
+  bool dashesElsewhere = false;
+  if (hua_ && !header) {
+    std::size_t at = FindText(text, "-}");
+    dashesElsewhere =
+        at != std::string_view::npos && FindText(text, "-}", at + 1) != std::string_view::npos;
+  }
+  std::uint32_t seen = 0;  // bit k: the field of rules[k]
+  bool trailerSeen = false;
+  std::vector<std::string_view> lines;
+  for (std::size_t k = 0; k < message.size(); ++k) {
+    MtFieldView field = message.field(k);
+    // The reader's own: the HUA block header and the bank code taken from it.
+    if (hua_ && !header && field.tag.data() == text.data() + 3) {
+      CheckBlockHeader(number, text, field, report);
+      continue;
+    }
+    if (hua_ && !header && field.tag == "OPGA" && k == 0) {
+      continue;
+    }
+    if (trailerSeen) {
+      Problem(report, number, field.tag.data(),
+              "mező a \"-}\" zárósor után: :" + Shown(field.tag) + ":");
+      continue;
+    }
+    const FieldRule* rule = RuleOf(rules, field.tag);
+    if (rule == nullptr) {
+      Problem(report, number, field.tag.data(),
+              std::string(header ? "ismeretlen mező a fejlécben" : "ismeretlen mező") +
+                  ", a konverzió nem viszi át: :" + Shown(field.tag) + ":");
+      continue;
+    }
+    seen |= 1u << (rule - rules.data());
+    std::span<const std::string_view> fieldLines = field.lines;
+    if (hua_ && !header && (k + 1 == message.size() || dashesElsewhere)) {
+      lines.assign(field.lines.begin(), field.lines.end());
+      trailerSeen = CutAtTrailer(number, &lines, report);
+      fieldLines = lines;
+    }
+    CheckLines(number, *rule, fieldLines, field.tag, report);
+  }
+  return seen;
+}
+
+void InputGrammar::CheckBlockHeader(long number, std::string_view text, const MtFieldView& field,
+                                    GrammarReport* report) const {
+  std::string_view line = text.substr(0, text.find("\r\n"));
+  // Its one line is the value's first and only one, and the next field follows it.
+  bool ok = line.starts_with("{1:F01") && line.ends_with("}{4:") &&
+            line.find("}{2:") != std::string_view::npos && !HasControl(line) &&
+            field.lineCount() == 1 && field.lines[0].data() + field.lines[0].size() == line.end();
+  if (!ok) {
+    Problem(report, number, text.data(),
+            "a blokkfejléc nem egy \"{1:F01…}{2:…}{4:\" sor: \"" + Shown(LineAround(text.data())) +
+                "\"");
+  }
+}
+
+bool InputGrammar::CutAtTrailer(long number, std::vector<std::string_view>* lines,
+                                GrammarReport* report) const {
+  for (std::size_t i = 0; i < lines->size(); ++i) {
+    std::string_view line = (*lines)[i];
+    if (line.find("-}") == std::string_view::npos) {
+      continue;
+    }
+    if (line != "-}") {
+      Problem(report, number, line.data(),
+              "a sor \"-}\" jelet tartalmaz, a megbízás ott véget érne: \"" + Shown(line) + "\"");
+      return false;
+    }
+    for (std::size_t k = i + 1; k < lines->size(); ++k) {
+      std::string_view after = (*lines)[k];
+      bool dollar = after == "$" && k + 1 == lines->size();
+      if (!after.empty() && !dollar) {
+        Problem(report, number, after.data(),
+                "a sor a \"-}\" zárósor után áll: \"" + Shown(after) + "\"");
+      }
+    }
+    lines->resize(i);
+    return true;
+  }
+  return false;
+}
+
+void InputGrammar::CheckLines(long number, const FieldRule& rule,
+                              std::span<const std::string_view> lines, std::string_view tag,
+                              GrammarReport* report) const {
+  auto field = [tag] { return ":" + std::string(tag) + ":"; };  // a known tag: plain ASCII
+  // Trailing empty lines carry nothing (an INT order ends in the blank line before the next).
+  while (!lines.empty() && lines.back().empty()) {
+    lines = lines.first(lines.size() - 1);
+  }
+  int read = rule.lines;
+  std::size_t shift = 0;  // the rule's line that a line of the file stands for, less one
+  if (rule.accountOptional && !lines.empty() && !lines[0].starts_with('/')) {
+    --read;
+    shift = 1;
+  }
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string_view line = lines[i];
+    int n = static_cast<int>(i) + 1;
+    if (controls_ && HasControl(line)) {
+      Problem(report, number, line.data(),
+              StringPrintf("%s %d. sora vezérlőkaraktert tartalmaz: \"", field().c_str(), n) +
+                  Shown(line) + "\"");
+      continue;
+    }
+    if (n > read) {
+      if (line.empty()) {
+        continue;
+      }
+      std::string text = StringPrintf("%s %d. sora: \"", field().c_str(), n) + Shown(line) +
+                         StringPrintf("\" (a konverzió a mező első %d sorát olvassa)", read);
+      if (rule.beyond == ExtraLines::kDrop) {
+        report->dropped.push_back({number, file_.LineOf(line.data()), std::move(text)});
+      } else {
+        Problem(report, number, line.data(), text + ", egy sorba tördelt érték?");
+      }
+      continue;
+    }
+    // The record field of line n: an entry of 0 repeats the one before it.
+    std::size_t index = std::min(i + shift, rule.length.size() - 1);
+    int length = 0;
+    for (std::size_t k = index + 1; k-- > 0 && length == 0;) {
+      length = rule.length[k];
+    }
+    if (length > 0 && static_cast<int>(line.size()) > length) {
+      Problem(report, number, line.data(),
+              StringPrintf("%s %d. sora %zu karakter, a konverzió legfeljebb %d karaktert visz át "
+                           "belőle: \"",
+                           field().c_str(), n, line.size(), length) +
+                  Shown(line) + "\"");
+      continue;
+    }
+    GrammarLineShape shape = i == 0 && shift == 0 && rule.first != nullptr ? rule.first
+                             : i + shift < 5                               ? rule.shapes[i + shift]
+                                                                           : nullptr;
+    std::string_view broken = shape != nullptr ? shape(line) : std::string_view();
+    if (!broken.empty()) {
+      Problem(report, number, line.data(),
+              StringPrintf("%s %d. sora ", field().c_str(), n) + std::string(broken) + ": \"" +
+                  Shown(line) + "\"");
+    }
+  }
+}
+
+std::string_view InputGrammar::LineAround(const char* at) const {
+  std::string_view text = file_.text();
+  std::size_t offset = static_cast<std::size_t>(at - text.data());
+  std::size_t start = text.rfind('\n', offset);
+  start = start == std::string_view::npos ? 0 : start + 1;
+  std::size_t end = text.find_first_of("\r\n", offset);
+  return text.substr(start, end == std::string_view::npos ? end : end - start);
+}
+
+std::string InputGrammar::Shown(std::string_view text) const {
+  return VisibleText(codePages_.Recode(text, CodePage::k852, CodePage::kUtf8));
+}
+
+void InputGrammar::Problem(GrammarReport* report, long message, const char* at,
+                           std::string text) const {
+  report->problems.push_back({message, file_.LineOf(at), std::move(text)});
 }
 
 }  // namespace varnex

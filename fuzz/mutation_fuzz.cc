@@ -42,6 +42,7 @@
 #include "fuzz/fuzz_support.h"
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "platform/code_page.h"
 #include "testing/crash_file_system.h"
 #include "testing/order_files.h"
@@ -728,8 +729,7 @@ Outcome Run(const std::string& name, const std::string& bytes, bool checkTotals,
   {
     Application app(Platform{fs, clock, console, picker}, errors,
                     [](std::string*) { return std::optional<CodePages>(FuzzCodePages()); });
-    const char* argv[] = {"varnex", "-c", nullptr};
-    outcome.exitCode = app.Main(2, argv);
+    outcome.exitCode = app.Main(ParseCommandLine({"varnex", "-c"}));
   }
   outcome.inputLeft = fs.Exists("/v/input/" + name);
   for (const std::string& out : fs.ListNames("/v/output/")) {

@@ -70,6 +70,7 @@ void MtMessage::Clear() {
   slots_.clear();
   keyBits_ = 0;
   lines_.clear();
+  replaced_.clear();
   owned_.clear();
 }
 
@@ -105,6 +106,7 @@ void MtMessage::Put(std::string_view tag, std::uint32_t firstLine, std::uint32_t
   if (Slot* slot = FindSlot(tag, key)) {
     slot->firstLine = firstLine;
     slot->lineCount = count;
+    replaced_.push_back(tag);
     return;
   }
   std::uint64_t bit = KeyBit(key);

@@ -59,6 +59,10 @@ class MtMessage {
   // The field stored under `tag`, if any.
   std::optional<MtFieldView> Find(std::string_view tag) const;
 
+  // The tags stored again, each as given to the store that replaced the field before it; a
+  // reader that must not let a later field win in silence looks here.
+  std::span<const std::string_view> replacedTags() const { return replaced_; }
+
   // Iteration over the stored fields, in the order their tags first appeared.
   std::size_t size() const { return slots_.size(); }
   MtFieldView field(std::size_t i) const;
@@ -94,6 +98,7 @@ class MtMessage {
   // first and scans the others only when its key differs.
   std::array<std::uint32_t, 64> firstSlotOfBit_{};
   std::vector<std::string_view> lines_;
+  std::vector<std::string_view> replaced_;
   // Backing text of fields stored by copy; strings never move once added.
   std::vector<std::unique_ptr<std::string>> owned_;
 };
