@@ -45,8 +45,8 @@ TEST(InputGrammarTest, WhatIsNotCarriedAsWrittenRefusesTheFile) {
             std::string(":20:HUA\0"
                         "0001",
                         12)),
-       ":20: 1. sora vezérlőkaraktert tartalmaz: \"HUA<NUL>0001\""},
-      {"CR.HUA", With(Hua(), "HUA0001", "HUA\r0001"), "\"HUA<CR>0001\""},
+       ":20: 1. sora vezérlőkaraktert tartalmaz: \":20:HUA<NUL>0001\""},
+      {"CR.HUA", With(Hua(), "HUA0001", "HUA\r0001"), "\":20:HUA<CR>0001\""},
       {"TAB.INT", With(Int(), "/D/HU42", "/D/HU\t42"), ":52A: 1. sora vezérlőkaraktert"},
       {"LONG.HUA", With(Hua(), "HUA0001", std::string(36, 'R')), ":20: 1. sora 36 karakter"},
       {"DATE.HUA", With(Hua(), "261208EUR", "261308EUR"), "a dátum nem létező nap"},
@@ -68,7 +68,7 @@ TEST(InputGrammarTest, WhatIsNotCarriedAsWrittenRefusesTheFile) {
   };
   for (const Case& c : cases) {
     RunHarness h;
-    h.WriteIni(std::string(RunHarness::kIni) + "CheckTotals=0\n");
+    h.WriteIni(With(RunHarness::kIni, "[General]\n", "[General]\nCheckTotals=0\n"));
     h.WriteInput(c.name, c.input);
     std::ostringstream out;
     std::ostringstream errors;

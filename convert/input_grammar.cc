@@ -251,6 +251,18 @@ const FieldRule kIntRules[] = {
 constexpr std::pair<std::string_view, std::string_view> kExclusive[] = {
     {"52A", "52D"}, {"53A", "53D"}, {"57A", "57D"}};
 
+// The blanks, tabs and CRs that the reader trimmed off `line`, a view into `text`, hold a
+// control character: a tab, or a CR that does not end the line.
+bool TrimmedControl(std::string_view text, std::string_view line) {
+  for (std::size_t i = static_cast<std::size_t>(line.data() + line.size() - text.data());
+       i < text.size() && text[i] != '\n'; ++i) {
+    if (text[i] == '\t' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // A tag of up to three characters and its length in one number; 0 for a longer one.
 constexpr std::uint32_t TagKey(std::string_view tag) {
   if (tag.size() > 3) {
@@ -571,6 +583,16 @@ void InputGrammar::CheckLines(long number, const FieldRule& rule,
                               std::span<const std::string_view> lines, std::string_view tag,
                               GrammarReport* report) const {
   auto field = [tag] { return ":" + std::string(tag) + ":"; };  // a known tag: plain ASCII
+  if (controls_) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (HasControl(lines[i]) || TrimmedControl(file_.text(), lines[i])) {
+        Problem(report, number, lines[i].data(),
+                StringPrintf("%s %d. sora vezérlőkaraktert tartalmaz: \"", field().c_str(),
+                             static_cast<int>(i) + 1) +
+                    Shown(LineAround(lines[i].data())) + "\"");
+      }
+    }
+  }
   // Trailing empty lines carry nothing (an INT order ends in the blank line before the next).
   while (!lines.empty() && lines.back().empty()) {
     lines = lines.first(lines.size() - 1);
@@ -585,10 +607,7 @@ void InputGrammar::CheckLines(long number, const FieldRule& rule,
     std::string_view line = lines[i];
     int n = static_cast<int>(i) + 1;
     if (controls_ && HasControl(line)) {
-      Problem(report, number, line.data(),
-              StringPrintf("%s %d. sora vezérlőkaraktert tartalmaz: \"", field().c_str(), n) +
-                  Shown(line) + "\"");
-      continue;
+      continue;  // reported above
     }
     if (n > read) {
       if (line.empty()) {
@@ -634,8 +653,9 @@ std::string_view InputGrammar::LineAround(const char* at) const {
   std::size_t offset = static_cast<std::size_t>(at - text.data());
   std::size_t start = text.rfind('\n', offset);
   start = start == std::string_view::npos ? 0 : start + 1;
-  std::size_t end = text.find_first_of("\r\n", offset);
-  return text.substr(start, end == std::string_view::npos ? end : end - start);
+  std::size_t end = text.find('\n', offset);
+  std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
+  return line.ends_with('\r') ? line.substr(0, line.size() - 1) : line;
 }
 
 std::string InputGrammar::Shown(std::string_view text) const {

@@ -79,7 +79,7 @@ class InputGrammar {
                     GrammarReport* report) const;
   void CheckLines(long message, const FieldRule& rule, std::span<const std::string_view> lines,
                   std::string_view tag, GrammarReport* report) const;
-  // The whole line of the file text that holds `at`.
+  // The whole line of the file text that holds `at`, without its line end.
   std::string_view LineAround(const char* at) const;
   // Message text as a log line shows it: in UTF-8, its control characters made visible.
   std::string Shown(std::string_view text) const;
