@@ -62,6 +62,7 @@ TEST(InputGrammarTest, WhatIsNotCarriedAsWrittenRefusesTheFile) {
       {"TAG.INT", With(Int(), ":71A:", ":33B:EUR1,00\r\n:71A:"), "ismeretlen mező"},
       {"BOTH.INT", With(Int(), ":57A:", ":52D:/D/X\r\n:57A:"), ":52A: és :52D: mező is"},
       {"GAP.HUA", With(Hua(), ":07: \r\n", ":07: \r\nmegjegyzes\r\n"), "egyetlen mezőhöz sem"},
+      {"CUT.INT", Int().substr(0, Int().find(":71A:") + 3), "mezőhöz sem tartozik: \":71\""},
       {"TRAIL.HUA", With(Hua(), "-}\r\n", "-}\r\nX\r\n"), "a \"-}\" zárósor után"},
       {"BLOCK.HUA", With(Hua(), "XXXX000000001}", "XXXX\r\n000000001}"), "blokkfejléc"},
       {"FLAGS.HUA", With(Hua(), "\r\nHU\r\n-}", "\r\nHU XY\r\n-}"), ":72: 5. sora nem"},

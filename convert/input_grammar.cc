@@ -505,8 +505,13 @@ std::uint32_t InputGrammar::CheckFields(long number, const MtMessage& message,
   std::uint32_t seen = 0;  // bit k: the field of rules[k]
   bool trailerSeen = false;
   std::vector<std::string_view> lines;
+  const char* covered = text.data();  // the end of the last field's text
   for (std::size_t k = 0; k < message.size(); ++k) {
     MtFieldView field = message.field(k);
+    covered = std::max(covered, field.tag.data() + field.tag.size() + 1);
+    for (std::string_view line : field.lines) {
+      covered = std::max(covered, line.data() + line.size());
+    }
     // The reader's own: the HUA block header and the bank code taken from it.
     if (hua_ && !header && field.tag.data() == text.data() + 3) {
       CheckBlockHeader(number, text, field, report);
@@ -535,6 +540,15 @@ std::uint32_t InputGrammar::CheckFields(long number, const MtMessage& message,
       fieldLines = lines;
     }
     CheckLines(number, *rule, fieldLines, field.tag, report);
+  }
+  // What follows the last field belongs to none (a cut tag, ":71").
+  std::string_view rest =
+      text.substr(std::min(text.size(), static_cast<std::size_t>(covered - text.data())));
+  std::size_t stray = rest.find_first_not_of(" \r\n");
+  if (stray != std::string_view::npos) {
+    Problem(
+        report, number, rest.data() + stray,
+        "a sor egyetlen mezőhöz sem tartozik: \"" + Shown(LineAround(rest.data() + stray)) + "\"");
   }
   return seen;
 }
