@@ -97,6 +97,9 @@ std::string_view ValueDateShape(std::string_view line) {
 // An account as the outputs carry it: printable ASCII, and an IBAN with its check digits
 // right when it has the form of one (a wrapped or cut IBAN must not go out as an account).
 std::string_view AccountShape(std::string_view account) {
+  if (account.starts_with(' ')) {
+    return "a számla szóközzel kezdődik";
+  }
   if (!std::all_of(account.begin(), account.end(), [](char c) { return c >= ' ' && c <= '~'; })) {
     return "a számla nem csak ASCII karakterekből áll";
   }
@@ -616,6 +619,13 @@ void InputGrammar::CheckLines(long number, const FieldRule& rule,
   if (rule.accountOptional && !lines.empty() && !lines[0].starts_with('/')) {
     --read;
     shift = 1;
+    if (TrimBlanks(lines[0]).starts_with('/')) {
+      Problem(report, number, lines[0].data(),
+              field() +
+                  " 1. sora a \"/\" előtt szóközzel kezdődik: nem dönthető el, hogy számla "
+                  "vagy név: \"" +
+                  Shown(lines[0]) + "\"");
+    }
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::string_view line = lines[i];
