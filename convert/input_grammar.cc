@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <set>
 #include <span>
 #include <string_view>
 
@@ -298,11 +297,13 @@ bool HasControl(std::string_view text) {
   });
 }
 
-// The rules of the fields a bit of `seen` stands for.
+// The bits of `seen` that stand for the fields `tags` (none for a tag without a rule).
 std::uint32_t Bits(std::span<const FieldRule> rules, std::initializer_list<std::string_view> tags) {
   std::uint32_t bits = 0;
   for (std::string_view tag : tags) {
-    bits |= 1u << (RuleOf(rules, tag) - rules.data());
+    if (const FieldRule* rule = RuleOf(rules, tag)) {
+      bits |= 1u << (rule - rules.data());
+    }
   }
   return bits;
 }
@@ -613,6 +614,13 @@ void InputGrammar::CheckLines(long number, const FieldRule& rule,
   // Trailing empty lines carry nothing (an INT order ends in the blank line before the next).
   while (!lines.empty() && lines.back().empty()) {
     lines = lines.first(lines.size() - 1);
+  }
+  // In a name and address field each line's place gives its meaning: one that starts on the
+  // line after its tag would move every line to the next place.
+  if (lines.size() > 1 && lines[0].empty() && rule.beyond == ExtraLines::kDrop) {
+    Problem(
+        report, number, lines[0].data(),
+        field() + " 1. sora üres, a mező a következő sorban kezdődik: \"" + Shown(lines[1]) + "\"");
   }
   int read = rule.lines;
   std::size_t shift = 0;  // the rule's line that a line of the file stands for, less one
