@@ -78,14 +78,24 @@ bool Application::SelectInputFiles() {
     }
   }
   for (const std::string& path : chosen) {
+    // A file named on the command line was meant to be converted: one that is not there or
+    // is no order file leaves the run unfinished.
+    if (!namedFiles_.empty() && KindOfPath(path) == MtKind::kOther) {
+      log_.Printf("Hiba: a parancssorban megadott fájl nem HUA vagy INT fájl: %s\n", path.c_str());
+      anyFileLeft_ = true;
+      continue;
+    }
+    if (!namedFiles_.empty() && !platform_.fs.Exists(path)) {
+      log_.Printf("Hiba: a parancssorban megadott fájl nem létezik: %s\n", path.c_str());
+      anyFileLeft_ = true;
+      continue;
+    }
     // Only the last three characters decide, so NOTAHUA qualifies and A.TXT does not.
     if (KindOfPath(path) != MtKind::kOther) {
       inputTitles.push_back(TitleOf(path));
       inputPaths.push_back(path);
     } else {
       log_.Printf("A kiválasztott fájl nem HUA vagy INT fájl, kihagyva: %s\n", path.c_str());
-      // A file named on the command line was meant to be converted.
-      anyFileLeft_ = anyFileLeft_ || !namedFiles_.empty();
     }
   }
   return true;
