@@ -68,6 +68,10 @@ TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
       {"General", "RejectDuplicates", kError,
        "a(z) 2. sor (RejectDuplicates) nem [szakasz], nem kulcs=érték és nem megjegyzés", ""},
       {"ExchRate", "Foo=1\n[Extra]\nBar=2", kUnknown, "[ExchRate] Foo, [Extra]", ".CCU"},
+      {"General", "TmpPath=a\ntmppath=b", kError,
+       "a(z) 3. sor (tmppath=b): a kulcs már szerepelt a fájlban, csak az első érvényes", ""},
+      {"ExchRate", "[General]\nLogPath=x", kError,
+       "a(z) 17. sor ([General]): a szakasz már szerepelt a fájlban, csak az első érvényes", ""},
       {"PrioUrgent", "TrgtExtension=", kEmptyExtension, "", "."},
       {"General", "InputPath=nowhere", kError, "a [General] InputPath (ROOT/nowhere/) nem létezik",
        ""},
@@ -89,6 +93,16 @@ TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
       } else {
         std::string header = "[" + std::string(c.section) + "]\n";
         std::size_t at = text.find(header);
+        // A key the usual settings have in that section is replaced, not given twice.
+        std::string_view lines = c.lines;
+        std::size_t eq = lines.find('=');
+        if (at != std::string::npos && eq != std::string_view::npos &&
+            lines.find('\n') == std::string_view::npos) {
+          std::size_t old = text.find("\n" + std::string(lines.substr(0, eq + 1)), at);
+          if (old != std::string::npos && old < text.find('[', at + 1)) {
+            text.erase(old + 1, text.find('\n', old + 1) - old);
+          }
+        }
         text = at == std::string::npos
                    ? text + header + c.lines + "\n"
                    : text.insert(at + header.size(), c.lines + std::string("\n"));

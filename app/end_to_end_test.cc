@@ -370,7 +370,11 @@ TEST(EndToEndTest, FailuresLeaveTheInputInPlace) {
   for (const Case& c : cases) {
     RunHarness h;
     std::string ini = RunHarness::kIni;
-    ini.insert(ini.find("[General]\n") + 10, c.ini);  // the first occurrence of a key counts
+    std::string_view set = c.ini;
+    if (!set.empty()) {  // replaces the key of the usual settings
+      std::size_t key = ini.find("\n" + std::string(set.substr(0, set.find('=') + 1)));
+      ini.replace(key + 1, ini.find('\n', key + 1) - key, set);
+    }
     h.WriteIni(ini);
     h.WriteInput("ABC.HUA", MixedHuaFile());
     c.prepare(h);

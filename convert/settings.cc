@@ -1,6 +1,8 @@
 #include "convert/settings.h"
 
 #include <algorithm>
+#include <cctype>
+#include <set>
 
 #include "platform/code_page.h"
 #include "platform/ini_file.h"
@@ -61,8 +63,36 @@ std::vector<SettingsProblem> FindProblems(const IniFile& ini) {
       unknown.push_back(std::move(name));
     }
   };
+  // Only the first of a section or of a key in it counts: a second one would be read as
+  // nothing, without a word.
+  std::set<std::string> seen;
+  auto lower = [](std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+  };
+  bool inRepeated = false;  // the keys of a repeated section are not looked at one by one
   for (const IniLine& line : ini.Lines()) {
     const std::string section = "[" + line.section + "]";
+    if (line.kind == IniLine::Kind::kKey && inRepeated) {
+      continue;
+    }
+    if (line.kind != IniLine::Kind::kOther) {
+      std::string name =
+          lower(line.kind == IniLine::Kind::kSection ? section : section + " " + line.key);
+      bool repeated = !seen.insert(name).second;
+      if (line.kind == IniLine::Kind::kSection) {
+        inRepeated = repeated;
+      }
+      if (repeated) {
+        problems.push_back(
+            {SettingsProblem::Kind::kInvalid,
+             StringPrintf("a(z) %d. sor (%s): %s már szerepelt a fájlban, csak az első érvényes",
+                          line.number, line.text.c_str(),
+                          line.kind == IniLine::Kind::kSection ? "a szakasz" : "a kulcs")});
+        continue;
+      }
+    }
     if (line.kind == IniLine::Kind::kOther) {
       problems.push_back({SettingsProblem::Kind::kInvalid,
                           StringPrintf("a(z) %d. sor (%s) nem [szakasz], nem kulcs=érték és nem "
