@@ -42,7 +42,7 @@ TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
     const char* section;  // the lines go first into this section of the usual settings
     const char* lines;
     Want want;
-    const char* text;    // the error or the unknown names; ROOT/ is the program directory
+    const char* text;    // the error or the unknown names; ROOT/x/ is directory x of the program's
     const char* output;  // the end of the one output's name; empty: nothing converted
   } cases[] = {
       {"", "", kNothing, "", ".CCU"},  // the usual settings, BOM first and [PrioUrgent] first
@@ -111,8 +111,11 @@ TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
       h.WriteInput("A.HUA", HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF",
                                                 "DE89370400440532013000", "URGENT")}));
       std::string what = c.text;
-      if (what.find("ROOT/") != std::string::npos) {
-        what.replace(what.find("ROOT/"), 5, h.root());
+      if (std::size_t root = what.find("ROOT/"); root != std::string::npos) {
+        // ROOT/name/: that directory of the program's, in the platform's spelling.
+        std::size_t end = what.find('/', root + 5);
+        what.replace(root, end + 1 - root,
+                     h.Path(what.substr(root + 5, end - root - 5)) + kDirSeparator);
       }
       const std::string iniPath = h.Path("varnex.ini");
       const bool check = std::string(mode) == "--check";
