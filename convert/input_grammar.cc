@@ -485,9 +485,10 @@ void InputGrammar::CheckMessage(int index, const MtMessage& message, GrammarRepo
     for (std::string_view tag : {"20", "32A", "50", "52D", "59"}) {
       bool missing = tag == "52D" ? !has("52D") && (hua_ || !has("52A")) : !has(tag);
       if (missing) {
-        Problem(report, number, text.data(),
-                "hiányzik a megbízás :" + std::string(hua_ || tag != "52D" ? tag : "52A") +
-                    ": mezője (csonka vagy sérült megbízás)");
+        Problem(
+            report, number, text.data(),
+            "hiányzik vagy üres a megbízás :" + std::string(hua_ || tag != "52D" ? tag : "52A") +
+                ": mezője (csonka vagy sérült megbízás)");
       }
     }
   }
@@ -536,7 +537,12 @@ std::uint32_t InputGrammar::CheckFields(long number, const MtMessage& message,
                   ", a konverzió nem viszi át: :" + Shown(field.tag) + ":");
       continue;
     }
-    seen |= 1u << (rule - rules.data());
+    // A field counts as given when it carries something; ":20:" when it is there at all (an
+    // INT order may have an empty reference, a HUA order a blank one).
+    if (field.tag == "20" || std::any_of(field.lines.begin(), field.lines.end(),
+                                         [](std::string_view line) { return !line.empty(); })) {
+      seen |= 1u << (rule - rules.data());
+    }
     std::span<const std::string_view> fieldLines = field.lines;
     if (hua_ && !header && (k + 1 == message.size() || dashesElsewhere)) {
       lines.assign(field.lines.begin(), field.lines.end());

@@ -67,8 +67,8 @@ class InputGrammar {
   void CheckHeader();
   void CheckBlank(std::string_view text);
   void CheckMessageStart(long message, std::string_view text, GrammarReport* report) const;
-  // Checks the fields of `message` (0: the header) by `rules`; returns which were there, one
-  // bit per rule.
+  // Checks the fields of `message` (0: the header) by `rules`; returns which were given (see
+  // the .cc), one bit per rule.
   std::uint32_t CheckFields(long message, const MtMessage& fields, std::span<const FieldRule> rules,
                             GrammarReport* report) const;
   void CheckBlockHeader(long message, std::string_view text, const MtFieldView& field,
