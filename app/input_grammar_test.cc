@@ -58,6 +58,8 @@ TEST(InputGrammarTest, WhatIsNotCarriedAsWrittenRefusesTheFile) {
       {"1250.HUA", Hua("S\xdcRG\xd5S"), "a fájl nem CP852 kódlapú: a(z) \"▄\" karakter"},
       // Structure.
       {"EMPTY.HUA", HuaFile({}), "a fejléc után nincs egyetlen megbízás sem"},
+      {"ID.INT", With(Int(), ":02:", ":01:OTHER\r\n:02:"),
+       ":01: a mező kétszer szerepel a fejlécben"},
       {"TWICE.HUA", With(Hua(), ":71A:", ":70:Masik\r\n:71A:"), ":70: a mező kétszer szerepel"},
       {"TAG.INT", With(Int(), ":71A:", ":33B:EUR1,00\r\n:71A:"), "ismeretlen mező"},
       {"BOTH.INT", With(Int(), ":57A:", ":52D:/D/X\r\n:57A:"), ":52A: és :52D: mező is"},

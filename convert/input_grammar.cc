@@ -420,6 +420,10 @@ void InputGrammar::CheckHeader() {
   CheckBlank(text.substr(0, text.find(':')));
   MtMessage header;
   MtFieldTokenizer::CutInto(text, &header);
+  for (std::string_view tag : header.replacedTags()) {
+    Problem(&fileReport_, 0, tag.data(),
+            ":" + Shown(tag) + ": a mező kétszer szerepel a fejlécben");
+  }
   CheckFields(0, header, kHeaderRules, &fileReport_);
   // From ":07:" to the first order.
   std::string_view file = file_.text();
