@@ -40,7 +40,7 @@ TEST(InputGrammarTest, WhatIsNotCarriedAsWrittenRefusesTheFile) {
       {"WRAP.HUA", With(Hua(), "EUR1250,00", "EUR1\r\n250,00"), ":32A: 2. sora: \"250,00\""},
       {"WRAP.INT", With(Int(), "EUR5000,00", "EUR5\r\n000,00"), ":32A: 2. sora: \"000,00\""},
       {"LF.HUA", With(Hua(), "HUA0001", "HUA\n0001"), ":20: 2. sora: \"0001\""},
-      {"NUL.HUA",
+      {"ZERO.HUA",
        With(Hua(), ":20:HUA0001",
             std::string(":20:HUA\0"
                         "0001",
