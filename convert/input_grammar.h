@@ -2,26 +2,32 @@
 //
 // The reader cuts any text into fields and lines; the converters read the fields they know, a
 // fixed number of lines of each, and a record field holds each line up to its capacity. What
-// they do not read would be lost without a word, so InputGrammar holds the file against
-// what they read:
+// they do not read would be lost without a word, so InputGrammar holds the file against what
+// they read:
 // - the file's bytes are in its code page (CP852 for HUA, CP437 for INT): not UTF-8, and no
 //   character that only a text saved in another code page shows (see MtFile::EncodingClue);
+// - no control character but the CR LF line ends (a bare LF among them included), also none
+//   that the reader would trim off a line;
 // - every field of a message is one the converters read, at most once (and of the pairs
-//   :52A:/:52D:, :53A:/:53D:, :57A:/:57D: of an INT message, which exclude each other, one);
+//   :52A:/:52D:, :53A:/:53D:, :57A:/:57D: of an INT message, which exclude each other, one),
+//   and every order has its :20:, :32A:, :50:, debtor account and :59: (an INT file, which
+//   has no trailer, may be cut inside its last order);
 // - a field has no more non-empty lines than they read, no line is longer than the record
-//   field that holds it, and the lines taken apart (the words of :52D: line 4 and :72: of a
-//   HUA order, the accounts after "/D/") have the shape that is taken apart;
-// - no value holds a control character (the line ends aside);
+//   field that holds it, and the lines taken apart have the shape that is taken apart (the
+//   date and currency of :32A:, the "/D/" and "/" before accounts, the words of :52D: and
+//   :72: of a HUA order); an account is printable ASCII, and one in the form of an IBAN has
+//   its check digits right (a wrapped or cut IBAN is no account);
 // - the text outside the fields is blank: before the header's first field, between ":07:"
-//   and the first order, and after a HUA order's "-}" trailer (but its "$");
-// - a HUA order's block header is one line "{1:F01…}{2:…}{4:".
-// The file's own checks are made once; each message is checked as the reader cut it (so that
-// the classification, which cuts every message anyway, checks it on the way; a field stored
-// twice is found among the model's replaced tags).
+//   and the first order, after a message's last field and a HUA order's "-}" (but its "$");
+//   a message starts a line, and a HUA order's block header is one line "{1:F01…}{2:…}{4:".
 // Lines beyond those read are dropped only in the name and address fields (:50:, :57D:, the
-// name lines of :59:, INT :52D: and :53D:, header :05:); they are listed as dropped. Anything
-// else that does not fit refuses the file: nothing that could carry money, an account, an
-// identifier or a date is ever dropped.
+// name lines of :59:, INT :52D: and :53D:, header :05:), whose first line must then not be
+// empty; they are listed as dropped. Anything else that does not fit refuses the file:
+// nothing that could carry money, an account, an identifier or a date is ever dropped.
+//
+// The file's own checks are made once; each message is checked as the reader cut it, so that
+// the classification, which cuts every message anyway, checks it on the way (a field stored
+// twice is found among the model's replaced tags).
 #pragma once
 
 #include <cstdint>
