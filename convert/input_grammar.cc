@@ -253,6 +253,15 @@ const FieldRule kIntRules[] = {
 constexpr std::pair<std::string_view, std::string_view> kExclusive[] = {
     {"52A", "52D"}, {"53A", "53D"}, {"57A", "57D"}};
 
+// The pieces joined (the message texts of the problems).
+std::string Cat(std::initializer_list<std::string_view> pieces) {
+  std::string text;
+  for (std::string_view piece : pieces) {
+    text.append(piece);
+  }
+  return text;
+}
+
 // The blanks, tabs and CRs that the reader trimmed off `line`, a view into `text`, hold a
 // control character: a tab, or a CR that does not end the line.
 bool TrimmedControl(std::string_view text, std::string_view line) {
@@ -422,7 +431,7 @@ void InputGrammar::CheckHeader() {
   MtFieldTokenizer::CutInto(text, &header);
   for (std::string_view tag : header.replacedTags()) {
     Problem(&fileReport_, 0, tag.data(),
-            ":" + Shown(tag) + ": a mező kétszer szerepel a fejlécben");
+            Cat({":", Shown(tag), ": a mező kétszer szerepel a fejlécben"}));
   }
   CheckFields(0, header, kHeaderRules, &fileReport_);
   // From ":07:" to the first order.
@@ -443,7 +452,8 @@ void InputGrammar::CheckBlank(std::string_view text) {
   std::size_t at = text.find_first_not_of(" \r\n");
   if (at != std::string_view::npos) {
     Problem(&fileReport_, 0, text.data() + at,
-            "a sor egyetlen mezőhöz sem tartozik: \"" + Shown(LineAround(text.data() + at)) + "\"");
+            Cat({"a sor egyetlen mezőhöz sem tartozik: \"", Shown(LineAround(text.data() + at)),
+                 "\""}));
   }
 }
 
@@ -456,7 +466,7 @@ void InputGrammar::CheckMessageStart(long message, std::string_view text,
   }
   if (at > 0 && file[at - 1] != '\n') {
     Problem(report, message, text.data(),
-            "a megbízás nem sor elején kezdődik: \"" + Shown(LineAround(text.data())) + "\"");
+            Cat({"a megbízás nem sor elején kezdődik: \"", Shown(LineAround(text.data())), "\""}));
   }
 }
 
@@ -467,16 +477,16 @@ void InputGrammar::CheckMessage(int index, const MtMessage& message, GrammarRepo
       hua_ ? std::span<const FieldRule>(kHuaRules) : std::span<const FieldRule>(kIntRules);
   for (std::string_view tag : message.replacedTags()) {
     Problem(report, number, tag.data(),
-            ":" + Shown(tag) + ": a mező kétszer szerepel a megbízásban");
+            Cat({":", Shown(tag), ": a mező kétszer szerepel a megbízásban"}));
   }
   std::uint32_t seen = CheckFields(number, message, rules, report);
   auto has = [&](std::string_view tag) { return (seen & Bits(rules, {tag})) != 0; };
   if (!hua_) {
     for (const auto& [a, b] : kExclusive) {
       if (has(a) && has(b)) {
-        Problem(report, number, text.data(),
-                ":" + std::string(a) + ": és :" + std::string(b) +
-                    ": mező is szerepel; a konverzió csak az elsőt olvassa");
+        Problem(
+            report, number, text.data(),
+            Cat({":", a, ": és :", b, ": mező is szerepel; a konverzió csak az elsőt olvassa"}));
       }
     }
   }
@@ -489,10 +499,9 @@ void InputGrammar::CheckMessage(int index, const MtMessage& message, GrammarRepo
     for (std::string_view tag : {"20", "32A", "50", "52D", "59"}) {
       bool missing = tag == "52D" ? !has("52D") && (hua_ || !has("52A")) : !has(tag);
       if (missing) {
-        Problem(
-            report, number, text.data(),
-            "hiányzik vagy üres a megbízás :" + std::string(hua_ || tag != "52D" ? tag : "52A") +
-                ": mezője (csonka vagy sérült megbízás)");
+        Problem(report, number, text.data(),
+                Cat({"hiányzik vagy üres a megbízás :", hua_ || tag != "52D" ? tag : "52A",
+                     ": mezője (csonka vagy sérült megbízás)"}));
       }
     }
   }
@@ -531,14 +540,14 @@ std::uint32_t InputGrammar::CheckFields(long number, const MtMessage& message,
     }
     if (trailerSeen) {
       Problem(report, number, field.tag.data(),
-              "mező a \"-}\" zárósor után: :" + Shown(field.tag) + ":");
+              Cat({"mező a \"-}\" zárósor után: :", Shown(field.tag), ":"}));
       continue;
     }
     const FieldRule* rule = RuleOf(rules, field.tag);
     if (rule == nullptr) {
       Problem(report, number, field.tag.data(),
-              std::string(header ? "ismeretlen mező a fejlécben" : "ismeretlen mező") +
-                  ", a konverzió nem viszi át: :" + Shown(field.tag) + ":");
+              Cat({header ? "ismeretlen mező a fejlécben" : "ismeretlen mező",
+                   ", a konverzió nem viszi át: :", Shown(field.tag), ":"}));
       continue;
     }
     // A field counts as given when it carries something; ":20:" when it is there at all (an
@@ -560,9 +569,9 @@ std::uint32_t InputGrammar::CheckFields(long number, const MtMessage& message,
       text.substr(std::min(text.size(), static_cast<std::size_t>(covered - text.data())));
   std::size_t stray = rest.find_first_not_of(" \r\n");
   if (stray != std::string_view::npos) {
-    Problem(
-        report, number, rest.data() + stray,
-        "a sor egyetlen mezőhöz sem tartozik: \"" + Shown(LineAround(rest.data() + stray)) + "\"");
+    Problem(report, number, rest.data() + stray,
+            Cat({"a sor egyetlen mezőhöz sem tartozik: \"", Shown(LineAround(rest.data() + stray)),
+                 "\""}));
   }
   return seen;
 }
@@ -576,8 +585,8 @@ void InputGrammar::CheckBlockHeader(long number, std::string_view text, const Mt
             field.lineCount() == 1 && field.lines[0].data() + field.lines[0].size() == line.end();
   if (!ok) {
     Problem(report, number, text.data(),
-            "a blokkfejléc nem egy \"{1:F01…}{2:…}{4:\" sor: \"" + Shown(LineAround(text.data())) +
-                "\"");
+            Cat({"a blokkfejléc nem egy \"{1:F01…}{2:…}{4:\" sor: \"",
+                 Shown(LineAround(text.data())), "\""}));
   }
 }
 
@@ -589,8 +598,9 @@ bool InputGrammar::CutAtTrailer(long number, std::vector<std::string_view>* line
       continue;
     }
     if (line != "-}") {
-      Problem(report, number, line.data(),
-              "a sor \"-}\" jelet tartalmaz, a megbízás ott véget érne: \"" + Shown(line) + "\"");
+      Problem(
+          report, number, line.data(),
+          Cat({"a sor \"-}\" jelet tartalmaz, a megbízás ott véget érne: \"", Shown(line), "\""}));
       return false;
     }
     for (std::size_t k = i + 1; k < lines->size(); ++k) {
@@ -598,7 +608,7 @@ bool InputGrammar::CutAtTrailer(long number, std::vector<std::string_view>* line
       bool dollar = after == "$" && k + 1 == lines->size();
       if (!after.empty() && !dollar) {
         Problem(report, number, after.data(),
-                "a sor a \"-}\" zárósor után áll: \"" + Shown(after) + "\"");
+                Cat({"a sor a \"-}\" zárósor után áll: \"", Shown(after), "\""}));
       }
     }
     lines->resize(i);
@@ -610,7 +620,7 @@ bool InputGrammar::CutAtTrailer(long number, std::vector<std::string_view>* line
 void InputGrammar::CheckLines(long number, const FieldRule& rule,
                               std::span<const std::string_view> lines, std::string_view tag,
                               GrammarReport* report) const {
-  auto field = [tag] { return ":" + std::string(tag) + ":"; };  // a known tag: plain ASCII
+  auto field = [tag] { return Cat({":", tag, ":"}); };  // a known tag: plain ASCII
   if (controls_) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
       if (HasControl(lines[i]) || TrimmedControl(file_.text(), lines[i])) {
