@@ -12,6 +12,7 @@
 #include "mt/mt_file.h"
 #include "mt/mt_message.h"
 #include "platform/code_page.h"
+#include "util/ascii.h"
 #include "util/byte_search.h"
 #include "util/string_printf.h"
 #include "util/visible_text.h"
@@ -31,23 +32,14 @@ struct FieldRule {
   // The longest line each record field holds, for lines 1, 2, ...; the last entry holds for
   // the lines after it; 0: the line is only compared, never carried.
   std::array<int, 5> length;
-  GrammarLineShape first = nullptr;  // the shape of line 1
-  GrammarLineShape shapes[5] = {};   // the shapes of lines 1-5 when `first` is not enough
-  bool accountOptional = false;      // line 1 is an account only when it starts with "/"
+  GrammarLineShape shapes[5] = {};  // the shapes of lines 1-5 that are taken apart
+  bool accountOptional = false;     // line 1 is an account only when it starts with "/"
 };
 
 namespace {
 
 constexpr std::array<int, 5> kNames = {70, 70, 70, 70, 70};
 constexpr std::array<int, 5> kTexts = {140, 140, 140, 140, 140};
-
-bool IsUpper(char c) {
-  return c >= 'A' && c <= 'Z';
-}
-
-bool IsDigitChar(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // The pieces of `line` cut at single blanks, as SplitWords cuts them: the first kMax kept,
 // all counted.
@@ -78,7 +70,7 @@ struct Pieces {
 
 // :32A: value date YYMMDD and currency; the amount after them is read by ReadAmount.
 std::string_view ValueDateShape(std::string_view line) {
-  if (line.size() < 9 || !std::all_of(line.begin(), line.begin() + 6, IsDigitChar) ||
+  if (line.size() < 9 || !std::all_of(line.begin(), line.begin() + 6, IsDigit) ||
       !std::all_of(line.begin() + 6, line.begin() + 9, IsUpper)) {
     return "nem ÉÉHHNN dátummal és hárombetűs pénznemmel kezdődik";
   }
@@ -103,10 +95,9 @@ std::string_view AccountShape(std::string_view account) {
     return "a számla nem csak ASCII karakterekből áll";
   }
   bool ibanForm = account.size() >= 5 && IsUpper(account[0]) && IsUpper(account[1]) &&
-                  IsDigitChar(account[2]) && IsDigitChar(account[3]) &&
-                  std::all_of(account.begin() + 4, account.end(), [](char c) {
-                    return IsDigitChar(c) || IsUpper(c) || (c >= 'a' && c <= 'z');
-                  });
+                  IsDigit(account[2]) && IsDigit(account[3]) &&
+                  std::all_of(account.begin() + 4, account.end(),
+                              [](char c) { return IsDigit(c) || IsLetter(c); });
   if (ibanForm && !IsValidIban(account)) {
     return "IBAN alakú számla, de az ellenőrző számjegyei nem stimmelnek (tördelt vagy csonka?)";
   }
@@ -212,38 +203,36 @@ const FieldRule kHeaderRules[] = {
 
 const FieldRule kHuaRules[] = {
     {"20", 1, ExtraLines::kRefuse, {35}},
-    {"32A", 1, ExtraLines::kRefuse, {24}, ValueDateShape},
+    {"32A", 1, ExtraLines::kRefuse, {24}, {ValueDateShape}},
     {"50", 4, ExtraLines::kDrop, kNames},
     {"52D",
      4,
      ExtraLines::kRefuse,
      {34, 34, 18, 12},
-     nullptr,
      {DebtorAccountShape, AccountShape, ChargesShape, CountryWordsShape}},
     {"57A", 1, ExtraLines::kRefuse, {11}},
     {"57D", 4, ExtraLines::kDrop, kNames},
-    {"59", 5, ExtraLines::kDrop, {35, 70}, SlashAccountShape},
+    {"59", 5, ExtraLines::kDrop, {35, 70}, {SlashAccountShape}},
     {"70", 4, ExtraLines::kRefuse, kTexts},
     {"71A", 1, ExtraLines::kRefuse, {4}},
     {"72",
      5,
      ExtraLines::kRefuse,
      {140, 35, 35, 80, 12},
-     nullptr,
      {FourWordsShape, nullptr, nullptr, TransferShape, FlagsShape}},
 };
 
 const FieldRule kIntRules[] = {
     {"20", 1, ExtraLines::kRefuse, {35}},
-    {"32A", 1, ExtraLines::kRefuse, {24}, ValueDateShape},
+    {"32A", 1, ExtraLines::kRefuse, {24}, {ValueDateShape}},
     {"50", 4, ExtraLines::kDrop, kNames},
-    {"52A", 2, ExtraLines::kRefuse, {37, 11}, PartyAccountShape},
-    {"52D", 5, ExtraLines::kDrop, {37, 70}, PartyAccountShape},
-    {"53A", 2, ExtraLines::kRefuse, {37, 11}, CorrespondentShape},
-    {"53D", 5, ExtraLines::kDrop, {37, 70}, PartyAccountShape, {}, true},
+    {"52A", 2, ExtraLines::kRefuse, {37, 11}, {PartyAccountShape}},
+    {"52D", 5, ExtraLines::kDrop, {37, 70}, {PartyAccountShape}},
+    {"53A", 2, ExtraLines::kRefuse, {37, 11}, {CorrespondentShape}},
+    {"53D", 5, ExtraLines::kDrop, {37, 70}, {PartyAccountShape}, true},
     {"57A", 1, ExtraLines::kRefuse, {11}},
     {"57D", 4, ExtraLines::kDrop, kNames},
-    {"59", 5, ExtraLines::kDrop, {35, 70}, SlashAccountShape, {}, true},
+    {"59", 5, ExtraLines::kDrop, {35, 70}, {SlashAccountShape}, true},
     {"70", 4, ExtraLines::kRefuse, kTexts},
     {"71A", 1, ExtraLines::kRefuse, {4}},
     {"72", 6, ExtraLines::kRefuse, kTexts},
@@ -297,13 +286,6 @@ const FieldRule* RuleOf(std::span<const FieldRule> rules, std::string_view tag) 
     }
   }
   return nullptr;
-}
-
-bool HasControl(std::string_view text) {
-  return std::any_of(text.begin(), text.end(), [](char c) {
-    auto b = static_cast<unsigned char>(c);
-    return b < 0x20 || b == 0x7F;
-  });
 }
 
 // The bits of `seen` that stand for the fields `tags` (none for a tag without a rule).
@@ -522,7 +504,6 @@ std::uint32_t InputGrammar::CheckFields(long number, const MtMessage& message,
   }
   std::uint32_t seen = 0;  // bit k: the field of rules[k]
   bool trailerSeen = false;
-  std::vector<std::string_view> lines;
   const char* covered = text.data();  // the end of the last field's text
   for (std::size_t k = 0; k < message.size(); ++k) {
     MtFieldView field = message.field(k);
@@ -558,9 +539,7 @@ std::uint32_t InputGrammar::CheckFields(long number, const MtMessage& message,
     }
     std::span<const std::string_view> fieldLines = field.lines;
     if (hua_ && !header && (k + 1 == message.size() || dashesElsewhere)) {
-      lines.assign(field.lines.begin(), field.lines.end());
-      trailerSeen = CutAtTrailer(number, &lines, report);
-      fieldLines = lines;
+      trailerSeen = CutAtTrailer(number, &fieldLines, report);
     }
     CheckLines(number, *rule, fieldLines, field.tag, report);
   }
@@ -581,7 +560,7 @@ void InputGrammar::CheckBlockHeader(long number, std::string_view text, const Mt
   std::string_view line = text.substr(0, text.find("\r\n"));
   // Its one line is the value's first and only one, and the next field follows it.
   bool ok = line.starts_with("{1:F01") && line.ends_with("}{4:") &&
-            line.find("}{2:") != std::string_view::npos && !HasControl(line) &&
+            line.find("}{2:") != std::string_view::npos && !HasControlCharacter(line) &&
             field.lineCount() == 1 && field.lines[0].data() + field.lines[0].size() == line.end();
   if (!ok) {
     Problem(report, number, text.data(),
@@ -590,7 +569,7 @@ void InputGrammar::CheckBlockHeader(long number, std::string_view text, const Mt
   }
 }
 
-bool InputGrammar::CutAtTrailer(long number, std::vector<std::string_view>* lines,
+bool InputGrammar::CutAtTrailer(long number, std::span<const std::string_view>* lines,
                                 GrammarReport* report) const {
   for (std::size_t i = 0; i < lines->size(); ++i) {
     std::string_view line = (*lines)[i];
@@ -611,7 +590,7 @@ bool InputGrammar::CutAtTrailer(long number, std::vector<std::string_view>* line
                 Cat({"a sor a \"-}\" zárósor után áll: \"", Shown(after), "\""}));
       }
     }
-    lines->resize(i);
+    *lines = lines->first(i);
     return true;
   }
   return false;
@@ -623,7 +602,7 @@ void InputGrammar::CheckLines(long number, const FieldRule& rule,
   auto field = [tag] { return Cat({":", tag, ":"}); };  // a known tag: plain ASCII
   if (controls_) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      if (HasControl(lines[i]) || TrimmedControl(file_.text(), lines[i])) {
+      if (HasControlCharacter(lines[i]) || TrimmedControl(file_.text(), lines[i])) {
         Problem(report, number, lines[i].data(),
                 StringPrintf("%s %d. sora vezérlőkaraktert tartalmaz: \"", field().c_str(),
                              static_cast<int>(i) + 1) +
@@ -658,7 +637,7 @@ void InputGrammar::CheckLines(long number, const FieldRule& rule,
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::string_view line = lines[i];
     int n = static_cast<int>(i) + 1;
-    if (controls_ && HasControl(line)) {
+    if (controls_ && HasControlCharacter(line)) {
       continue;  // reported above
     }
     if (n > read) {
@@ -688,9 +667,7 @@ void InputGrammar::CheckLines(long number, const FieldRule& rule,
                   Shown(line) + "\"");
       continue;
     }
-    GrammarLineShape shape = i == 0 && shift == 0 && rule.first != nullptr ? rule.first
-                             : i + shift < 5                               ? rule.shapes[i + shift]
-                                                                           : nullptr;
+    GrammarLineShape shape = i + shift < 5 ? rule.shapes[i + shift] : nullptr;
     std::string_view broken = shape != nullptr ? shape(line) : std::string_view();
     if (!broken.empty()) {
       Problem(report, number, line.data(),

@@ -81,7 +81,7 @@ class InputGrammar {
                         GrammarReport* report) const;
   // Takes a HUA order's trailer ("-}", then "$" or nothing) off the lines of a field; true
   // when it was there. A "-}" anywhere else would end the field for the converter.
-  bool CutAtTrailer(long message, std::vector<std::string_view>* lines,
+  bool CutAtTrailer(long message, std::span<const std::string_view>* lines,
                     GrammarReport* report) const;
   void CheckLines(long message, const FieldRule& rule, std::span<const std::string_view> lines,
                   std::string_view tag, GrammarReport* report) const;
