@@ -6,6 +6,7 @@ set(CONVERT_SOURCES
   convert/hua_converter.cc
   convert/input_grammar.cc
   convert/int_converter.cc
+  convert/postal_address.cc
   convert/sepa_rules.cc
   convert/settings.cc)
 set(CONVERT_TESTS
@@ -15,6 +16,7 @@ set(CONVERT_TESTS
   convert/generated_id_test.cc
   convert/hua_converter_test.cc
   convert/int_converter_test.cc
+  convert/postal_address_test.cc
   convert/record_test_util.cc
   convert/sepa_rules_test.cc
   convert/settings_test.cc)
