@@ -27,6 +27,7 @@ std::string_view Pain001SchemaText() {
 ]] @ONLY)
 
 set(OUTPUT_SOURCES
+  output/epc_characters.cc
   output/formatters.cc
   output/schema_validator.cc
   output/writer.cc
@@ -35,6 +36,7 @@ set(OUTPUT_SOURCES
   output/sepa_xml_writer.cc
   ${PAIN001_XSD_CC})
 set(OUTPUT_TESTS
+  output/epc_characters_test.cc
   output/formatters_test.cc
   output/schema_validator_test.cc
   output/xml_serializer_test.cc
