@@ -87,6 +87,19 @@ TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
        "a [General] InputPath (ROOT/locked/) tartalma nem olvasható ennek a felhasználónak", ""},
       {"General", "InputPath=varnex.ini", kError,
        "a [General] InputPath (ROOT/varnex.ini/) nem könyvtár", ""},
+      {"SEPA", "Address=hybrid", kNothing, "", ".CCU"},
+      {"SEPA", "Format=pain.001.001.9", kError,
+       "[SEPA] Format=pain.001.001.9: az érték csak ezek egyike lehet: pain.001.001.03, "
+       "pain.001.001.09",
+       ""},
+      {"SEPA", "Format=pain.001.001.09", kError,
+       "[PrioUrgent] TrgtField=Cd, TrgtKeyword=URGP: pain.001.001.09 formátumban a "
+       "szolgáltatási szint csak TrgtField=Cd és TrgtKeyword=SEPA lehet",
+       ""},
+      {"SEPA", "Format=pain.001.001.09\nAddress=lines", kError,
+       "[SEPA] Address=lines: pain.001.001.09 formátumban 2026. november 22. óta csak hybrid "
+       "lehet",
+       ""},
   };
   const std::string ini = RunHarness::kIni;
   const std::size_t urgent = ini.find("[PrioUrgent]");

@@ -198,7 +198,9 @@ Verdict Checker::CheckFile(const std::string& path) {
 
   MtFile file;
   file.Parse(path, std::move(bytes), codePages_);
-  ConversionContext context{settings_, platform_.clock, codePages_, log_, sequence_};
+  ConversionContext context{settings_,  platform_.clock,
+                            codePages_, log_,
+                            sequence_,  settings_.sepa.address == SepaOptions::Address::kHybrid};
   Classification classification = Classify(file, context);
   LogClassification(classification, log_);
   std::vector<FileProblem> problems =
@@ -259,8 +261,17 @@ Verdict Checker::CheckFile(const std::string& path) {
       if (!valid && result.problems.empty()) {
         std::string first = validator_.errors().empty() ? "" : validator_.errors().front();
         problems.push_back(
-            {0, StringPrintf("a(z) %s dokumentum nem felelne meg a pain.001.001.03 sémának: %s",
-                             pass.label.c_str(), first.c_str())});
+            {0,
+             StringPrintf("a(z) %s dokumentum nem felelne meg a %s sémának: %s", pass.label.c_str(),
+                          std::string(settings_.sepa.FormatName()).c_str(), first.c_str())});
+      }
+      // Each order's addresses as the document would carry them, under the order.
+      const std::vector<int> starts = file.MessageLines();
+      for (const auto& [message, note] : result.notes) {
+        int line = LineOf(starts, message);
+        lines_.push_back(
+            {line, StringPrintf("  %d. sor: ", line) +
+                       DescribeProblem(&file, FileProblem{message, note}, codePages_)});
       }
       for (FileProblem& problem : result.problems) {
         // An amount that is not one was reported as written, not as the document carries it.
@@ -300,7 +311,6 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
              std::ostream& errors) {
   std::string missing;
   std::optional<CodePages> codePages = CodePages::Open(&missing);
-  std::unique_ptr<SchemaValidator> validator = SchemaValidator::Create();
   Settings settings;
   SettingsFile ini = LoadSettingsBesideExecutable(platform.fs, &settings);
   std::string failure;
@@ -308,8 +318,6 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
   std::string reason;
   if (!codePages) {
     failure = "Nem nyitható meg a(z) " + missing + " kódlap-átalakító (iconv).";
-  } else if (validator == nullptr) {
-    failure = "Nem hozható létre a pain.001.001.03 séma ellenőrzője.";
   } else if (ini.state == SettingsFile::State::kUnreadable) {
     failure = "A beállítási fájl nem olvasható: " + settings.iniPath + " (" + ini.reason + ")";
   } else if (!platform.fs.AdoptOwnerOf(settings.inputPath, &runsAs, &reason)) {
@@ -346,6 +354,13 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
     out << settings.iniPath
         << ":0: hiba: hibás beállítás, a program nem dolgoz fel semmit: " << *invalid << '\n'
         << std::flush;
+    return kExitStartupFailed;
+  }
+  std::unique_ptr<SchemaValidator> validator = SchemaValidator::Create(settings.sepa.format);
+  if (validator == nullptr) {
+    errors << "Fatal Error: MFC initialization failed\nNem hozható létre a "
+           << settings.sepa.FormatName() << " séma ellenőrzője.\n"
+           << std::flush;
     return kExitStartupFailed;
   }
   // A directory stands for its HUA and INT files; no argument for the input directory.

@@ -142,8 +142,11 @@ namespace {
 
 std::unique_ptr<Writer> MakeWriter(WriterKind kind, const ConversionContext& context) {
   switch (kind) {
-  case WriterKind::kSepaXml:
-    return std::make_unique<SepaXmlWriter>(context.codePages);
+  case WriterKind::kSepaXml: {
+    auto writer = std::make_unique<SepaXmlWriter>(context.codePages, context.settings.sepa);
+    writer->ListAddresses(context.listAddresses);
+    return writer;
+  }
   case WriterKind::kInt:
     return std::make_unique<IntWriter>();
   case WriterKind::kHua:
@@ -246,6 +249,9 @@ PassResult Convert(const MtFile& file, const Classification& classification,
     converter->FillPaymentRecord(record, header, context.sequence);  // fills from scratch
     std::int64_t cents = writer->AddPayment(record);
     AddLeafProblems(*writer, i + 1L, &result.problems);
+    for (const std::string& note : writer->notes()) {
+      result.notes.emplace_back(i + 1L, note);
+    }
     if (!writer->readsBack()) {
       result.problems.push_back({i + 1L, kMessageUnreadable});
       writer->ResetReadsBack();
@@ -256,6 +262,9 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   }
   bool sinkOk = writer->EndStream();
   result.nbOfTxs = written.count;
+  if (kind == WriterKind::kSepaXml) {
+    result.omittedAddresses = static_cast<SepaXmlWriter&>(*writer).omittedAddresses();
+  }
   if (differs || written.count != planned.count || written.cents != planned.cents) {
     result.internalError = "Belső hiba: a fejléc összesítője eltér a tételektől!\n";
     result.status = PassResult::Status::kInternalError;
@@ -298,7 +307,7 @@ std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
     const char* as;  // what the orders would carry it as
   };
   const Inherited inherited[] = {
-      {{"PmtInf/DbtrAgt/FinInstnId/BIC"},
+      {{"PmtInf/DbtrAgt/FinInstnId/BIC", "PmtInf/DbtrAgt/FinInstnId/BICFI"},
        settings.bankBic,
        "[General] BankBIC",
        "bankazonosítóként"},

@@ -38,6 +38,8 @@ struct ConversionContext {
   const CodePages& codePages;
   RunLog& log;
   std::int32_t& sequence;
+  // A pain.001 pass notes how each order's addresses were written (PassResult::notes).
+  bool listAddresses = false;
 };
 
 // How one message classifies, and its amount in cents (0 when it is not an amount).
@@ -97,6 +99,10 @@ struct PassResult {
   bool msgIdFromHeader = false;
   std::vector<FileProblem> problems;
   std::string internalError;  // with kInternalError: the run log's line for it
+  // A pain.001 pass: the party addresses left out ([SEPA] AddressWithoutTown=omit), and with
+  // ConversionContext::listAddresses the writer's notes on each order (message, text).
+  std::int64_t omittedAddresses = 0;
+  std::vector<std::pair<long, std::string>> notes;
 };
 
 // Returns whether each message is a SEPA order, with the totals of each pass; `ok` false

@@ -463,6 +463,16 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   for (const std::string& output : commit.FinalNames()) {
     log_.Printf("Output fájl létrehozva: %s\n", output.c_str());
   }
+  std::int64_t omitted = 0;
+  for (const PassRun& pass : passes) {
+    omitted += pass.result.omittedAddresses;
+  }
+  if (omitted > 0) {
+    log_.Printf(
+        "Figyelem: %lld cím kimaradt a SEPA-dokumentumból, mert nincs benne biztos "
+        "település ([SEPA] AddressWithoutTown=omit): %s\n",
+        static_cast<long long>(omitted), path.c_str());
+  }
   log_.Printf("Backup fájl létrehozva: %s.\n", names.backup.c_str());
   return true;
 }

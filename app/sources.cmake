@@ -24,6 +24,7 @@ set(APP_TESTS
   app/file_driver_test.cc
   app/input_grammar_test.cc
   app/golden_test.cc
+  app/pain09_test.cc
   app/log_catalogue_test.cc
   app/process_test.cc
   app/repeat_test.cc

@@ -6,6 +6,7 @@
 #include "convert/generated_id.h"
 #include "convert/hua_converter.h"
 #include "convert/int_converter.h"
+#include "convert/settings.h"
 #include "platform/platform.h"
 
 namespace varnex {
@@ -48,6 +49,28 @@ std::int64_t Converter::ReadAmounts(std::vector<AmountProblem>* problems) const 
     problems->push_back(problem);
   }
   return amount.cents;
+}
+
+bool Converter::CarriesUnwritableRate() const {
+  return settings_.sepa.version09() && message_ != nullptr &&
+         KeywordRuleMatches(FieldReader(message_, StopsAtTrailer()).Find(settings_.xchgSrcField),
+                            settings_.xchgSrcKeyword);
+}
+
+bool Converter::IsSepa() const {
+  return MeetsSepaRules() && !CarriesUnwritableRate();
+}
+
+std::vector<std::string> Converter::SepaFailures(const CodePages& codePages) const {
+  std::vector<std::string> failures = SepaRuleFailures(codePages);
+  if (CarriesUnwritableRate()) {
+    failures.push_back(":" + settings_.xchgSrcField +
+                       ": egyeztetett árfolyamot jelöl, amelyet a pain.001.001.09 dokumentum nem "
+                       "hordoz: a megbízás a(z) " +
+                       (StopsAtTrailer() || settings_.convertIntToHua == 1 ? "HUA" : "INT") +
+                       " kimenetbe kerül");
+  }
+  return failures;
 }
 
 std::string Converter::GenerateId(std::int32_t& sequence) {

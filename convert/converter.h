@@ -49,12 +49,15 @@ class Converter {
   // instructed amount (:32A:) that is missing, not an amount or zero, and (HUA) a charges
   // amount that is given but is not an amount.
   virtual std::int64_t ReadAmounts(std::vector<AmountProblem>* problems) const;
-  // True when the current message is a SEPA credit transfer.
-  virtual bool IsSepa() const = 0;
+  // True when the current message is a SEPA credit transfer that the SEPA document can carry:
+  // it meets the SEPA rules, and for a pain.001.001.09 document it agrees no exchange rate
+  // (the EPC's document has no place for one; such an order goes to the HUA or INT output,
+  // which keeps its keyword).
+  bool IsSepa() const;
   // Why the current message is not a SEPA credit transfer: one Hungarian UTF-8 text per
   // failed rule, naming the rule and the offending value (message text shown through
   // `codePages` from CP852). Empty exactly when IsSepa() is true.
-  virtual std::vector<std::string> SepaFailures(const CodePages& codePages) const = 0;
+  std::vector<std::string> SepaFailures(const CodePages& codePages) const;
   // True when the urgency rule matches the current message: the IsUrgent that
   // FillPaymentRecord gives it.
   virtual bool IsUrgentMessage() const = 0;
@@ -64,8 +67,13 @@ class Converter {
   std::string GenerateId(std::int32_t& sequence);
 
  protected:
+  // The SEPA rules of the file's kind on the current message, as IsSepa and SepaFailures.
+  virtual bool MeetsSepaRules() const = 0;
+  virtual std::vector<std::string> SepaRuleFailures(const CodePages& codePages) const = 0;
   // True when the message's fields end before its "-}" trailer line (HUA).
   virtual bool StopsAtTrailer() const = 0;
+  // True when a pain.001.001.09 document is written and the message agrees an exchange rate.
+  bool CarriesUnwritableRate() const;
 
   const Settings& settings_;
   Clock& clock_;

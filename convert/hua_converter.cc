@@ -135,11 +135,11 @@ std::int64_t HuaConverter::ReadAmounts(std::vector<AmountProblem>* out) const {
   return cents;
 }
 
-bool HuaConverter::IsSepa() const {
+bool HuaConverter::MeetsSepaRules() const {
   return message_ != nullptr && IsHuaSepa(*message_, settings_.sepaCountries);
 }
 
-std::vector<std::string> HuaConverter::SepaFailures(const CodePages& codePages) const {
+std::vector<std::string> HuaConverter::SepaRuleFailures(const CodePages& codePages) const {
   if (message_ == nullptr) {
     return {"nincs üzenet"};
   }

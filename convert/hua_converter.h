@@ -15,12 +15,12 @@ class HuaConverter : public Converter {
 
   void FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord& header,
                          std::int32_t& sequence) override;
-  bool IsSepa() const override;
-  std::vector<std::string> SepaFailures(const CodePages& codePages) const override;
   bool IsUrgentMessage() const override;
   std::int64_t ReadAmounts(std::vector<AmountProblem>* problems) const override;
 
  protected:
+  bool MeetsSepaRules() const override;
+  std::vector<std::string> SepaRuleFailures(const CodePages& codePages) const override;
   bool StopsAtTrailer() const override { return true; }
 };
 

@@ -133,11 +133,11 @@ void IntConverter::FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord
   ApplyBankBicFallback(out, settings_);
 }
 
-bool IntConverter::IsSepa() const {
+bool IntConverter::MeetsSepaRules() const {
   return message_ != nullptr && IsIntSepa(*message_, settings_.sepaCountries);
 }
 
-std::vector<std::string> IntConverter::SepaFailures(const CodePages& codePages) const {
+std::vector<std::string> IntConverter::SepaRuleFailures(const CodePages& codePages) const {
   if (message_ == nullptr) {
     return {"nincs üzenet"};
   }

@@ -14,11 +14,11 @@ class IntConverter : public Converter {
 
   void FillPaymentRecord(PaymentRecord& out, const GroupHeaderRecord& header,
                          std::int32_t& sequence) override;
-  bool IsSepa() const override;
-  std::vector<std::string> SepaFailures(const CodePages& codePages) const override;
   bool IsUrgentMessage() const override;
 
  protected:
+  bool MeetsSepaRules() const override;
+  std::vector<std::string> SepaRuleFailures(const CodePages& codePages) const override;
   bool StopsAtTrailer() const override { return false; }
 };
 

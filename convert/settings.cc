@@ -13,6 +13,9 @@
 namespace varnex {
 namespace {
 
+constexpr std::string_view kFormat03 = "pain.001.001.03";
+constexpr std::string_view kFormat09 = "pain.001.001.09";
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return (IsUpper(x) ? x - 'A' + 'a' : x) == (IsUpper(y) ? y - 'A' + 'a' : y);
@@ -31,6 +34,19 @@ bool HasTrailingComment(std::string_view rawValue) {
   return false;
 }
 
+bool IsChoice(std::string_view choices, std::string_view value) {
+  while (true) {
+    std::size_t bar = choices.find('|');
+    if (choices.substr(0, bar) == value) {
+      return true;
+    }
+    if (bar == std::string_view::npos) {
+      return false;
+    }
+    choices.remove_prefix(bar + 1);
+  }
+}
+
 bool IsPlainNumber(std::string_view value) {
   return !value.empty() && value.size() <= 9 && std::all_of(value.begin(), value.end(), IsDigit);
 }
@@ -46,7 +62,40 @@ std::string ValueProblem(const SettingsKey& key, const IniLine& line) {
   if (key.kind == SettingsKey::Kind::kSeconds && !IsPlainNumber(line.value)) {
     return "az érték csak nemnegatív egész szám (másodperc) lehet";
   }
+  if (key.kind == SettingsKey::Kind::kChoice && !line.value.empty() &&
+      !IsChoice(key.choices, line.value)) {
+    std::string listed;
+    for (char c : key.choices) {
+      listed += c == '|' ? std::string(", ") : std::string(1, c);
+    }
+    return "az érték csak ezek egyike lehet: " + listed;
+  }
   return "";
+}
+
+// A pain.001.001.09 document for the EPC carries the service level as the code SEPA only,
+// and it must carry one: both the urgent and the normal orders' target must be that. Its
+// addresses must have the town in an element of its own since 22 November 2026.
+void CheckFormatRules(const Settings& settings, std::vector<SettingsProblem>* problems) {
+  if (!settings.sepa.version09()) {
+    return;
+  }
+  if (settings.sepa.address == SepaOptions::Address::kLines) {
+    problems->push_back({SettingsProblem::Kind::kInvalid,
+                         "[SEPA] Address=lines: pain.001.001.09 formátumban 2026. november 22. "
+                         "óta csak hybrid lehet (a település és az ország külön elemben)"});
+  }
+  auto check = [&](std::string_view section, const std::string& field, const std::string& keyword) {
+    if (field != "Cd" || keyword != "SEPA") {
+      problems->push_back(
+          {SettingsProblem::Kind::kInvalid,
+           "[" + std::string(section) + "] TrgtField=" + field + ", TrgtKeyword=" + keyword +
+               ": pain.001.001.09 formátumban a szolgáltatási szint csak TrgtField=Cd és "
+               "TrgtKeyword=SEPA lehet (a sürgős megbízások InstrPrty=HIGH jelzést kapnak)"});
+    }
+  };
+  check("PrioUrgent", settings.urgentTrgtField, settings.urgentTrgtKeyword);
+  check("PrioNormal", settings.normalTrgtField, settings.normalTrgtKeyword);
 }
 
 std::vector<SettingsProblem> FindProblems(const IniFile& ini) {
@@ -139,7 +188,9 @@ std::vector<SettingsProblem> Settings::Load(const std::string& iniPathValue,
   utf8_ = IsValidUtf8(text);
   IniFile ini = IniFile::Parse(text);
   Read(ini, programDir, nullptr);
-  return FindProblems(ini);
+  std::vector<SettingsProblem> problems = FindProblems(ini);
+  CheckFormatRules(*this, &problems);
+  return problems;
 }
 
 std::vector<SettingsKey> Settings::KeysRead() {
@@ -152,14 +203,14 @@ void Settings::Read(const IniFile& ini, const std::string& programDir,
                     std::vector<SettingsKey>* keysRead) {
   auto text = [&](std::string_view section, std::string_view key, std::string_view fallback) {
     if (keysRead != nullptr) {
-      keysRead->push_back({section, key, SettingsKey::Kind::kText});
+      keysRead->push_back({section, key, SettingsKey::Kind::kText, ""});
     }
     return ini.GetString(section, key, fallback);
   };
   auto number = [&](std::string_view section, std::string_view key, std::int32_t fallback,
                     SettingsKey::Kind kind) {
     if (keysRead != nullptr) {
-      keysRead->push_back({section, key, kind});
+      keysRead->push_back({section, key, kind, ""});
     }
     return ini.GetInt(section, key, fallback);
   };
@@ -196,6 +247,24 @@ void Settings::Read(const IniFile& ini, const std::string& programDir,
   xchgSrcField = text("ExchRate", "SrcField", "");
   xchgSrcKeyword = text("ExchRate", "SrcKeyword", "");
   xchgTrgtKeyword = text("ExchRate", "TrgtKeyword", "");
+  // A value outside the choices is reported by Load; it reads as the default, as an empty
+  // one does.
+  auto choice = [&](std::string_view key, std::string_view choices, std::string_view fallback) {
+    if (keysRead != nullptr) {
+      keysRead->push_back({"SEPA", key, SettingsKey::Kind::kChoice, choices});
+    }
+    return ini.GetString("SEPA", key, fallback);
+  };
+  sepa.format = choice("Format", "pain.001.001.03|pain.001.001.09", kFormat03) == kFormat09
+                    ? SepaOptions::Format::kPain00100109
+                    : SepaOptions::Format::kPain00100103;
+  std::string address = choice("Address", "lines|hybrid", sepa.version09() ? "hybrid" : "lines");
+  sepa.address = address == "hybrid" || (address != "lines" && sepa.version09())
+                     ? SepaOptions::Address::kHybrid
+                     : SepaOptions::Address::kLines;
+  sepa.withoutTown = choice("AddressWithoutTown", "refuse|omit", "refuse") == "omit"
+                         ? SepaOptions::WithoutTown::kOmit
+                         : SepaOptions::WithoutTown::kRefuse;
 }
 
 void Settings::ToRecordCodePage(const CodePages& codePages) {

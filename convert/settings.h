@@ -7,15 +7,18 @@
 // page tables are open.
 //
 // Load also returns what it did not understand: a switch that is neither 0 nor 1, a MinFileAge
-// that is no plain number, a comment after a value, a line that is no section, key or comment
-// (configuration errors), and keys or sections it does not read (a warning). The reader only
-// reports them; the caller decides and logs.
+// that is no plain number, a [SEPA] value that is none of its choices, a service level that a
+// pain.001.001.09 document cannot carry, a comment after a value, a line that is no section,
+// key or comment (configuration errors), and keys or sections it does not read (a warning). The
+// reader only reports them; the caller decides and logs.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "convert/sepa_options.h"
 
 namespace varnex {
 
@@ -25,10 +28,12 @@ class IniFile;
 
 // One key of varnex.ini, as the program asks for it.
 struct SettingsKey {
-  enum class Kind { kText, kSwitch, kSeconds };
+  enum class Kind { kText, kSwitch, kSeconds, kChoice };
   std::string_view section;
   std::string_view key;
   Kind kind = Kind::kText;
+  // kChoice: the values allowed, separated by '|'; case matters.
+  std::string_view choices;
 };
 
 // Something in varnex.ini the program does not take as it stands.
@@ -83,6 +88,8 @@ struct Settings {
   std::string xchgSrcField;
   std::string xchgSrcKeyword;
   std::string xchgTrgtKeyword;
+  // [SEPA]
+  SepaOptions sepa;
 
   // Reads the settings from `text`, the content of the file `iniPath` (empty when the file
   // is missing). Directory values are resolved against `programDir`. Returns what the text

@@ -56,6 +56,13 @@ bool IsBicIdentifier(std::string_view v) {
   return std::all_of(v.begin() + 8, v.end(), [](char c) { return IsUpper(c) || IsDigit(c); });
 }
 
+// [A-Z0-9]{4}[A-Z]{2}[A-Z0-9]{2}([A-Z0-9]{3})?
+bool IsBicfiIdentifier(std::string_view v) {
+  auto upperOrDigit = [](char c) { return IsUpper(c) || IsDigit(c); };
+  return (v.size() == 8 || v.size() == 11) && std::all_of(v.begin(), v.end(), upperOrDigit) &&
+         IsUpper(v[4]) && IsUpper(v[5]);
+}
+
 // An xs:decimal value by its digits: leading zeros of the integer part and trailing zeros of
 // the fraction do not count.
 struct Decimal {
@@ -245,13 +252,13 @@ std::string_view AmountRule(std::string_view v) {
   return d->totalDigits > 18 ? "legfeljebb 18 számjegy" : "";
 }
 
-std::string_view DecimalNumberRule(std::string_view v) {
+std::string_view DecimalNumberRule(std::string_view v, std::size_t maxFractionDigits) {
   std::optional<Decimal> d = ParseDecimal(v);
   if (!d) {
     return "nem érvényes szám";
   }
-  if (d->fractionDigits > 17) {
-    return "legfeljebb 17 tizedesjegy";
+  if (d->fractionDigits > maxFractionDigits) {
+    return maxFractionDigits == 2 ? "legfeljebb 2 tizedesjegy" : "legfeljebb 17 tizedesjegy";
   }
   return d->totalDigits > 18 ? "legfeljebb 18 számjegy" : "";
 }
@@ -263,39 +270,57 @@ struct Element {
   std::string_view tag;
   bool leaf;
   LeafType type;
+  int versions;  // kIn03 | kIn09
 };
 
-constexpr Element Container(int level, std::string_view tag) {
-  return {level, tag, false, LeafType::kMax35Text};
+constexpr int kIn03 = 1;
+constexpr int kIn09 = 2;
+constexpr int kInBoth = kIn03 | kIn09;
+
+constexpr Element Container(int level, std::string_view tag, int versions = kInBoth) {
+  return {level, tag, false, LeafType::kMax35Text, versions};
 }
-constexpr Element Leaf(int level, std::string_view tag, LeafType type) {
-  return {level, tag, true, type};
+constexpr Element Leaf(int level, std::string_view tag, LeafType type, int versions = kInBoth) {
+  return {level, tag, true, type, versions};
 }
 
 using T = LeafType;
-constexpr std::array kElements = {
+// The elements of both versions, each marked with the versions that have it: the 2009
+// document and the 2019 one as the EPC restricts it.
+constexpr std::array kAllElements = {
     Container(0, "GrpHdr"),
     Leaf(1, "MsgId", T::kMax35Text),
     Leaf(1, "CreDtTm", T::kIsoDateTime),
     Leaf(1, "NbOfTxs", T::kMax15NumericText),
-    Leaf(1, "CtrlSum", T::kDecimalNumber),
+    Leaf(1, "CtrlSum", T::kDecimalNumber, kIn03),
+    Leaf(1, "CtrlSum", T::kDecimalNumber2, kIn09),
     Container(1, "InitgPty"),
-    Leaf(2, "Nm", T::kMax140Text),
+    Leaf(2, "Nm", T::kMax140Text, kIn03),
+    Leaf(2, "Nm", T::kMax70Name, kIn09),
     Container(0, "PmtInf"),
     Leaf(1, "PmtInfId", T::kMax35Text),
     Leaf(1, "PmtMtd", T::kPaymentMethod3Code),
     Leaf(1, "BtchBookg", T::kBatchBookingIndicator),
+    Leaf(1, "NbOfTxs", T::kMax15NumericText, kIn09),
+    Leaf(1, "CtrlSum", T::kDecimalNumber2, kIn09),
     Container(1, "PmtTpInf"),
+    Leaf(2, "InstrPrty", T::kPriority2Code, kIn09),
     Container(2, "SvcLvl"),
-    Leaf(3, "Cd", T::kExternalServiceLevel1Code),
-    Leaf(3, "Prtry", T::kMax35Text),
+    Leaf(3, "Cd", T::kExternalServiceLevel1Code, kIn03),
+    Leaf(3, "Cd", T::kEpcServiceLevelCode, kIn09),
+    Leaf(3, "Prtry", T::kMax35Text, kIn03),
     Container(2, "LclInstrm"),
     Leaf(3, "Cd", T::kExternalLocalInstrument1Code),
     Leaf(3, "Prtry", T::kMax35Text),
-    Leaf(1, "ReqdExctnDt", T::kIsoDate),
+    Leaf(1, "ReqdExctnDt", T::kIsoDate, kIn03),
+    Container(1, "ReqdExctnDt", kIn09),
+    Leaf(2, "Dt", T::kIsoDate, kIn09),
     Container(1, "Dbtr"),
-    Leaf(2, "Nm", T::kMax140Text),
+    Leaf(2, "Nm", T::kMax140Text, kIn03),
+    Leaf(2, "Nm", T::kMax70Name, kIn09),
     Container(2, "PstlAdr"),
+    Leaf(3, "PstCd", T::kMax16Text),
+    Leaf(3, "TwnNm", T::kMax35Text),
     Leaf(3, "Ctry", T::kCountryCode),
     Leaf(3, "AdrLine", T::kMax70Text),
     Container(1, "DbtrAcct"),
@@ -303,7 +328,8 @@ constexpr std::array kElements = {
     Leaf(3, "IBAN", T::kIban2007Identifier),
     Container(1, "DbtrAgt"),
     Container(2, "FinInstnId"),
-    Leaf(3, "BIC", T::kBicIdentifier),
+    Leaf(3, "BIC", T::kBicIdentifier, kIn03),
+    Leaf(3, "BICFI", T::kBicfiIdentifier, kIn09),
     Container(3, "Othr"),
     Leaf(4, "Id", T::kMax35Text),
     Leaf(1, "ChrgBr", T::kChargeBearerType1Code),
@@ -313,15 +339,19 @@ constexpr std::array kElements = {
     Leaf(3, "EndToEndId", T::kMax35Text),
     Container(2, "Amt"),
     Leaf(3, "InstdAmt", T::kActiveOrHistoricCurrencyAndAmount),
-    Container(2, "XchgRateInf"),
-    Leaf(3, "RateTp", T::kExchangeRateType1Code),
-    Leaf(2, "ChrgBr", T::kChargeBearerType1Code),
+    Container(2, "XchgRateInf", kIn03),
+    Leaf(3, "RateTp", T::kExchangeRateType1Code, kIn03),
+    Leaf(2, "ChrgBr", T::kChargeBearerType1Code, kIn03),
     Container(2, "CdtrAgt"),
     Container(3, "FinInstnId"),
-    Leaf(4, "BIC", T::kBicIdentifier),
+    Leaf(4, "BIC", T::kBicIdentifier, kIn03),
+    Leaf(4, "BICFI", T::kBicfiIdentifier, kIn09),
     Container(2, "Cdtr"),
-    Leaf(3, "Nm", T::kMax140Text),
+    Leaf(3, "Nm", T::kMax140Text, kIn03),
+    Leaf(3, "Nm", T::kMax70Name, kIn09),
     Container(3, "PstlAdr"),
+    Leaf(4, "PstCd", T::kMax16Text),
+    Leaf(4, "TwnNm", T::kMax35Text),
     Leaf(4, "Ctry", T::kCountryCode),
     Leaf(4, "AdrLine", T::kMax70Text),
     Container(2, "CdtrAcct"),
@@ -329,26 +359,69 @@ constexpr std::array kElements = {
     Leaf(4, "IBAN", T::kIban2007Identifier),
     Container(2, "Purp"),
     Leaf(3, "Cd", T::kExternalPurpose1Code),
-    Leaf(3, "Prtry", T::kMax35Text),
+    Leaf(3, "Prtry", T::kMax35Text, kIn03),
     Container(2, "RmtInf"),
     Leaf(3, "Ustrd", T::kMax140Text),
 };
-constexpr int kElementCount = static_cast<int>(kElements.size());
+
+constexpr std::size_t CountIn(int version) {
+  std::size_t count = 0;
+  for (const Element& e : kAllElements) {
+    count += (e.versions & version) != 0 ? 1 : 0;
+  }
+  return count;
+}
+
+// The elements of one version, in document order; an element's children follow it at the
+// next level.
+template <int kVersion>
+constexpr auto ElementsIn() {
+  std::array<Element, CountIn(kVersion)> elements{};
+  std::size_t n = 0;
+  for (const Element& e : kAllElements) {
+    if ((e.versions & kVersion) != 0) {
+      elements[n++] = e;
+    }
+  }
+  return elements;
+}
+constexpr std::array kElements03 = ElementsIn<kIn03>();
+constexpr std::array kElements09 = ElementsIn<kIn09>();
 
 // For each element, the index of the next one at its level or above: its next sibling when
 // that has the same level.
-constexpr std::array<int, kElements.size()> kAfter = [] {
-  std::array<int, kElements.size()> after{};
-  for (int i = 0; i < kElementCount; ++i) {
-    int j = i + 1;
-    while (j < kElementCount && kElements[static_cast<std::size_t>(j)].level >
-                                    kElements[static_cast<std::size_t>(i)].level) {
+template <std::size_t N>
+constexpr std::array<int, N> NextSiblings(const std::array<Element, N>& elements) {
+  std::array<int, N> after{};
+  for (std::size_t i = 0; i < N; ++i) {
+    std::size_t j = i + 1;
+    while (j < N && elements[j].level > elements[i].level) {
       ++j;
     }
-    after[static_cast<std::size_t>(i)] = j;
+    after[i] = static_cast<int>(j);
   }
   return after;
-}();
+}
+constexpr std::array kAfter03 = NextSiblings(kElements03);
+constexpr std::array kAfter09 = NextSiblings(kElements09);
+
+}  // namespace
+
+struct Pain001Path::Table {
+  const Element* elements;
+  const int* after;
+  int count;
+
+  const Element& at(int i) const { return elements[i]; }
+  int next(int i) const { return after[i]; }
+};
+
+namespace {
+
+constexpr Pain001Path::Table kTable03 = {kElements03.data(), kAfter03.data(),
+                                         static_cast<int>(kElements03.size())};
+constexpr Pain001Path::Table kTable09 = {kElements09.data(), kAfter09.data(),
+                                         static_cast<int>(kElements09.size())};
 
 // Tags are a few letters: compared in line, the length first.
 bool SameTag(std::string_view known, std::string_view tag) {
@@ -363,22 +436,20 @@ bool SameTag(std::string_view known, std::string_view tag) {
   return true;
 }
 
-// The child `tag` of element `parent` (-1: the top level); -1 when there is none. The search
-// starts at `from`, the sibling after the one found last, since the elements come in table
-// order; it wraps around to the first child for an element out of that order.
-int FindChild(int parent, int from, std::string_view tag) {
+// The child `tag` of element `parent` (-1: the top level) in `table`; -1 when there is none.
+// The search starts at `from`, the sibling after the one found last, since the elements come
+// in table order; it wraps around to the first child for an element out of that order.
+int FindChild(const Pain001Path::Table& table, int parent, int from, std::string_view tag) {
   int first = parent + 1;
-  int level = parent < 0 ? 0 : kElements[static_cast<std::size_t>(parent)].level + 1;
-  auto isChild = [level](int j) {
-    return j < kElementCount && kElements[static_cast<std::size_t>(j)].level == level;
-  };
-  for (int j = from; isChild(j); j = kAfter[static_cast<std::size_t>(j)]) {
-    if (SameTag(kElements[static_cast<std::size_t>(j)].tag, tag)) {
+  int level = parent < 0 ? 0 : table.at(parent).level + 1;
+  auto isChild = [&](int j) { return j < table.count && table.at(j).level == level; };
+  for (int j = from; isChild(j); j = table.next(j)) {
+    if (SameTag(table.at(j).tag, tag)) {
       return j;
     }
   }
-  for (int j = first; j != from && isChild(j); j = kAfter[static_cast<std::size_t>(j)]) {
-    if (SameTag(kElements[static_cast<std::size_t>(j)].tag, tag)) {
+  for (int j = first; j != from && isChild(j); j = table.next(j)) {
+    if (SameTag(table.at(j).tag, tag)) {
       return j;
     }
   }
@@ -392,6 +463,8 @@ bool IsTextType(LeafType type) {
   case LeafType::kMax35Text:
   case LeafType::kMax70Text:
   case LeafType::kMax140Text:
+  case LeafType::kMax16Text:
+  case LeafType::kMax70Name:
   case LeafType::kExternalServiceLevel1Code:
   case LeafType::kExternalLocalInstrument1Code:
   case LeafType::kExternalPurpose1Code:
@@ -409,7 +482,10 @@ std::string_view TextLengthRule(LeafType type, std::size_t characters) {
   case LeafType::kMax35Text:
   case LeafType::kExternalLocalInstrument1Code:
     return characters > 35 ? "legfeljebb 35 karakter" : "";
+  case LeafType::kMax16Text:
+    return characters > 16 ? "legfeljebb 16 karakter" : "";
   case LeafType::kMax70Text:
+  case LeafType::kMax70Name:
     return characters > 70 ? "legfeljebb 70 karakter" : "";
   case LeafType::kMax140Text:
     return characters > 140 ? "legfeljebb 140 karakter" : "";
@@ -435,9 +511,21 @@ std::string_view LeafTypeRule(LeafType type, std::string_view value) {
   case LeafType::kExternalLocalInstrument1Code:
   case LeafType::kMax70Text:
   case LeafType::kMax140Text:
+  case LeafType::kMax16Text:
+  case LeafType::kMax70Name:
   case LeafType::kExternalServiceLevel1Code:
   case LeafType::kExternalPurpose1Code:
     return "";  // above
+  case LeafType::kEpcServiceLevelCode:
+    return value == "SEPA" ? "" : "nem megengedett kód (csak SEPA)";
+  case LeafType::kPriority2Code:
+    return value == "HIGH" || value == "NORM" ? "" : "nem megengedett kód (HIGH, NORM)";
+  case LeafType::kBicfiIdentifier:
+    return IsBicfiIdentifier(value)
+               ? ""
+               : "nem érvényes BIC (minta: 8 vagy 11 nagybetű vagy számjegy, az 5–6. betű)";
+  case LeafType::kDecimalNumber2:
+    return DecimalNumberRule(value, 2);
   case LeafType::kIban2007Identifier:
     return IsIban2007(value)
                ? ""
@@ -457,7 +545,7 @@ std::string_view LeafTypeRule(LeafType type, std::string_view value) {
   case LeafType::kActiveOrHistoricCurrencyAndAmount:
     return AmountRule(value);
   case LeafType::kDecimalNumber:
-    return DecimalNumberRule(value);
+    return DecimalNumberRule(value, 17);
   case LeafType::kIsoDate:
     return IsIsoDate(value) ? "" : "nem érvényes dátum (ÉÉÉÉ-HH-NN, létező nap)";
   case LeafType::kIsoDateTime:
@@ -506,6 +594,9 @@ std::string HuIbanSourceRule(std::string_view bankCodeUtf8) {
   return rule;
 }
 
+Pain001Path::Pain001Path(SepaOptions::Format format)
+    : table_(format == SepaOptions::Format::kPain00100109 ? &kTable09 : &kTable03) {}
+
 std::optional<LeafType> Pain001Path::Enter(std::string_view tag, int depth) {
   int level = depth - kFirstDepth;
   if (level < 0 || level >= kMaxLevels || level > level_ + 1) {
@@ -521,16 +612,16 @@ std::optional<LeafType> Pain001Path::Enter(std::string_view tag, int depth) {
   if (level == 0 || parent >= 0) {
     // The sibling found last at this level, when the parent has not changed since.
     int previous = level <= level_ ? entries_[at] : kUnknown;
-    int from = previous >= 0 ? kAfter[static_cast<std::size_t>(previous)] : parent + 1;
-    entry = FindChild(parent, from, tag);
+    int from = previous >= 0 ? table_->next(previous) : parent + 1;
+    entry = FindChild(*table_, parent, from, tag);
   }
   level_ = level;
   tags_[at] = tag;
   entries_[at] = entry;
-  if (entry < 0 || !kElements[static_cast<std::size_t>(entry)].leaf) {
+  if (entry < 0 || !table_->at(entry).leaf) {
     return std::nullopt;
   }
-  return kElements[static_cast<std::size_t>(entry)].type;
+  return table_->at(entry).type;
 }
 
 std::string Pain001Path::Path() const {
@@ -544,8 +635,8 @@ std::string Pain001Path::Path() const {
   return path;
 }
 
-std::optional<LeafType> Pain001LeafType(std::string_view path) {
-  Pain001Path walker;
+std::optional<LeafType> Pain001LeafType(std::string_view path, SepaOptions::Format format) {
+  Pain001Path walker(format);
   std::optional<LeafType> type;
   int depth = Pain001Path::kFirstDepth;
   while (true) {

@@ -1,13 +1,13 @@
-// Checks of the leaf values of a pain.001.001.03 document before it is placed.
+// Checks of the leaf values of a pain.001 document before it is placed.
 //
-// The gateway validates every document against the pain.001.001.03 schema and rejects the
-// whole file when one element fails. The checks here mirror the facets of the schema types
-// that the SEPA writer fills (patterns, lengths, decimal digits, calendar dates, code lists),
-// hand-written and without allocation, so that every order can be checked on the way. Values
-// are taken as the element holds them: UTF-8, after the writer's cleaning and before XML
-// escaping; lengths count characters, not bytes. Types derived from xs:string keep their
-// whitespace (a blank counts and fails a pattern); decimals and booleans allow blanks around
-// the value, as the validator does.
+// The gateway validates every document against its schema (pain.001.001.03, or the EPC's
+// pain.001.001.09) and rejects the whole file when one element fails. The checks here mirror the
+// facets of the schema types that the SEPA writer fills (patterns, lengths, decimal digits,
+// calendar dates, code lists), hand-written and without allocation, so that every order can be
+// checked on the way. Values are taken as the element holds them: UTF-8, after the writer's
+// cleaning and before XML escaping; lengths count characters, not bytes. Types derived from
+// xs:string keep their whitespace (a blank counts and fails a pattern); decimals and booleans allow
+// blanks around the value, as the validator does.
 //
 // Two SEPA usage rules that the schema does not carry come with them: the range of an
 // instructed amount, and what a Hungarian IBAN may be built from (IsHuIbanSource).
@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "convert/sepa_options.h"
+
 namespace varnex {
 
 // The schema types of the leaves the SEPA writer writes.
@@ -26,20 +28,26 @@ enum class LeafType : std::uint8_t {
   kMax35Text,
   kMax70Text,
   kMax140Text,
-  kExternalServiceLevel1Code,     // 1 to 4 characters
+  kMax16Text,
+  kMax70Name,  // a party's name in the EPC's 2019 document: Max140Text cut to 70
+  kExternalServiceLevel1Code,
+  kEpcServiceLevelCode,  // the EPC's 2019 service level: SEPA only     // 1 to 4 characters
   kExternalLocalInstrument1Code,  // 1 to 35 characters
   kExternalPurpose1Code,          // 1 to 4 characters
   kIban2007Identifier,
   kBicIdentifier,
+  kBicfiIdentifier,  // BICFIDec2014Identifier
   kCountryCode,
   kMax15NumericText,
   kActiveOrHistoricCurrencyAndAmount,
   kDecimalNumber,
+  kDecimalNumber2,  // the EPC's control sum: at most two decimals
   kIsoDate,
   kIsoDateTime,
   kPaymentMethod3Code,
   kChargeBearerType1Code,
   kExchangeRateType1Code,
+  kPriority2Code,
   kBatchBookingIndicator,  // xs:boolean
 };
 
@@ -62,11 +70,13 @@ std::string_view InstructedAmountRule(std::string_view printed);
 // built (IsHuIbanSource fails); names the bank code, which is not part of the value.
 std::string HuIbanSourceRule(std::string_view bankCodeUtf8);
 
-// Follows the elements of a document, given one after the other in document order by tag
-// and depth, through the elements the SEPA writer writes, and names the schema type of
+// Follows the elements of a document of `format`, given one after the other in document order
+// by tag and depth, through the elements the SEPA writer writes, and names the schema type of
 // each leaf. Depth 2 is the first level below CstmrCdtTrfInitn (GrpHdr, PmtInf).
 class Pain001Path {
  public:
+  explicit Pain001Path(SepaOptions::Format format = SepaOptions::Format::kPain00100103);
+
   // Moves to element `tag` at `depth`; returns its leaf type, nullopt for a container and
   // for an element the writer does not write at that place.
   std::optional<LeafType> Enter(std::string_view tag, int depth);
@@ -76,7 +86,11 @@ class Pain001Path {
   static constexpr int kFirstDepth = 2;
   static constexpr int kMaxLevels = 6;
 
+  // The elements of one format (schema_check.cc).
+  struct Table;
+
  private:
+  const Table* table_;
   std::array<std::string_view, kMaxLevels> tags_{};
   static constexpr int kUnknown = -1;
   // The table index of the element last entered at each level down to level_; kUnknown for
@@ -87,6 +101,7 @@ class Pain001Path {
 
 // The leaf type of the element at `path` (as Pain001Path::Path forms it); nullopt for a
 // container or an unknown path.
-std::optional<LeafType> Pain001LeafType(std::string_view path);
+std::optional<LeafType> Pain001LeafType(
+    std::string_view path, SepaOptions::Format format = SepaOptions::Format::kPain00100103);
 
 }  // namespace varnex

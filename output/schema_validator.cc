@@ -142,12 +142,12 @@ bool SchemaValidator::Available() {
   return true;
 }
 
-std::unique_ptr<SchemaValidator> SchemaValidator::Create() {
+std::unique_ptr<SchemaValidator> SchemaValidator::Create(SepaOptions::Format format) {
   xmlInitParser();
   std::unique_ptr<SchemaValidator> validator(new SchemaValidator(std::make_unique<State>()));
   State* state = validator->state_.get();
   ErrorRoute route(state);
-  std::string_view text = Pain001SchemaText();
+  std::string_view text = SchemaText(format);
   xmlSchemaParserCtxt* parser =
       xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
   if (parser == nullptr) {

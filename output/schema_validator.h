@@ -1,4 +1,5 @@
-// Validation of pain.001.001.03 documents against the schema compiled into the program.
+// Validation of pain.001 documents against the schemas compiled into the program: the ISO
+// pain.001.001.03 schema and the EPC's pain.001.001.09 customer-to-bank schema.
 //
 // The document is fed in pieces as it is produced and checked on the fly by libxml2's push
 // parser with the schema validator plugged into it; no tree is built, so memory stays
@@ -17,16 +18,24 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/sepa_options.h"
+
 namespace varnex {
 
-// The pain.001.001.03 schema as compiled in (the bytes of its xsd file).
+// The schemas as compiled in (the bytes of their xsd files).
 std::string_view Pain001SchemaText();
+std::string_view Pain001V09SchemaText();
+inline std::string_view SchemaText(SepaOptions::Format format) {
+  return format == SepaOptions::Format::kPain00100109 ? Pain001V09SchemaText()
+                                                      : Pain001SchemaText();
+}
 
 class SchemaValidator {
  public:
-  // A validator holding the parsed schema; null when the compiled-in schema cannot be
-  // loaded.
-  static std::unique_ptr<SchemaValidator> Create();
+  // A validator holding the parsed schema of `format`; null when the compiled-in schema
+  // cannot be loaded.
+  static std::unique_ptr<SchemaValidator> Create(
+      SepaOptions::Format format = SepaOptions::Format::kPain00100103);
   // False in a build without a schema validator (Windows: no libxml2), whose validators
   // accept every document.
   static bool Available();

@@ -14,7 +14,7 @@ bool SchemaValidator::Available() {
   return false;
 }
 
-std::unique_ptr<SchemaValidator> SchemaValidator::Create() {
+std::unique_ptr<SchemaValidator> SchemaValidator::Create(SepaOptions::Format /*format*/) {
   return std::unique_ptr<SchemaValidator>(new SchemaValidator(std::make_unique<State>()));
 }
 

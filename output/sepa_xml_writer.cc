@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "convert/account_utils.h"
+#include "convert/postal_address.h"
 #include "output/schema_check.h"
 #include "util/byte_search.h"
 
@@ -15,6 +16,13 @@ constexpr std::string_view kDocumentStart =
     " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
     " xsi:schemaLocation=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.03"
     " pain.001.001.03.xsd\">\n"
+    "\t<CstmrCdtTrfInitn>\n";
+constexpr std::string_view kDocumentStart09 =
+    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+    "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.09\""
+    " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
+    " xsi:schemaLocation=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.09"
+    " pain.001.001.09.xsd\">\n"
     "\t<CstmrCdtTrfInitn>\n";
 constexpr std::string_view kDocumentEnd =
     "\t</CstmrCdtTrfInitn>\n"
@@ -56,6 +64,27 @@ void AppendCodeOrProprietary(NodeList& nodes, int depth, const FixedText<N>& cod
   }
 }
 
+// Countries of the European Economic Area, including the territories that share their
+// country's code in IBANs; a transfer between two of them may go without addresses.
+bool IsEeaCountry(std::string_view code) {
+  static constexpr std::string_view kEea =
+      "AT BE BG CY CZ DE DK EE ES FI FR GR HR HU IE IT LT LU LV MT NL PL PT RO SE SI SK "
+      "IS LI NO AX GF GP MQ RE YT BL MF";
+  if (code.size() != 2) {
+    return false;
+  }
+  for (std::size_t at = 0; at + 2 <= kEea.size(); at += 3) {
+    if (kEea.substr(at, 2) == code) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string_view IbanCountry(std::string_view account) {
+  return IsValidIban(account) ? account.substr(0, 2) : std::string_view();
+}
+
 void AppendPostalAddress(NodeList& nodes, int depth, const FixedText<3>& country,
                          const FixedText<71>& line1, const FixedText<71>& line2) {
   if (country.empty() && line1.empty() && line2.empty()) {
@@ -75,7 +104,8 @@ void AppendPostalAddress(NodeList& nodes, int depth, const FixedText<3>& country
 
 }  // namespace
 
-SepaXmlWriter::SepaXmlWriter(const CodePages& codePages) : cleaner_(codePages) {
+SepaXmlWriter::SepaXmlWriter(const CodePages& codePages, SepaOptions options)
+    : options_(options), cleaner_(codePages) {
   initgPtyName_.reserve(kMaxNameLength);
   dbtrName_.reserve(kMaxNameLength);
   cdtrName_.reserve(kMaxNameLength);
@@ -85,7 +115,7 @@ SepaXmlWriter::SepaXmlWriter(const CodePages& codePages) : cleaner_(codePages) {
 }
 
 std::string_view SepaXmlWriter::LeadingText() const {
-  return kDocumentStart;
+  return options_.version09() ? kDocumentStart09 : kDocumentStart;
 }
 
 std::string_view SepaXmlWriter::TrailingText() const {
@@ -98,7 +128,7 @@ void SepaXmlWriter::SerializeNodes(NodeList& nodes, std::string* out) {
 
 void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
   bool payment = &nodes == &paymentNodes_;
-  Pain001Path path;
+  Pain001Path path(options_.format);
   // The path has entered nodes[0, entered); nodes of the repeated prefix are entered only
   // when a path is needed.
   std::size_t entered = 0;
@@ -175,15 +205,94 @@ void SepaXmlWriter::BuildGroupHeader() {
   AppendZeroFreeText(nodes, "Nm", 4, initgPtyName_);
 }
 
+void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
+                                  const FixedText<3>& country, const FixedText<71>& line1,
+                                  const FixedText<71>& line2, std::string_view account,
+                                  const PaymentRecord& p) {
+  if (options_.address == SepaOptions::Address::kLines) {
+    AppendPostalAddress(nodes, depth, country, line1, line2);
+    return;
+  }
+  if (line1.empty() && line2.empty()) {
+    return;  // no address given: none written
+  }
+  std::string_view code = country.empty() ? IbanCountry(account) : country.view();
+  std::optional<HybridAddress> found = FindTown(code, line1.view(), line2.view());
+  std::string_view who = party == Party::kDebtor ? "megbízó" : "kedvezményezett";
+  if (found) {
+    AppendContainer(nodes, "PstlAdr", depth);
+    if (!found->postcode.empty()) {
+      AppendZeroFreeText(nodes, "PstCd", depth + 1, found->postcode);
+    }
+    AppendZeroFreeText(nodes, "TwnNm", depth + 1, found->town);
+    AppendZeroFreeText(nodes, "Ctry", depth + 1, found->country);
+    for (std::string_view line : found->lines) {
+      if (!line.empty()) {
+        AppendZeroFreeText(nodes, "AdrLine", depth + 1, line);
+      }
+    }
+    if (listAddresses_) {
+      std::string note = "a " + std::string(who) +
+                         " címe: TwnNm=" + std::string(cleaner_.Plain(found->town, &plainScratch_));
+      if (!found->postcode.empty()) {
+        note += ", PstCd=" + std::string(cleaner_.Plain(found->postcode, &plainScratch_));
+      }
+      note += ", Ctry=" + std::string(found->country);
+      for (std::string_view line : found->lines) {
+        if (!line.empty()) {
+          note += ", AdrLine=" + std::string(cleaner_.Plain(line, &plainScratch_));
+        }
+      }
+      notes_.push_back(std::move(note));
+    }
+    return;
+  }
+  // Both accounts in the EEA: the scheme lets either party go without an address.
+  bool omissible =
+      IsEeaCountry(IbanCountry(dbtrIban_)) && IsEeaCountry(IbanCountry(p.CdtrAcctId.view()));
+  if (options_.withoutTown == SepaOptions::WithoutTown::kOmit && omissible) {
+    ++omittedAddresses_;
+    if (listAddresses_) {
+      notes_.push_back("a " + std::string(who) + " címe kimarad (nincs benne biztos település)");
+    }
+    return;
+  }
+  std::string lines(cleaner_.Plain(line1.view(), &plainScratch_));
+  if (!line2.empty()) {
+    lines.append(" / ").append(cleaner_.Plain(line2.view(), &plainScratch_));
+  }
+  std::string rule = "a " + std::string(who) + " címéből ";
+  rule += code.empty() ? "nem állapítható meg az ország (Ctry)"
+                       : "nem állapítható meg biztosan a település (TwnNm)";
+  rule += ": írja az irányítószámot és a települést egy sorba, pl. „1051 Budapest, Nádor u. 5.”";
+  if (options_.withoutTown == SepaOptions::WithoutTown::kOmit) {
+    rule += " (a cím nem hagyható el: a számlák egyike nem EGT-országbeli)";
+  }
+  problems_.push_back(
+      {party == Party::kDebtor ? "PmtInf/Dbtr/PstlAdr" : "PmtInf/CdtTrfTxInf/Cdtr/PstlAdr",
+       std::move(lines), std::move(rule)});
+}
+
 void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
+  const bool v09 = options_.version09();
   NodeList& nodes = paymentNodes_;
+  if (listAddresses_) {
+    notes_.clear();
+  }
   AppendContainer(nodes, "PmtInf", 2);
   AppendField(nodes, "PmtInfId", 3, p.PmtInfId);
   AppendZeroFreeText(nodes, "PmtMtd", 3, "TRF");
   AppendZeroFreeText(nodes, "BtchBookg", 3, "false");
+  if (v09) {
+    AppendInteger(nodes, "NbOfTxs", 3, 1, 'n');
+    AppendCents(nodes, "CtrlSum", 3, p.InstdAmt, 'f');
+  }
   // A local instrument alone does not open a payment type.
   if (!p.SvcLvlCd.empty() || !p.SvcLvlPrtry.empty()) {
     AppendContainer(nodes, "PmtTpInf", 3);
+    if (v09 && p.IsUrgent != 0) {
+      AppendZeroFreeText(nodes, "InstrPrty", 4, "HIGH");
+    }
     AppendContainer(nodes, "SvcLvl", 4);
     AppendCodeOrProprietary(nodes, 5, p.SvcLvlCd, p.SvcLvlPrtry);
     if (!p.LclInstrmCd.empty() || !p.LclInstrmPrtry.empty()) {
@@ -191,12 +300,12 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
       AppendCodeOrProprietary(nodes, 5, p.LclInstrmCd, p.LclInstrmPrtry);
     }
   }
-  AppendField(nodes, "ReqdExctnDt", 3, p.ReqdExctnDt, 'd');
-
-  AppendContainer(nodes, "Dbtr", 3);
-  ComposeName(p.DbtrNm.view(), p.DbtrNm2.view(), &dbtrName_);
-  AppendZeroFreeText(nodes, "Nm", 4, dbtrName_);
-  AppendPostalAddress(nodes, 4, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2);
+  if (v09) {
+    AppendContainer(nodes, "ReqdExctnDt", 3);
+    AppendField(nodes, "Dt", 4, p.ReqdExctnDt, 'd');
+  } else {
+    AppendField(nodes, "ReqdExctnDt", 3, p.ReqdExctnDt, 'd');
+  }
 
   // A domestic account becomes a Hungarian IBAN only when made of digits alone; anything
   // else stays as it is and is reported.
@@ -210,17 +319,24 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
       dbtrIbanRule_ = HuIbanSourceRule(cleaner_.Plain(p.DbtrAgtBankCode.view(), &plainScratch_));
     }
   }
+
+  AppendContainer(nodes, "Dbtr", 3);
+  ComposeName(p.DbtrNm.view(), p.DbtrNm2.view(), &dbtrName_);
+  AppendZeroFreeText(nodes, "Nm", 4, dbtrName_);
+  AppendAddress(nodes, 4, Party::kDebtor, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2, dbtrIban_, p);
+
   AppendContainer(nodes, "DbtrAcct", 3);
   AppendContainer(nodes, "Id", 4);
   dbtrIbanNode_ = nodes.size();
   AppendZeroFreeText(nodes, "IBAN", 5, dbtrIban_);
 
   // The debtor agent is mandatory; without a BIC it is named as not provided.
+  std::string_view bicTag = v09 ? "BICFI" : "BIC";
   AppendContainer(nodes, "DbtrAgt", 3);
   AppendContainer(nodes, "FinInstnId", 4);
   if (!p.DbtrAgtBic.empty()) {
     AssignCut(p.DbtrAgtBic.view(), kMaxBicLength, &dbtrBic_);
-    AppendZeroFreeText(nodes, "BIC", 5, dbtrBic_);
+    AppendZeroFreeText(nodes, bicTag, 5, dbtrBic_);
   } else {
     AppendContainer(nodes, "Othr", 5);
     AppendZeroFreeText(nodes, "Id", 6, kNotProvided);
@@ -236,25 +352,34 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   AppendContainer(nodes, "Amt", 4);
   AppendCents(nodes, "InstdAmt", 5, p.InstdAmt, 'a');
   if (p.HasXchgRate == 1) {
-    AppendContainer(nodes, "XchgRateInf", 4);
-    AppendField(nodes, "RateTp", 5, p.XchgRateTp);
+    if (v09) {
+      // The converters keep such orders out; one that arrives must not lose its rate.
+      problems_.push_back({"PmtInf/CdtTrfTxInf/XchgRateInf", std::string(p.XchgRateTp.view()),
+                           "egyeztetett árfolyam: a pain.001.001.09 dokumentum nem hordozza"});
+    } else {
+      AppendContainer(nodes, "XchgRateInf", 4);
+      AppendField(nodes, "RateTp", 5, p.XchgRateTp);
+    }
   }
-  AppendZeroFreeText(nodes, "ChrgBr", 4, kChargeBearer);
+  if (!v09) {
+    AppendZeroFreeText(nodes, "ChrgBr", 4, kChargeBearer);
+  }
   if (!p.CdtrAgtBic.empty()) {
     AppendContainer(nodes, "CdtrAgt", 4);
     AppendContainer(nodes, "FinInstnId", 5);
-    AppendField(nodes, "BIC", 6, p.CdtrAgtBic);
+    AppendField(nodes, bicTag, 6, p.CdtrAgtBic);
   }
   if (p.CdtrIdType != 0) {
     AppendContainer(nodes, "Cdtr", 4);
     ComposeName(p.CdtrNm.view(), p.CdtrNm2.view(), &cdtrName_);
     AppendZeroFreeText(nodes, "Nm", 5, cdtrName_);
-    AppendPostalAddress(nodes, 5, p.CdtrCtry, p.CdtrAdr1, p.CdtrAdr2);
+    AppendAddress(nodes, 5, Party::kCreditor, p.CdtrCtry, p.CdtrAdr1, p.CdtrAdr2,
+                  p.CdtrAcctId.view(), p);
   }
   AppendContainer(nodes, "CdtrAcct", 4);
   AppendContainer(nodes, "Id", 5);
   AppendField(nodes, "IBAN", 6, p.CdtrAcctId);
-  if (!p.PurpCd.empty() || !p.PurpPrtry.empty()) {
+  if (!p.PurpCd.empty() || (!v09 && !p.PurpPrtry.empty())) {
     AppendContainer(nodes, "Purp", 4);
     AppendCodeOrProprietary(nodes, 5, p.PurpCd, p.PurpPrtry);
   }

@@ -1,6 +1,16 @@
-// The writer of the SEPA documents: one pain.001.001.03 customer credit transfer initiation
-// per output file, with one payment information block (holding one credit transfer
-// transaction) per payment record.
+// The writer of the SEPA documents: one customer credit transfer initiation per output file,
+// with one payment information block (holding one credit transfer transaction) per payment
+// record, in the 2009 version (pain.001.001.03) or in the 2019 version as the EPC restricts it
+// (pain.001.001.09): ReqdExctnDt/Dt, BICFI, NbOfTxs and CtrlSum per block, the charge bearer
+// on the block only, InstrPrty HIGH for an urgent order. An exchange rate has no place in the
+// 2019 document; such orders are kept out of it by the converters.
+//
+// Party addresses are written as the country and the free lines (lines), or as a hybrid
+// address (hybrid): TwnNm and Ctry, PstCd when the lines give it, and what remains of the
+// lines as at most two AdrLine (FindTown). The country is the party's, else that of its
+// account's IBAN. An address whose town is not certain is a problem of the order, or is left
+// out (AddressWithoutTown=omit) when both accounts are held in the EEA, where the scheme lets
+// a party go without one; omittedAddresses() counts those.
 //
 // The element tree and the record field behind each element are laid down in BuildGroupHeader
 // and BuildPayment; optional elements are left out when their source fields are empty. Names
@@ -19,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/sepa_options.h"
 #include "output/schema_check.h"
 #include "output/writer.h"
 #include "output/xml_serializer.h"
@@ -29,7 +40,12 @@ namespace varnex {
 class SepaXmlWriter : public Writer {
  public:
   // `codePages` is only read while the writer is built.
-  explicit SepaXmlWriter(const CodePages& codePages);
+  explicit SepaXmlWriter(const CodePages& codePages, SepaOptions options = {});
+
+  // Whether each payment's notes() describe its hybrid addresses as written.
+  void ListAddresses(bool on) { listAddresses_ = on; }
+  // Addresses left out so far (AddressWithoutTown=omit).
+  std::int64_t omittedAddresses() const { return omittedAddresses_; }
 
   // Longest composed name (first line, blank, second line) and remittance text; longer
   // compositions are cut.
@@ -48,6 +64,15 @@ class SepaXmlWriter : public Writer {
   std::string_view TrailingText() const override;
 
  private:
+  enum class Party { kDebtor, kCreditor };
+  // The party's postal address at `depth` in the form the options choose.
+  void AppendAddress(NodeList& nodes, int depth, Party party, const FixedText<3>& country,
+                     const FixedText<71>& line1, const FixedText<71>& line2,
+                     std::string_view account, const PaymentRecord& p);
+
+  SepaOptions options_;
+  bool listAddresses_ = false;
+  std::int64_t omittedAddresses_ = 0;
   XmlValueCleaner cleaner_;
   // CP852 texts composed per document (initgPtyName_) or per payment (the others).
   std::string initgPtyName_;

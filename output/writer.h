@@ -97,6 +97,9 @@ class Writer : public OutputFile {
   // FinishDocument: the group header), in document order; empty when every value fits. A document
   // with a problem in any part must not be written. Writers without leaf checks report none.
   const std::vector<LeafProblem>& problems() const { return problems_; }
+  // How the payment rendered last was written where the input left a choice, one Hungarian
+  // text each, when the writer was asked to note it (the pain.001 writer's addresses).
+  const std::vector<std::string>& notes() const { return notes_; }
 
  protected:
   // Appends the group-header nodes for groupHeader_ to headerNodes_.
@@ -123,6 +126,7 @@ class Writer : public OutputFile {
   NodeList headerNodes_;
   NodeList paymentNodes_;
   std::vector<LeafProblem> problems_;
+  std::vector<std::string> notes_;
 
  private:
   // Payment texts are kept in chunks of about kChunkSize bytes, so that a large document

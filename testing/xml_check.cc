@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <libxml/parser.h>
+#include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlschemas.h>
 #include <libxml/xmlversion.h>
@@ -63,22 +64,31 @@ std::unique_ptr<xmlDoc, DocDeleter> Parse(std::string_view text, std::string* er
   return doc;
 }
 
-// The schema, parsed on first use; null when it cannot be read.
-xmlSchema* Pain001Schema(std::string* error) {
-  static std::unique_ptr<xmlSchema, SchemaDeleter> schema = [error] {
-    std::string path = std::string(VARNEX_TEST_DATA_DIR) + "/xsd/pain.001.001.03.xsd";
-    ScopedErrorCapture capture(error);
-    std::unique_ptr<xmlSchemaParserCtxt, SchemaParserDeleter> parser(
-        xmlSchemaNewParserCtxt(path.c_str()));
-    if (parser == nullptr) {
-      return std::unique_ptr<xmlSchema, SchemaDeleter>();
-    }
-    return std::unique_ptr<xmlSchema, SchemaDeleter>(xmlSchemaParse(parser.get()));
-  }();
+std::unique_ptr<xmlSchema, SchemaDeleter> LoadSchema(const char* file, std::string* error) {
+  std::string path = std::string(VARNEX_TEST_DATA_DIR) + "/xsd/" + file;
+  ScopedErrorCapture capture(error);
+  std::unique_ptr<xmlSchemaParserCtxt, SchemaParserDeleter> parser(
+      xmlSchemaNewParserCtxt(path.c_str()));
+  if (parser == nullptr) {
+    return std::unique_ptr<xmlSchema, SchemaDeleter>();
+  }
+  return std::unique_ptr<xmlSchema, SchemaDeleter>(xmlSchemaParse(parser.get()));
+}
+
+// The schema of the document's version (by its namespace), parsed on first use; null when it
+// cannot be read.
+xmlSchema* Pain001Schema(std::string_view text, std::string* error) {
+  static std::unique_ptr<xmlSchema, SchemaDeleter> v03 = LoadSchema("pain.001.001.03.xsd", error);
+  static std::unique_ptr<xmlSchema, SchemaDeleter> v09 =
+      LoadSchema("EPC132-08_2025_V1.0_pain.001.001.09.xsd", error);
+  xmlSchema* schema =
+      text.find("urn:iso:std:iso:20022:tech:xsd:pain.001.001.09") != std::string_view::npos
+          ? v09.get()
+          : v03.get();
   if (schema == nullptr && error->empty()) {
     *error = "schema not loaded";
   }
-  return schema.get();
+  return schema;
 }
 
 // The elements of the full document in order, by depth below CstmrCdtTrfInitn; containers
@@ -87,7 +97,10 @@ struct Element {
   int depth;
   const char* tag;
   const char* value;
+  int versions = 3;  // 1: pain.001.001.03, 2: pain.001.001.09
 };
+constexpr int k03 = 1;
+constexpr int k09 = 2;
 constexpr Element kDocumentElements[] = {
     {0, "GrpHdr", nullptr},
     {1, "MsgId", "MSG-1"},
@@ -100,25 +113,33 @@ constexpr Element kDocumentElements[] = {
     {1, "PmtInfId", "P1"},
     {1, "PmtMtd", "TRF"},
     {1, "BtchBookg", "false"},
+    {1, "NbOfTxs", "1", k09},
+    {1, "CtrlSum", "10.05", k09},
     {1, "PmtTpInf", nullptr},
+    {2, "InstrPrty", "HIGH", k09},
     {2, "SvcLvl", nullptr},
     {3, "Cd", "SEPA"},
-    {3, "Prtry", "EXPRESS"},
+    {3, "Prtry", "EXPRESS", k03},
     {2, "LclInstrm", nullptr},
     {3, "Cd", "CORE"},
     {3, "Prtry", "INST"},
-    {1, "ReqdExctnDt", "2016-01-18"},
+    {1, "ReqdExctnDt", "2016-01-18", k03},
+    {1, "ReqdExctnDt", nullptr, k09},
+    {2, "Dt", "2016-01-18", k09},
     {1, "Dbtr", nullptr},
     {2, "Nm", "Debtor"},
     {2, "PstlAdr", nullptr},
+    {3, "PstCd", "1051"},
+    {3, "TwnNm", "Budapest"},
     {3, "Ctry", "HU"},
-    {3, "AdrLine", "Budapest"},
+    {3, "AdrLine", "Nador u. 5."},
     {1, "DbtrAcct", nullptr},
     {2, "Id", nullptr},
     {3, "IBAN", "HU42117730161111101800000000"},
     {1, "DbtrAgt", nullptr},
     {2, "FinInstnId", nullptr},
-    {3, "BIC", "GIBAHUHB"},
+    {3, "BIC", "GIBAHUHB", k03},
+    {3, "BICFI", "GIBAHUHB", k09},
     {3, "Othr", nullptr},
     {4, "Id", "NOTPROVIDED"},
     {1, "ChrgBr", "SLEV"},
@@ -128,38 +149,45 @@ constexpr Element kDocumentElements[] = {
     {3, "EndToEndId", "NOTPROVIDED"},
     {2, "Amt", nullptr},
     {3, "InstdAmt", "10.05"},
-    {2, "XchgRateInf", nullptr},
-    {3, "RateTp", "AGRD"},
-    {2, "ChrgBr", "SLEV"},
+    {2, "XchgRateInf", nullptr, k03},
+    {3, "RateTp", "AGRD", k03},
+    {2, "ChrgBr", "SLEV", k03},
     {2, "CdtrAgt", nullptr},
     {3, "FinInstnId", nullptr},
-    {4, "BIC", "COBADEFFXXX"},
+    {4, "BIC", "COBADEFFXXX", k03},
+    {4, "BICFI", "COBADEFFXXX", k09},
     {2, "Cdtr", nullptr},
     {3, "Nm", "Creditor"},
     {3, "PstlAdr", nullptr},
+    {4, "PstCd", "10115"},
+    {4, "TwnNm", "Berlin"},
     {4, "Ctry", "DE"},
-    {4, "AdrLine", "Berlin"},
+    {4, "AdrLine", "Hauptstrasse 5"},
     {2, "CdtrAcct", nullptr},
     {3, "Id", nullptr},
     {4, "IBAN", "DE89370400440532013000"},
     {2, "Purp", nullptr},
     {3, "Cd", "SUPP"},
-    {3, "Prtry", "GOODS"},
+    {3, "Prtry", "GOODS", k03},
     {2, "RmtInf", nullptr},
     {3, "Ustrd", "Invoice 1"},
 };
 
 }  // namespace
 
-std::string Pain001WithValue(std::string_view path, std::string_view value) {
-  std::string text =
-      "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
-      "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:pain.001.001.03\">\n"
-      "<CstmrCdtTrfInitn>\n";
+std::string Pain001WithValue(std::string_view path, std::string_view value,
+                             SepaOptions::Format format) {
+  const bool v09 = format == SepaOptions::Format::kPain00100109;
+  std::string text = std::string("<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n") +
+                     "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:" +
+                     (v09 ? "pain.001.001.09" : "pain.001.001.03") + "\">\n<CstmrCdtTrfInitn>\n";
   std::vector<std::string> paths;  // path of each open element, by depth
   std::vector<const char*> open;
   bool placed = false;
   for (const Element& e : kDocumentElements) {
+    if ((e.versions & (v09 ? k09 : k03)) == 0) {
+      continue;
+    }
     auto depth = static_cast<std::size_t>(e.depth);
     while (open.size() > depth) {
       text.append("</").append(open.back()).append(">\n");
@@ -210,7 +238,7 @@ bool ValidatesAgainstPain001(std::string_view text, std::string* error) {
   if (doc == nullptr) {
     return false;
   }
-  xmlSchema* schema = Pain001Schema(error);
+  xmlSchema* schema = Pain001Schema(text, error);
   if (schema == nullptr) {
     return false;
   }
@@ -225,6 +253,56 @@ bool ValidatesAgainstPain001(std::string_view text, std::string* error) {
     *error = StringPrintf("validation failed (%d)", result);
   }
   return result == 0;
+}
+
+namespace {
+
+void CollectLeaves(xmlNode* node, const std::string& path,
+                   std::map<std::string, std::string>* out) {
+  bool hasChild = false;
+  for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) {
+      hasChild = true;
+      std::string name = reinterpret_cast<const char*>(child->name);
+      CollectLeaves(child, path.empty() ? name : path + "/" + name, out);
+    }
+  }
+  auto add = [out](const std::string& key, const std::string& value) {
+    auto [it, fresh] = out->emplace(key, value);
+    if (!fresh) {
+      it->second += "|" + value;
+    }
+  };
+  for (xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next) {
+    if (attr->ns == nullptr) {
+      xmlChar* value = xmlNodeGetContent(reinterpret_cast<xmlNode*>(attr));
+      add(path + "@" + reinterpret_cast<const char*>(attr->name),
+          value ? reinterpret_cast<const char*>(value) : "");
+      xmlFree(value);
+    }
+  }
+  if (!hasChild) {
+    xmlChar* value = xmlNodeGetContent(node);
+    add(path, value ? reinterpret_cast<const char*>(value) : "");
+    xmlFree(value);
+  }
+}
+
+}  // namespace
+
+std::vector<std::map<std::string, std::string>> PaymentLeaves(std::string_view text) {
+  std::string error;
+  std::unique_ptr<xmlDoc, DocDeleter> doc = Parse(text, &error);
+  std::vector<std::map<std::string, std::string>> payments;
+  xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+  xmlNode* initiation = root ? xmlFirstElementChild(root) : nullptr;
+  for (xmlNode* n = initiation ? initiation->children : nullptr; n != nullptr; n = n->next) {
+    if (n->type == XML_ELEMENT_NODE &&
+        std::string_view("PmtInf") == reinterpret_cast<const char*>(n->name)) {
+      CollectLeaves(n, "", &payments.emplace_back());
+    }
+  }
+  return payments;
 }
 
 }  // namespace varnex

@@ -13,8 +13,12 @@ bool ValidatesAgainstPain001(std::string_view, std::string*) {
   return true;
 }
 
-std::string Pain001WithValue(std::string_view, std::string_view) {
+std::string Pain001WithValue(std::string_view, std::string_view, SepaOptions::Format) {
   return std::string();
+}
+
+std::vector<std::map<std::string, std::string>> PaymentLeaves(std::string_view) {
+  return {};
 }
 
 }  // namespace varnex
