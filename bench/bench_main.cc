@@ -5,14 +5,16 @@
 // number and sizes in 64 KB writes, each synced and renamed; one write per log line of the
 // run's log file to one open descriptor).
 //
-// Usage: varnex_bench [--repeat N] [--binary PATH]... [--msgids N] [orders ...]
-//        (default: 5, 100000)
+// Usage: varnex_bench [--repeat N] [--binary PATH]... [--sepa SETTINGS]... [--msgids N]
+//        [orders ...]  (default: 5, 100000)
 //        varnex_bench --generate HUA|INT orders path
 // --msgids N: the backup directory starts with N message ids recorded (a year of daily files
 // is some thousands), which every conversion reads once.
 //
 // The converter measured first is the one beside this program; each --binary adds another,
-// measured on the same files in the same run, the converters taking turns. Every conversion
+// and each --sepa the first converter again with those [SEPA] settings ("Format=
+// pain.001.001.09", keys separated by ';'), measured on the same files in the same run, the
+// converters taking turns. Every conversion
 // uses a fresh temporary program directory with its own copy of the binary and varnex.ini.
 #include <algorithm>
 #include <chrono>
@@ -74,8 +76,8 @@ double Median(std::vector<double> values) {
 // directories; removed on destruction.
 class RunDir {
  public:
-  RunDir(const std::string& binary, const std::string& inputName, const std::string& input,
-         long recordedIds) {
+  RunDir(const std::string& binary, const std::string& ini, const std::string& inputName,
+         const std::string& input, long recordedIds) {
     char pattern[] = "/tmp/varnex-bench-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
       std::perror("mkdtemp");
@@ -91,7 +93,7 @@ class RunDir {
       std::fprintf(stderr, "cannot copy %s: %s\n", binary.c_str(), ec.message().c_str());
       std::exit(1);
     }
-    WriteFile(path_ + "varnex.ini", kIni);
+    WriteFile(path_ + "varnex.ini", ini);
     WriteFile(path_ + "in/" + inputName, input);
     std::vector<varnex::WrittenMessageId> ids;
     for (long i = 0; i < recordedIds; ++i) {
@@ -262,10 +264,29 @@ struct Samples {
   }
 };
 
-// One conversion of `input` with `binary`, followed by its floor loop.
-void MeasureOnce(const std::string& binary, const std::string& inputName, const std::string& input,
+// A converter measured: a binary and its settings.
+struct Converter {
+  std::string binary;
+  std::string ini;
+  std::string label;
+};
+
+// The bench settings with `sepa` ("Key=value;Key=value") as their [SEPA] section. The 2019
+// version carries the urgent orders' service level as SEPA.
+std::string IniWith(const std::string& sepa) {
+  std::string ini = kIni;
+  if (sepa.find("pain.001.001.09") != std::string::npos) {
+    ini.replace(ini.find("TrgtKeyword=URGP"), 16, "TrgtKeyword=SEPA");
+  }
+  std::string section = sepa;
+  std::replace(section.begin(), section.end(), ';', '\n');
+  return ini + "[SEPA]\r\n" + section + "\r\n";
+}
+
+// One conversion of `input` with `converter`, followed by its floor loop.
+void MeasureOnce(const Converter& converter, const std::string& inputName, const std::string& input,
                  long recordedIds, Samples& s) {
-  RunDir dir(binary, inputName, input, recordedIds);
+  RunDir dir(converter.binary, converter.ini, inputName, input, recordedIds);
   // The writeback of earlier runs' outputs is not to land in this one.
   ::sync();
   Result r = RunConverter(dir.path());
@@ -286,7 +307,7 @@ void MeasureOnce(const std::string& binary, const std::string& inputName, const 
 // The binaries take turns, one conversion each per round, so that a slow spell of a shared
 // machine falls on all of them alike.
 void Bench(const char* kind, long orders, const std::string& input,
-           const std::vector<std::string>& binaries, int repeat, long recordedIds) {
+           const std::vector<Converter>& binaries, int repeat, long recordedIds) {
   double mb = static_cast<double>(input.size()) / 1e6;
   std::printf("%s %ld orders, %.1f MB, %ld message ids recorded, median of %d:\n", kind, orders, mb,
               recordedIds, repeat);
@@ -306,7 +327,7 @@ void Bench(const char* kind, long orders, const std::string& input,
         mb / m.seconds, m.seconds * 1e6 / static_cast<double>(orders), m.peakMb, m.exitCode,
         m.floorSeconds, m.produced.outputs.size(),
         static_cast<double>(m.produced.outputBytes) / 1e6, m.produced.logLines,
-        m.seconds / m.floorSeconds, binaries[b].c_str());
+        m.seconds / m.floorSeconds, binaries[b].label.c_str());
     std::fflush(stdout);
   }
 }
@@ -321,14 +342,18 @@ int main(int argc, char** argv) {
                                                      : varnex::GenerateHuaFile(orders));
     return 0;
   }
-  std::vector<std::string> binaries = {ProgramDir() + "varnex"};
+  std::vector<Converter> binaries = {{ProgramDir() + "varnex", kIni, ProgramDir() + "varnex"}};
   int repeat = 5;
   long recordedIds = 0;
   std::vector<long> sizes;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--binary" && i + 1 < argc) {
-      binaries.push_back(argv[++i]);
+      ++i;
+      binaries.push_back({argv[i], kIni, argv[i]});
+    } else if (arg == "--sepa" && i + 1 < argc) {
+      ++i;
+      binaries.push_back({binaries[0].binary, IniWith(argv[i]), binaries[0].label + " " + argv[i]});
     } else if (arg == "--msgids" && i + 1 < argc) {
       recordedIds = std::max(0L, std::strtol(argv[++i], nullptr, 10));
     } else if (arg == "--repeat" && i + 1 < argc) {
@@ -338,8 +363,8 @@ int main(int argc, char** argv) {
       long orders = std::strtol(arg.c_str(), &end, 10);
       if (arg.empty() || *end != '\0' || orders < 0) {
         std::fprintf(stderr,
-                     "usage: varnex_bench [--repeat N] [--binary PATH]... [--msgids N] "
-                     "[orders ...]\n"
+                     "usage: varnex_bench [--repeat N] [--binary PATH]... [--sepa SETTINGS]... "
+                     "[--msgids N] [orders ...]\n"
                      "       varnex_bench --generate HUA|INT orders path\n");
         return 1;
       }

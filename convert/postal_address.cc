@@ -1,6 +1,7 @@
 #include "convert/postal_address.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <iterator>
 
@@ -210,42 +211,28 @@ std::string_view TrimSeparators(std::string_view text) {
   }
 }
 
-// True when `word`, with its dots left out and in any case, is `lower`.
-bool IsWord(std::string_view word, std::string_view lower) {
-  std::size_t at = 0;
-  for (char c : word) {
+// `text` in lower case without its dots, in `buffer`; a text too long for it gives "".
+std::string_view Folded(std::string_view text, std::array<char, kTownMax>& buffer) {
+  std::size_t n = 0;
+  for (char c : text) {
     if (c == '.') {
       continue;
     }
-    if (at == lower.size() || Lower(c) != lower[at]) {
-      return false;
+    if (n == buffer.size()) {
+      return {};
     }
-    ++at;
+    buffer[n++] = Lower(c);
   }
-  return at == lower.size();
+  return std::string_view(buffer.data(), n);
 }
 
-// True when `word`, with its dots left out and in any case, ends in `lower`.
-bool EndsInWord(std::string_view word, std::string_view lower) {
-  std::size_t at = lower.size();
-  for (std::size_t i = word.size(); i-- > 0 && at > 0;) {
-    if (word[i] == '.') {
-      continue;
-    }
-    if (Lower(word[i]) != lower[--at]) {
-      return false;
-    }
-  }
-  return at == 0;
-}
-
-// "St" before the rest of a town is a saint ("St. Gallen"); anywhere else, a street.
+// "St" before the rest of a town is a saint ("St. Gallen"); anywhere else, a street. `word` is
+// folded.
 bool IsVocabularyWord(std::string_view word, bool first) {
-  auto is = [word](std::string_view w) { return IsWord(word, w); };
-  auto endsIn = [word](std::string_view w) { return EndsInWord(word, w); };
-  return std::any_of(std::begin(kWords), std::end(kWords), is) ||
-         std::any_of(std::begin(kEndings), std::end(kEndings), endsIn) ||
-         (!first && IsWord(word, "st"));
+  return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords) ||
+         std::any_of(std::begin(kEndings), std::end(kEndings),
+                     [word](std::string_view ending) { return word.ends_with(ending); }) ||
+         (!first && word == "st");
 }
 
 // True when `text` may be a town: see the header's `town`.
@@ -273,7 +260,8 @@ bool IsTownText(std::string_view text) {
     if (end == kNone) {
       end = text.size();
     }
-    std::string_view word = text.substr(start, end - start);
+    std::array<char, kTownMax> buffer;
+    std::string_view word = Folded(text.substr(start, end - start), buffer);
     bool first = start == 0 && text.find_first_not_of(" -().", end) != kNone;
     if (!word.empty() && IsVocabularyWord(word, first)) {
       return false;
@@ -291,8 +279,10 @@ bool IsBareTown(std::string_view line) {
   if (line.size() <= 3 && std::all_of(line.begin(), line.end(), IsUpper)) {
     return false;
   }
-  return std::none_of(std::begin(kCountryNames), std::end(kCountryNames),
-                      [line](std::string_view name) { return IsWord(line, name); });
+  std::array<char, kTownMax> buffer;
+  std::string_view folded = Folded(line, buffer);
+  return std::find(std::begin(kCountryNames), std::end(kCountryNames), folded) ==
+         std::end(kCountryNames);
 }
 
 bool IsEircodeLetter(char c) {
@@ -338,7 +328,7 @@ struct Postcode {
 // The postcode of `country` at the start of `text`, or after `skip` characters.
 Postcode MatchCountry(std::string_view text, std::string_view country, std::size_t skip) {
   for (const PostcodeForm& form : kForms) {
-    if (form.country != country) {
+    if (form.country[0] != country[0] || form.country[1] != country[1]) {
       continue;
     }
     std::size_t length = MatchForm(text.substr(skip), form.form);
@@ -390,6 +380,10 @@ std::optional<TownPiece> ReadPiece(std::string_view piece, std::string_view part
     }
   }
   for (std::size_t blank = piece.find(' '); blank != kNone; blank = piece.find(' ', blank + 1)) {
+    // Every form written after the town, and every prefix, begins with a capital.
+    if (blank + 1 == piece.size() || !IsUpper(piece[blank + 1])) {
+      continue;
+    }
     Postcode last = ReadPostcode(piece.substr(blank + 1), party);
     *conflict = *conflict || last.conflict;
     if (last.townFirst && blank + 1 + last.length == piece.size()) {

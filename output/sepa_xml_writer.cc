@@ -207,7 +207,7 @@ void SepaXmlWriter::BuildGroupHeader() {
 
 void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
                                   const FixedText<3>& country, const FixedText<71>& line1,
-                                  const FixedText<71>& line2, std::string_view account,
+                                  const FixedText<71>& line2, std::string_view accountCountry,
                                   const PaymentRecord& p) {
   if (options_.address == SepaOptions::Address::kLines) {
     AppendPostalAddress(nodes, depth, country, line1, line2);
@@ -216,7 +216,7 @@ void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
   if (line1.empty() && line2.empty()) {
     return;  // no address given: none written
   }
-  std::string_view code = country.empty() ? IbanCountry(account) : country.view();
+  std::string_view code = country.empty() ? accountCountry : country.view();
   std::optional<HybridAddress> found = FindTown(code, line1.view(), line2.view());
   std::string_view who = party == Party::kDebtor ? "megbízó" : "kedvezményezett";
   if (found) {
@@ -232,15 +232,15 @@ void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
       }
     }
     if (listAddresses_) {
-      std::string note = "a " + std::string(who) +
-                         " címe: TwnNm=" + std::string(cleaner_.Plain(found->town, &plainScratch_));
+      std::string note("a ");
+      note.append(who).append(" címe: TwnNm=").append(cleaner_.Plain(found->town, &plainScratch_));
       if (!found->postcode.empty()) {
-        note += ", PstCd=" + std::string(cleaner_.Plain(found->postcode, &plainScratch_));
+        note.append(", PstCd=").append(cleaner_.Plain(found->postcode, &plainScratch_));
       }
-      note += ", Ctry=" + std::string(found->country);
+      note.append(", Ctry=").append(found->country);
       for (std::string_view line : found->lines) {
         if (!line.empty()) {
-          note += ", AdrLine=" + std::string(cleaner_.Plain(line, &plainScratch_));
+          note.append(", AdrLine=").append(cleaner_.Plain(line, &plainScratch_));
         }
       }
       notes_.push_back(std::move(note));
@@ -253,7 +253,8 @@ void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
   if (options_.withoutTown == SepaOptions::WithoutTown::kOmit && omissible) {
     ++omittedAddresses_;
     if (listAddresses_) {
-      notes_.push_back("a " + std::string(who) + " címe kimarad (nincs benne biztos település)");
+      std::string note("a ");
+      notes_.push_back(note.append(who).append(" címe kimarad (nincs benne biztos település)"));
     }
     return;
   }
@@ -261,7 +262,8 @@ void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
   if (!line2.empty()) {
     lines.append(" / ").append(cleaner_.Plain(line2.view(), &plainScratch_));
   }
-  std::string rule = "a " + std::string(who) + " címéből ";
+  std::string rule("a ");
+  rule.append(who).append(" címéből ");
   rule += code.empty() ? "nem állapítható meg az ország (Ctry)"
                        : "nem állapítható meg biztosan a település (TwnNm)";
   rule += ": írja az irányítószámot és a települést egy sorba, pl. „1051 Budapest, Nádor u. 5.”";
@@ -323,7 +325,9 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   AppendContainer(nodes, "Dbtr", 3);
   ComposeName(p.DbtrNm.view(), p.DbtrNm2.view(), &dbtrName_);
   AppendZeroFreeText(nodes, "Nm", 4, dbtrName_);
-  AppendAddress(nodes, 4, Party::kDebtor, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2, dbtrIban_, p);
+  // The debtor IBAN was checked above: valid unless a rule was found.
+  AppendAddress(nodes, 4, Party::kDebtor, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2,
+                dbtrIbanRule_.empty() ? std::string_view(dbtrIban_).substr(0, 2) : "", p);
 
   AppendContainer(nodes, "DbtrAcct", 3);
   AppendContainer(nodes, "Id", 4);
@@ -374,7 +378,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
     ComposeName(p.CdtrNm.view(), p.CdtrNm2.view(), &cdtrName_);
     AppendZeroFreeText(nodes, "Nm", 5, cdtrName_);
     AppendAddress(nodes, 5, Party::kCreditor, p.CdtrCtry, p.CdtrAdr1, p.CdtrAdr2,
-                  p.CdtrAcctId.view(), p);
+                  p.CdtrCtry.empty() ? IbanCountry(p.CdtrAcctId.view()) : "", p);
   }
   AppendContainer(nodes, "CdtrAcct", 4);
   AppendContainer(nodes, "Id", 5);

@@ -65,10 +65,11 @@ class SepaXmlWriter : public Writer {
 
  private:
   enum class Party { kDebtor, kCreditor };
-  // The party's postal address at `depth` in the form the options choose.
+  // The party's postal address at `depth` in the form the options choose; `accountCountry`
+  // is that of the party's IBAN, taken when the party has no country of its own.
   void AppendAddress(NodeList& nodes, int depth, Party party, const FixedText<3>& country,
                      const FixedText<71>& line1, const FixedText<71>& line2,
-                     std::string_view account, const PaymentRecord& p);
+                     std::string_view accountCountry, const PaymentRecord& p);
 
   SepaOptions options_;
   bool listAddresses_ = false;

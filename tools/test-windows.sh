@@ -93,15 +93,6 @@ echo "$version, the same in its version resource"
 echo "== the examples with both builds: the same bytes, the same log lines"
 linux=$root/build/debug/varnex
 [ -x "$linux" ] || fail "$linux missing: build the Linux debug build first"
-for side in linux windows; do
-  mkdir -p "$work/$side"
-  cp -r "$root/examples/." "$work/$side/"
-  mkdir -p "$work/$side/output" "$work/$side/backup" "$work/$side/log"
-done
-cp "$linux" "$work/linux/varnex"
-cp "$exe" "$work/windows/varnex.exe"
-"$work/linux/varnex" -c >/dev/null
-(cd "$work" && wine "$work/windows/varnex.exe" -c >/dev/null)
 # The names and the contents carry the moment of the run: compare them with it masked.
 normalise() {
   local dir=$1
@@ -111,18 +102,36 @@ normalise() {
             s/[0-9]{6}(,|:)/DATE\1/g' "$f"
   done)
 }
-for dir in output backup; do
-  diff <(normalise "$work/linux/$dir") <(normalise "$work/windows/$dir") >"$work/$dir.diff" ||
-    fail "the $dir of the two builds differ: $(head -20 "$work/$dir.diff")"
-done
 # The log lines, their times and the paths aside.
 loglines() {
   iconv -f CP1250 -t UTF-8 "$1"/log/*.log | cut -c22- |
     sed -E 's#(/|Z:\\)[^ ]*[/\\]##g; s/[0-9]{17}/STAMP/g'
 }
-diff <(loglines "$work/linux") <(loglines "$work/windows") >"$work/log.diff" ||
-  fail "the logs of the two builds differ: $(head -20 "$work/log.diff")"
-echo "outputs, backups and log lines alike: $(ls "$work/windows/output" | wc -l) outputs"
+# With the bundled settings, and with the 2019 document and hybrid addresses.
+for version in 03 09; do
+  for side in linux windows; do
+    mkdir -p "$work/$version/$side"
+    cp -r "$root/examples/." "$work/$version/$side/"
+    mkdir -p "$work/$version/$side/output" "$work/$version/$side/backup" "$work/$version/$side/log"
+    if [ $version = 09 ]; then
+      sed -i -e 's/^Format=.*/Format=pain.001.001.09/' -e 's/^TrgtKeyword=URGP/TrgtKeyword=SEPA/' \
+        "$work/$version/$side/varnex.ini"
+    fi
+  done
+  cp "$linux" "$work/$version/linux/varnex"
+  cp "$exe" "$work/$version/windows/varnex.exe"
+  "$work/$version/linux/varnex" -c >/dev/null
+  (cd "$work" && wine "$work/$version/windows/varnex.exe" -c >/dev/null)
+  for dir in output backup; do
+    diff <(normalise "$work/$version/linux/$dir") <(normalise "$work/$version/windows/$dir") \
+      >"$work/$dir.diff" ||
+      fail "pain.001.001.$version: the $dir of the two builds differ: $(head -20 "$work/$dir.diff")"
+  done
+  diff <(loglines "$work/$version/linux") <(loglines "$work/$version/windows") >"$work/log.diff" ||
+    fail "pain.001.001.$version: the logs of the two builds differ: $(head -20 "$work/log.diff")"
+  echo "pain.001.001.$version: outputs, backups and log lines alike:" \
+    "$(ls "$work/$version/windows/output" | wc -l) outputs"
+done
 
 echo "== a UNC path and an accented file name"
 share=$work/share

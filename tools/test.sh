@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: the unit and end-to-end tests, the same tests under
+# Builds and runs the whole test suite: the unit and end-to-end tests, the documents of the
+# examples and of generated files validated with xmllint, the same tests under
 # AddressSanitizer and UBSan and under ThreadSanitizer (a file's passes run on two threads), a
 # short run of every fuzz target, and the format check.
 set -euo pipefail
@@ -11,6 +12,9 @@ echo "== tests"
 cmake -S "$root" -B "$root/build/debug" -DCMAKE_BUILD_TYPE=Debug -DVARNEX_WERROR=ON >/dev/null
 cmake --build "$root/build/debug" -j$jobs
 (cd "$root/build/debug" && ctest --output-on-failure -j$jobs)
+
+echo "== the documents of both versions against their schemas, with xmllint"
+"$root/tools/validate-documents.sh" "$root/build/debug"
 
 echo "== tests under AddressSanitizer and UBSan"
 cmake -S "$root" -B "$root/build/asan" -DCMAKE_BUILD_TYPE=Debug -DVARNEX_SANITIZE=ON \
