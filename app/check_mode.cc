@@ -198,9 +198,7 @@ Verdict Checker::CheckFile(const std::string& path) {
 
   MtFile file;
   file.Parse(path, std::move(bytes), codePages_);
-  ConversionContext context{settings_,  platform_.clock,
-                            codePages_, log_,
-                            sequence_,  settings_.sepa.address == SepaOptions::Address::kHybrid};
+  ConversionContext context{settings_, platform_.clock, codePages_, log_, sequence_, true};
   Classification classification = Classify(file, context);
   LogClassification(classification, log_);
   std::vector<FileProblem> problems =
@@ -265,7 +263,8 @@ Verdict Checker::CheckFile(const std::string& path) {
              StringPrintf("a(z) %s dokumentum nem felelne meg a %s sémának: %s", pass.label.c_str(),
                           std::string(settings_.sepa.FormatName()).c_str(), first.c_str())});
       }
-      // Each order's addresses as the document would carry them, under the order.
+      // Each order's addresses and changed texts as the document would carry them, under the
+      // order.
       const std::vector<int> starts = file.MessageLines();
       for (const auto& [message, note] : result.notes) {
         int line = LineOf(starts, message);

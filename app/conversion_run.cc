@@ -144,7 +144,7 @@ std::unique_ptr<Writer> MakeWriter(WriterKind kind, const ConversionContext& con
   switch (kind) {
   case WriterKind::kSepaXml: {
     auto writer = std::make_unique<SepaXmlWriter>(context.codePages, context.settings.sepa);
-    writer->ListAddresses(context.listAddresses);
+    writer->ListNotes(context.listNotes);
     return writer;
   }
   case WriterKind::kInt:
@@ -263,7 +263,9 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   bool sinkOk = writer->EndStream();
   result.nbOfTxs = written.count;
   if (kind == WriterKind::kSepaXml) {
-    result.omittedAddresses = static_cast<SepaXmlWriter&>(*writer).omittedAddresses();
+    const auto& sepa = static_cast<const SepaXmlWriter&>(*writer);
+    result.omittedAddresses = sepa.omittedAddresses();
+    result.changedTexts = sepa.changedTexts();
   }
   if (differs || written.count != planned.count || written.cents != planned.cents) {
     result.internalError = "Belső hiba: a fejléc összesítője eltér a tételektől!\n";

@@ -38,8 +38,9 @@ struct ConversionContext {
   const CodePages& codePages;
   RunLog& log;
   std::int32_t& sequence;
-  // A pain.001 pass notes how each order's addresses were written (PassResult::notes).
-  bool listAddresses = false;
+  // A pain.001 pass notes how each order's addresses and changed texts were written
+  // (PassResult::notes).
+  bool listNotes = false;
 };
 
 // How one message classifies, and its amount in cents (0 when it is not an amount).
@@ -99,9 +100,11 @@ struct PassResult {
   bool msgIdFromHeader = false;
   std::vector<FileProblem> problems;
   std::string internalError;  // with kInternalError: the run log's line for it
-  // A pain.001 pass: the party addresses left out ([SEPA] AddressWithoutTown=omit), and with
-  // ConversionContext::listAddresses the writer's notes on each order (message, text).
+  // A pain.001 pass: the party addresses left out ([SEPA] AddressWithoutTown=omit), the text
+  // values the EPC character rule changed ([SEPA] Characters=epc), and with
+  // ConversionContext::listNotes the writer's notes on each order (message, text).
   std::int64_t omittedAddresses = 0;
+  std::int64_t changedTexts = 0;
   std::vector<std::pair<long, std::string>> notes;
 };
 

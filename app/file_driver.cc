@@ -464,8 +464,16 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     log_.Printf("Output fájl létrehozva: %s\n", output.c_str());
   }
   std::int64_t omitted = 0;
+  std::int64_t changed = 0;
   for (const PassRun& pass : passes) {
     omitted += pass.result.omittedAddresses;
+    changed += pass.result.changedTexts;
+  }
+  if (changed > 0) {
+    log_.Printf(
+        "Az EPC-karakterkészlet miatt %lld szöveges érték változott a SEPA-dokumentumban "
+        "([SEPA] Characters=epc; a varnex --check felsorolja őket): %s\n",
+        static_cast<long long>(changed), path.c_str());
   }
   if (omitted > 0) {
     log_.Printf(

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "output/epc_characters.h"
 #include "output/schema_validator.h"
 #include "testing/order_files.h"
 #include "testing/run_harness.h"
@@ -26,11 +27,50 @@ std::string Settings(const std::string& sepa, const std::string& extra = "") {
   return ini + "[SEPA]\n" + sepa + "\n" + extra;
 }
 
+// UTF-8 `text` in the EPC's set, as Characters=epc writes it.
+std::string InEpcSet(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    char32_t code = length == 1 ? byte : byte & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    out.append(EpcReplacement(code));
+    i += static_cast<std::size_t>(length);
+  }
+  return out;
+}
+
+bool IsText(const std::string& path) {
+  return path.ends_with("Nm") || path.ends_with("Ustrd") || path.ends_with("Prtry") ||
+         path.ends_with("AdrLine") || path.ends_with("TwnNm");
+}
+
+// The leaves of each payment, the text values in the EPC's set when `epc`.
+std::vector<Leaves> Payments(const std::string& document, bool epc) {
+  std::vector<Leaves> payments = PaymentLeaves(document);
+  for (Leaves& payment : payments) {
+    for (auto& [path, value] : payment) {
+      if (epc && IsText(path)) {
+        std::string joined;  // a repeated element's values are joined by "|"
+        for (std::size_t start = 0, bar = 0; bar != std::string::npos; start = bar + 1) {
+          bar = value.find('|', start);
+          joined += (start == 0 ? "" : "|") + InEpcSet(value.substr(start, bar - start));
+        }
+        value = joined;
+      }
+    }
+  }
+  return payments;
+}
+
 // The orders of a document as the two versions both carry them: the 2019 names read as the
 // 2009 ones, addresses, payment type, charge bearer and block totals set aside.
-std::vector<Leaves> Orders(const std::string& document) {
+std::vector<Leaves> Orders(const std::string& document, bool epc = false) {
   std::vector<Leaves> orders;
-  for (const Leaves& payment : PaymentLeaves(document)) {
+  for (const Leaves& payment : Payments(document, epc)) {
     Leaves& order = orders.emplace_back();
     for (const auto& [leaf, value] : payment) {
       std::string path = leaf;
@@ -111,9 +151,12 @@ TEST(Pain09Test, SameOrdersAsPain03AndValid) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + c.extra);
     RunOutput v03 = ConvertWith(Settings("", c.extra), c.name, c.bytes);
-    for (const char* sepa :
-         {"Format=pain.001.001.09", "Format=pain.001.001.09\nAddress=hybrid", "Address=hybrid"}) {
+    for (const char* sepa : {"Format=pain.001.001.09", "Format=pain.001.001.09\nCharacters=utf8",
+                             "Address=hybrid", "Characters=epc"}) {
       SCOPED_TRACE(sepa);
+      const bool epc =
+          std::string(sepa) == "Format=pain.001.001.09" || std::string(sepa) == "Characters=epc";
+      const bool hybrid = std::string(sepa) != "Characters=epc";
       RunOutput now = ConvertWith(Settings(sepa, c.extra), c.name, c.bytes);
       ASSERT_EQ(v03.documents.size(), now.documents.size()) << now.log;
       int outside = 0;  // orders of an agreed rate, out of the 2019 document
@@ -122,7 +165,7 @@ TEST(Pain09Test, SameOrdersAsPain03AndValid) {
         std::string error;
         EXPECT_TRUE(ValidatesAgainstPain001(written, &error)) << ext << ": " << error;
         std::vector<Leaves> want;
-        for (Leaves& order : Orders(document)) {
+        for (Leaves& order : Orders(document, epc)) {
           bool rate = order.count("CdtTrfTxInf/XchgRateInf/RateTp") > 0;
           if (rate && std::string(sepa).find("09") != std::string::npos) {
             ++outside;
@@ -131,8 +174,15 @@ TEST(Pain09Test, SameOrdersAsPain03AndValid) {
           }
         }
         EXPECT_EQ(want, Orders(written)) << ext;
+        for (const Leaves& payment : PaymentLeaves(written)) {
+          for (const auto& [path, value] : payment) {
+            std::string pieces = value;  // a repeated element's values are joined by "|"
+            std::replace(pieces.begin(), pieces.end(), '|', ' ');
+            EXPECT_TRUE(!epc || IsEpcText(pieces)) << path << ": " << value;
+          }
+        }
         // Town, postcode and lines hold the words of the free lines, none lost or repeated.
-        std::vector<Leaves> before = PaymentLeaves(document);
+        std::vector<Leaves> before = Payments(document, epc);
         std::vector<Leaves> after = PaymentLeaves(written);
         for (std::size_t i = 0, j = 0; i < before.size() && j < after.size(); ++i) {
           if (before[i].at("CdtTrfTxInf/PmtId/EndToEndId") !=
@@ -142,7 +192,7 @@ TEST(Pain09Test, SameOrdersAsPain03AndValid) {
           }
           for (const char* party : {"Dbtr", "CdtTrfTxInf/Cdtr"}) {
             EXPECT_EQ(AddressWords(before[i], party), AddressWords(after[j], party)) << party;
-            if (after[j].count(std::string(party) + "/PstlAdr/Ctry") > 0) {
+            if (hybrid && after[j].count(std::string(party) + "/PstlAdr/Ctry") > 0) {
               EXPECT_EQ(1u, after[j].count(std::string(party) + "/PstlAdr/TwnNm")) << party;
             }
           }
@@ -153,6 +203,29 @@ TEST(Pain09Test, SameOrdersAsPain03AndValid) {
       EXPECT_EQ(Count(v03.others, ":20:") + outside, Count(now.others, ":20:"));
     }
   }
+}
+
+// Checks and then converts the one file `ini` and `file` make, each ending with `exit`; with
+// exit 0 returns the document written, validated. `*report` gets the check's report and the
+// run's log.
+std::string CheckThenConvert(const std::string& ini, const std::string& file, int exit,
+                             std::string* report) {
+  RunHarness h;
+  h.WriteIni(ini);
+  h.WriteInput("A.HUA", file);
+  EXPECT_EQ(exit, h.RunCommand({"varnex", "--check"})) << h.Log();
+  *report = h.Log();
+  EXPECT_EQ(exit, h.Run("-c")) << h.Log();
+  *report += h.Log();
+  std::vector<std::string> out = h.Files("out");
+  if (exit != 0 || out.size() != 1) {
+    EXPECT_TRUE(exit != 0 && out.empty()) << *report;
+    return "";
+  }
+  std::string document = h.Read("out/" + out[0]);
+  std::string error;
+  EXPECT_TRUE(ValidatesAgainstPain001(document, &error)) << error;
+  return document;
 }
 
 TEST(Pain09Test, AddressesWithoutTown) {
@@ -189,24 +262,65 @@ TEST(Pain09Test, AddressesWithoutTown) {
                     "\r\n:50:Minta Kft.\r\n" + std::string(c.debtor) + "\r\n");
     std::string ini = Settings(c.sepa);
     ini.replace(ini.find("SEPACountries=DE"), 16, "SEPACountries=CH,DE");
-    RunHarness h;
-    h.WriteIni(ini);
-    h.WriteInput("A.HUA", HuaFile({message}));
-    EXPECT_EQ(c.exit, h.RunCommand({"varnex", "--check"})) << h.Log();
-    std::string check = h.Log();
-    EXPECT_EQ(c.exit, h.Run("-c")) << h.Log();
-    EXPECT_NE(std::string::npos, (h.Log() + check).find(c.log)) << h.Log() << check;
-    if (c.exit == 0) {
-      std::vector<std::string> out = h.Files("out");
-      ASSERT_EQ(1u, out.size());
-      std::string error;
-      EXPECT_TRUE(ValidatesAgainstPain001(h.Read("out/" + out[0]), &error)) << error;
-    }
+    std::string report;
+    CheckThenConvert(ini, HuaFile({message}), c.exit, &report);
+    EXPECT_NE(std::string::npos, report.find(c.log)) << report;
     if (std::string(c.debtor).starts_with("1051")) {
       EXPECT_NE(std::string::npos,
-                check.find("a megbízó címe: TwnNm=Budapest, PstCd=1051, Ctry=HU, "
-                           "AdrLine=Nador u. 5."))
-          << check;
+                report.find("a megbízó címe: TwnNm=Budapest, PstCd=1051, Ctry=HU, "
+                            "AdrLine=Nador u. 5."))
+          << report;
+    }
+  }
+}
+
+TEST(Pain09Test, EpcCharacters) {
+  const std::string name69 = std::string(69, 'A');
+  struct Case {
+    const char* what;
+    const char* sepa;
+    std::string reference;  // :20:
+    std::string msgId;      // :01:; empty: none, the id is generated
+    std::string creditor;   // :59: name line
+    int exit;
+    std::string line;  // a line the log or --check holds
+    std::string name;  // with exit 0: the creditor's Nm as written
+  } cases[] = {
+      {"reference outside the set", "Characters=epc", "REF_1", "M1", "Muster GmbH", 2,
+       "PmtInf/CdtTrfTxInf/PmtId/InstrId = \"REF_1\": csak az EPC karakterkészlet karakterei "
+       "lehetnek",
+       ""},
+      {"reference starting with a slash", "Format=pain.001.001.09", "/REF1", "M1", "Muster GmbH", 2,
+       "InstrId = \"/REF1\": nem kezdődhet és nem végződhet „/” jellel", ""},
+      {"reference with a double slash", "Characters=epc", "RE//F1", "M1", "Muster GmbH", 2,
+       "InstrId = \"RE//F1\": nem tartalmazhat „//” jelet", ""},
+      {"message id with an accent", "Characters=epc", "REF1", "MS\xA0G", "Muster GmbH", 2,
+       "GrpHdr/MsgId = \"MSáG\": csak az EPC karakterkészlet", ""},
+      {"the same reference in UTF-8 mode", "Characters=utf8", "REF_1", "M1", "Muster GmbH", 0, "",
+       "Muster GmbH "},
+      {"generated ids", "Format=pain.001.001.09", "REF1", "", "M\x81ller & Co", 0,
+       "Az EPC-karakterkészlet miatt 1 szöveges érték változott a SEPA-dokumentumban",
+       "Muller + Co "},
+      {"a sharp s cut whole", "Characters=epc", "REF1", "M1", name69 + "\xE1", 0,
+       "PmtInf/CdtTrfTxInf/Cdtr/Nm: „" + name69 + "ß” helyett „" + name69 +
+           "” (az elem hosszára vágva)",
+       name69},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string file =
+        HuaFile({HuaMessage(true, "R", "EUR10,00", "DEUTDEFF", "DE89370400440532013000")});
+    file.replace(file.find(":20:R\r\n"), 7, ":20:" + c.reference + "\r\n");
+    file.replace(file.find("Muster GmbH"), 11, c.creditor);
+    std::size_t id = file.find(":01:");
+    file.replace(id, file.find("\r\n", id) + 2 - id,
+                 c.msgId.empty() ? "" : ":01:" + c.msgId + "\r\n");
+    std::string report;
+    std::string document = CheckThenConvert(Settings(c.sepa), file, c.exit, &report);
+    EXPECT_NE(std::string::npos, report.find(c.line)) << report;
+    // A build without the XML library reads no leaves.
+    if (std::vector<Leaves> leaves = PaymentLeaves(document); !leaves.empty()) {
+      EXPECT_EQ(c.name, leaves.at(0)["CdtTrfTxInf/Cdtr/Nm"]);
     }
   }
 }

@@ -265,6 +265,10 @@ void Settings::Read(const IniFile& ini, const std::string& programDir,
   sepa.withoutTown = choice("AddressWithoutTown", "refuse|omit", "refuse") == "omit"
                          ? SepaOptions::WithoutTown::kOmit
                          : SepaOptions::WithoutTown::kRefuse;
+  std::string characters = choice("Characters", "utf8|epc", sepa.version09() ? "epc" : "utf8");
+  sepa.characters = characters == "epc" || (characters != "utf8" && sepa.version09())
+                        ? SepaOptions::Characters::kEpc
+                        : SepaOptions::Characters::kUtf8;
 }
 
 void Settings::ToRecordCodePage(const CodePages& codePages) {

@@ -12,10 +12,11 @@
 // pain.001 documents with libxml2, the HUA and INT outputs with ReadOrders again.
 //
 // The data choose a seed (the two example files and two generated ones), the settings
-// (CheckTotals off for half of the inputs, ConvertINTToHUA) and up to eight mutations. An
-// input that starts with "MUTATED HUA 0 0\n" (or INT; then CheckTotals and ConvertINTToHUA,
-// and an optional " recoded" for a file recoded to another code page) is taken as the damaged file
-// itself: the form of the reproducers in fuzz/regressions/mutation/.
+// (CheckTotals off for half of the inputs, ConvertINTToHUA, the pain.001.001.09 document with
+// hybrid addresses) and up to eight mutations. An input that starts with "MUTATED HUA 0 0\n"
+// (or INT; then CheckTotals and ConvertINTToHUA, an optional " recoded" for a file recoded to
+// another code page and an optional " pain09") is taken as the damaged file itself: the form
+// of the reproducers in fuzz/regressions/mutation/.
 //
 // VARNEX_MUTATION_VERBOSE=1 prints whether the run refused the file, and its outputs.
 // VARNEX_MUTATION_COUNT=1 prints, at exit, how many executions ran and how many distinct
@@ -532,7 +533,9 @@ void ReadSepaOrders(const std::string& document, std::vector<Order>* orders) {
     xmlChar* ccy = amount == nullptr ? nullptr : xmlGetProp(amount, BAD_CAST "Ccy");
     order.currency = ccy == nullptr ? "" : reinterpret_cast<const char*>(ccy);
     xmlFree(ccy);
-    order.valueDate = Text(Child(p, "ReqdExctnDt"));
+    xmlNode* date = Child(p, "ReqdExctnDt");
+    xmlNode* dateOnly = Child(date, "Dt");  // pain.001.001.09
+    order.valueDate = Text(dateOnly != nullptr ? dateOnly : date);
     order.debtor = Account(Path(p, {"DbtrAcct", "Id"}));
     order.creditor = Account(Path(tx, {"CdtrAcct", "Id"}));
     orders->push_back(std::move(order));
@@ -700,8 +703,9 @@ struct Outcome {
   std::vector<std::pair<std::string, std::string>> outputs;  // name, bytes
 };
 
-// examples/varnex.ini with CheckTotals and ConvertINTToHUA set.
-std::string Ini(bool checkTotals, bool intToHua) {
+// examples/varnex.ini with CheckTotals and ConvertINTToHUA set, and the pain.001.001.09
+// document (whose urgent orders carry the service level SEPA).
+std::string Ini(bool checkTotals, bool intToHua, bool pain09) {
   static const std::string example = ReadSourceFile("examples/varnex.ini");
   std::string ini = example;
   std::size_t general = ini.find("[General]");
@@ -711,15 +715,23 @@ std::string Ini(bool checkTotals, bool intToHua) {
   if (intToHua) {
     ini.replace(ini.find("ConvertINTToHUA=0"), 17, "ConvertINTToHUA=1");
   }
+  if (pain09) {
+    Check(ini.find("Format=pain.001.001.03") != std::string::npos &&
+              ini.find("TrgtKeyword=URGP") != std::string::npos,
+          "examples/varnex.ini lacks Format=pain.001.001.03 or TrgtKeyword=URGP");
+    ini.replace(ini.find("Format=pain.001.001.03"), 22, "Format=pain.001.001.09");
+    ini.replace(ini.find("TrgtKeyword=URGP"), 16, "TrgtKeyword=SEPA");
+  }
   return ini;
 }
 
-Outcome Run(const std::string& name, const std::string& bytes, bool checkTotals, bool intToHua) {
+Outcome Run(const std::string& name, const std::string& bytes, bool checkTotals, bool intToHua,
+            bool pain09) {
   CrashFileSystem fs({"/v/"}, "/v/");
   for (const char* dir : {"/v/", "/v/input/", "/v/output/", "/v/backup/", "/v/log/"}) {
     fs.AddDirectory(dir);
   }
-  fs.AddFile("/v/varnex.ini", Ini(checkTotals, intToHua));
+  fs.AddFile("/v/varnex.ini", Ini(checkTotals, intToHua, pain09));
   fs.AddFile("/v/input/" + name, bytes);
   FixedClock clock;
   DiscardingConsole console;
@@ -773,6 +785,7 @@ struct Case {
   std::string name;
   bool checkTotals = false;
   bool intToHua = false;
+  bool pain09 = false;
   Damaged damaged;
   int mutations = 0;
 };
@@ -781,7 +794,8 @@ struct Case {
 void Fail(const Case& c, const std::string& id, const std::string& detail, bool finding) {
   std::string form = std::string("MUTATED ") + (c.name.ends_with(".INT") ? "INT" : "HUA") + " " +
                      (c.checkTotals ? "1" : "0") + " " + (c.intToHua ? "1" : "0") +
-                     (c.damaged.foreignCodePage ? " recoded" : "") + "\n" + c.damaged.bytes;
+                     (c.damaged.foreignCodePage ? " recoded" : "") + (c.pain09 ? " pain09" : "") +
+                     "\n" + c.damaged.bytes;
   std::string message = id + ": " + detail;
   if (finding) {
     static const char* tolerated = std::getenv("VARNEX_FUZZ_TOLERATE");
@@ -791,9 +805,10 @@ void Fail(const Case& c, const std::string& id, const std::string& detail, bool 
     }
   }
   std::fprintf(stderr,
-               "==varnex mutation== %s\n  seed %s, CheckTotals=%d, INT2HUA=%d, %s\n  file: %s\n",
-               message.c_str(), c.name.c_str(), c.checkTotals, c.intToHua, c.damaged.steps.c_str(),
-               Escaped(c.damaged.bytes).c_str());
+               "==varnex mutation== %s\n  seed %s, CheckTotals=%d, INT2HUA=%d, pain09=%d, %s\n"
+               "  file: %s\n",
+               message.c_str(), c.name.c_str(), c.checkTotals, c.intToHua, c.pain09,
+               c.damaged.steps.c_str(), Escaped(c.damaged.bytes).c_str());
   if (const char* dir = std::getenv("VARNEX_MUTATION_SAVE")) {
     std::ofstream(std::string(dir) + "/" + id, std::ios::binary) << form;
   }
@@ -811,7 +826,7 @@ void ConvertAndCheck(const Case& c) {
   // A file recoded to CP1250 need not be refused: its names may be garbled, but the values the
   // invariant compares are ASCII by the reader's rules, and a recoding that leaves no
   // non-ASCII byte (CP437 letters CP1250 lacks become "?") cannot be told at all.
-  Outcome out = Run(c.name, bytes, c.checkTotals, c.intToHua);
+  Outcome out = Run(c.name, bytes, c.checkTotals, c.intToHua, c.pain09);
   static const bool verbose = std::getenv("VARNEX_MUTATION_VERBOSE") != nullptr;
   if (verbose) {
     std::fprintf(stderr, "==varnex mutation== %s, exit %d\n",
@@ -897,7 +912,7 @@ Counter& TheCounter() {
   return counter;
 }
 
-// The reproducer form: "MUTATED HUA 0 1[ recoded]\n" and the damaged file.
+// The reproducer form: "MUTATED HUA 0 1[ recoded][ pain09]\n" and the damaged file.
 bool ParseReproducer(std::string_view data, Case* c) {
   std::size_t eol = data.find('\n');
   if (!data.starts_with("MUTATED ") || eol == std::string_view::npos || eol < 15) {
@@ -908,6 +923,7 @@ bool ParseReproducer(std::string_view data, Case* c) {
   c->checkTotals = head[12] == '1';
   c->intToHua = head[14] == '1';
   c->damaged.foreignCodePage = head.find("recoded") != std::string_view::npos;
+  c->pain09 = head.find("pain09") != std::string_view::npos;
   c->damaged.bytes = data.substr(eol + 1);
   c->damaged.steps = "reproducer";
   c->mutations = -1;
@@ -939,6 +955,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < c.mutations; ++i) {
       Mutate(provider, seed.isInt(), &c.damaged);
     }
+    // Last, so that the inputs of the corpus keep choosing what they chose before.
+    c.pain09 = provider.ConsumeBool();
   }
   if (Counter& counter = TheCounter(); counter.on) {
     ++counter.executions;

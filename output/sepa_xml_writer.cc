@@ -53,17 +53,6 @@ void AssignCut(std::string_view value, std::size_t limit, std::string* out) {
   out->assign(value.substr(0, limit));
 }
 
-// A choice of code and proprietary text: the code wins when both are set.
-template <std::size_t N, std::size_t M>
-void AppendCodeOrProprietary(NodeList& nodes, int depth, const FixedText<N>& code,
-                             const FixedText<M>& proprietary) {
-  if (!code.empty()) {
-    AppendField(nodes, "Cd", depth, code);
-  } else {
-    AppendField(nodes, "Prtry", depth, proprietary);
-  }
-}
-
 // Countries of the European Economic Area, including the territories that share their
 // country's code in IBANs; a transfer between two of them may go without addresses.
 bool IsEeaCountry(std::string_view code) {
@@ -86,7 +75,7 @@ std::string_view IbanCountry(std::string_view account) {
 }
 
 void AppendPostalAddress(NodeList& nodes, int depth, const FixedText<3>& country,
-                         const FixedText<71>& line1, const FixedText<71>& line2) {
+                         std::string_view line1, std::string_view line2) {
   if (country.empty() && line1.empty() && line2.empty()) {
     return;
   }
@@ -95,10 +84,10 @@ void AppendPostalAddress(NodeList& nodes, int depth, const FixedText<3>& country
     AppendField(nodes, "Ctry", depth + 1, country);
   }
   if (!line1.empty()) {
-    AppendField(nodes, "AdrLine", depth + 1, line1);
+    AppendZeroFreeText(nodes, "AdrLine", depth + 1, line1);
   }
   if (!line2.empty()) {
-    AppendField(nodes, "AdrLine", depth + 1, line2);
+    AppendZeroFreeText(nodes, "AdrLine", depth + 1, line2);
   }
 }
 
@@ -106,6 +95,15 @@ void AppendPostalAddress(NodeList& nodes, int depth, const FixedText<3>& country
 
 SepaXmlWriter::SepaXmlWriter(const CodePages& codePages, SepaOptions options)
     : options_(options), cleaner_(codePages) {
+  if (options_.epcCharacters()) {
+    epc_.emplace(codePages, CodePage::k852);
+    for (std::size_t b = 0; b < utf8Of_.size(); ++b) {
+      utf8Of_[b] = codePages.Utf8Of(static_cast<unsigned char>(b), CodePage::k852);
+    }
+    for (std::string& text : epcTexts_) {
+      text.reserve(kMaxRemittanceLength);
+    }
+  }
   initgPtyName_.reserve(kMaxNameLength);
   dbtrName_.reserve(kMaxNameLength);
   cdtrName_.reserve(kMaxNameLength);
@@ -159,8 +157,15 @@ void SepaXmlWriter::CheckNodes(const NodeList& nodes) {
     }
     std::string_view raw = LeafValueText(node, &valueScratch_);
     std::string_view rule;
+    // Identifiers are never transliterated: with the EPC set, one outside it is a problem.
+    bool identifier = epc_ && (SameTag(node.tag, "MsgId") || SameTag(node.tag, "PmtInfId") ||
+                               SameTag(node.tag, "InstrId") || SameTag(node.tag, "EndToEndId"));
     if (payment && i == dbtrIbanNode_ && !dbtrIbanRule_.empty()) {
       rule = dbtrIbanRule_;
+    } else if (identifier && !EpcIdentifierRule(raw).empty()) {
+      enterUpTo(i + 1);
+      problems_.push_back({path.Path(), AsWritten(raw), std::string(EpcIdentifierRule(raw))});
+      continue;
     } else if (!type) {
       rule = "ismeretlen elem, nem ellenőrizhető";
     } else if (IsTextType(*type)) {
@@ -202,15 +207,55 @@ void SepaXmlWriter::BuildGroupHeader() {
   AppendCents(nodes, "CtrlSum", 3, h.CtrlSum, 'f');
   AppendContainer(nodes, "InitgPty", 3);
   ComposeName(h.InitgPtyNm.view(), h.InitgPtyNm2.view(), &initgPtyName_);
-  AppendZeroFreeText(nodes, "Nm", 4, initgPtyName_);
+  epcUsed_ = 0;
+  AppendZeroFreeText(nodes, "Nm", 4, EpcText(initgPtyName_, kMaxNameLength, "GrpHdr/InitgPty/Nm"));
+}
+
+std::string SepaXmlWriter::AsWritten(std::string_view cp852) const {
+  std::string text;
+  for (char c : cp852) {
+    text.append(utf8Of_[static_cast<unsigned char>(c)]);
+  }
+  return text;
+}
+
+std::string_view SepaXmlWriter::EpcText(std::string_view cp852, std::size_t maxChars,
+                                        std::string_view element) {
+  if (!epc_ || epcUsed_ == epcTexts_.size()) {
+    return cp852;
+  }
+  std::string& text = epcTexts_[epcUsed_++];
+  text.clear();
+  EpcTransliteration done = epc_->Append(cp852, maxChars, &text);
+  // Counted is what the set changes beyond the Hungarian accents, which lose their marks in
+  // either mode.
+  if (done.cut || (done.changed && cleaner_.Plain(cp852, &plainScratch_) != text)) {
+    ++changedTexts_;
+    if (listNotes_) {
+      std::string note(element);
+      note.append(": „").append(AsWritten(cp852)).append("” helyett „").append(text).append("”");
+      notes_.push_back(note.append(done.cut ? " (az elem hosszára vágva)" : ""));
+    }
+  }
+  return text;
 }
 
 void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
                                   const FixedText<3>& country, const FixedText<71>& line1,
                                   const FixedText<71>& line2, std::string_view accountCountry,
                                   const PaymentRecord& p) {
+  const std::string_view prefix =
+      party == Party::kDebtor ? "PmtInf/Dbtr/PstlAdr/" : "PmtInf/CdtTrfTxInf/Cdtr/PstlAdr/";
+  auto text = [&](std::string_view cp852, std::size_t maxChars, std::string_view tag) {
+    if (!epc_) {
+      return cp852;
+    }
+    std::string element(prefix);
+    return EpcText(cp852, maxChars, element.append(tag));
+  };
   if (options_.address == SepaOptions::Address::kLines) {
-    AppendPostalAddress(nodes, depth, country, line1, line2);
+    AppendPostalAddress(nodes, depth, country, text(line1.view(), kMaxAddressLineLength, "AdrLine"),
+                        text(line2.view(), kMaxAddressLineLength, "AdrLine"));
     return;
   }
   if (line1.empty() && line2.empty()) {
@@ -220,6 +265,11 @@ void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
   std::optional<HybridAddress> found = FindTown(code, line1.view(), line2.view());
   std::string_view who = party == Party::kDebtor ? "megbízó" : "kedvezményezett";
   if (found) {
+    found->postcode = text(found->postcode, kMaxPostcodeLength, "PstCd");
+    found->town = text(found->town, kMaxTownLength, "TwnNm");
+    for (std::string_view& line : found->lines) {
+      line = text(line, kMaxAddressLineLength, "AdrLine");
+    }
     AppendContainer(nodes, "PstlAdr", depth);
     if (!found->postcode.empty()) {
       AppendZeroFreeText(nodes, "PstCd", depth + 1, found->postcode);
@@ -231,7 +281,7 @@ void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
         AppendZeroFreeText(nodes, "AdrLine", depth + 1, line);
       }
     }
-    if (listAddresses_) {
+    if (listNotes_) {
       std::string note("a ");
       note.append(who).append(" címe: TwnNm=").append(cleaner_.Plain(found->town, &plainScratch_));
       if (!found->postcode.empty()) {
@@ -252,7 +302,7 @@ void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
       IsEeaCountry(IbanCountry(dbtrIban_)) && IsEeaCountry(IbanCountry(p.CdtrAcctId.view()));
   if (options_.withoutTown == SepaOptions::WithoutTown::kOmit && omissible) {
     ++omittedAddresses_;
-    if (listAddresses_) {
+    if (listNotes_) {
       std::string note("a ");
       notes_.push_back(note.append(who).append(" címe kimarad (nincs benne biztos település)"));
     }
@@ -278,9 +328,20 @@ void SepaXmlWriter::AppendAddress(NodeList& nodes, int depth, Party party,
 void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   const bool v09 = options_.version09();
   NodeList& nodes = paymentNodes_;
-  if (listAddresses_) {
+  if (listNotes_) {
     notes_.clear();
   }
+  epcUsed_ = 0;
+  // A choice of code and proprietary text: the code wins when both are set.
+  auto codeOrText = [&](int depth, const auto& code, const auto& proprietary,
+                        std::string_view element) {
+    if (!code.empty()) {
+      AppendField(nodes, "Cd", depth, code);
+    } else {
+      AppendZeroFreeText(nodes, "Prtry", depth,
+                         EpcText(proprietary.view(), kMaxProprietaryLength, element));
+    }
+  };
   AppendContainer(nodes, "PmtInf", 2);
   AppendField(nodes, "PmtInfId", 3, p.PmtInfId);
   AppendZeroFreeText(nodes, "PmtMtd", 3, "TRF");
@@ -296,10 +357,10 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
       AppendZeroFreeText(nodes, "InstrPrty", 4, "HIGH");
     }
     AppendContainer(nodes, "SvcLvl", 4);
-    AppendCodeOrProprietary(nodes, 5, p.SvcLvlCd, p.SvcLvlPrtry);
+    codeOrText(5, p.SvcLvlCd, p.SvcLvlPrtry, "PmtInf/PmtTpInf/SvcLvl/Prtry");
     if (!p.LclInstrmCd.empty() || !p.LclInstrmPrtry.empty()) {
       AppendContainer(nodes, "LclInstrm", 4);
-      AppendCodeOrProprietary(nodes, 5, p.LclInstrmCd, p.LclInstrmPrtry);
+      codeOrText(5, p.LclInstrmCd, p.LclInstrmPrtry, "PmtInf/PmtTpInf/LclInstrm/Prtry");
     }
   }
   if (v09) {
@@ -324,7 +385,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
 
   AppendContainer(nodes, "Dbtr", 3);
   ComposeName(p.DbtrNm.view(), p.DbtrNm2.view(), &dbtrName_);
-  AppendZeroFreeText(nodes, "Nm", 4, dbtrName_);
+  AppendZeroFreeText(nodes, "Nm", 4, EpcText(dbtrName_, kMaxNameLength, "PmtInf/Dbtr/Nm"));
   // The debtor IBAN was checked above: valid unless a rule was found.
   AppendAddress(nodes, 4, Party::kDebtor, p.DbtrCtry, p.DbtrAdr1, p.DbtrAdr2,
                 dbtrIbanRule_.empty() ? std::string_view(dbtrIban_).substr(0, 2) : "", p);
@@ -376,7 +437,8 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   if (p.CdtrIdType != 0) {
     AppendContainer(nodes, "Cdtr", 4);
     ComposeName(p.CdtrNm.view(), p.CdtrNm2.view(), &cdtrName_);
-    AppendZeroFreeText(nodes, "Nm", 5, cdtrName_);
+    AppendZeroFreeText(nodes, "Nm", 5,
+                       EpcText(cdtrName_, kMaxNameLength, "PmtInf/CdtTrfTxInf/Cdtr/Nm"));
     AppendAddress(nodes, 5, Party::kCreditor, p.CdtrCtry, p.CdtrAdr1, p.CdtrAdr2,
                   p.CdtrCtry.empty() ? IbanCountry(p.CdtrAcctId.view()) : "", p);
   }
@@ -385,7 +447,7 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   AppendField(nodes, "IBAN", 6, p.CdtrAcctId);
   if (!p.PurpCd.empty() || (!v09 && !p.PurpPrtry.empty())) {
     AppendContainer(nodes, "Purp", 4);
-    AppendCodeOrProprietary(nodes, 5, p.PurpCd, p.PurpPrtry);
+    codeOrText(5, p.PurpCd, p.PurpPrtry, "PmtInf/CdtTrfTxInf/Purp/Prtry");
   }
 
   rmtText_.assign(p.RmtInfUstrd1.view());
@@ -397,7 +459,8 @@ void SepaXmlWriter::BuildPayment(const PaymentRecord& p) {
   }
   if (!rmtText_.empty()) {
     AppendContainer(nodes, "RmtInf", 4);
-    AppendZeroFreeText(nodes, "Ustrd", 5, rmtText_);
+    AppendZeroFreeText(nodes, "Ustrd", 5,
+                       EpcText(rmtText_, kMaxRemittanceLength, "PmtInf/CdtTrfTxInf/RmtInf/Ustrd"));
   }
 }
 

@@ -24,12 +24,14 @@
 // as it stands and reported.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "convert/sepa_options.h"
+#include "output/epc_characters.h"
 #include "output/schema_check.h"
 #include "output/writer.h"
 #include "output/xml_serializer.h"
@@ -42,10 +44,13 @@ class SepaXmlWriter : public Writer {
   // `codePages` is only read while the writer is built.
   explicit SepaXmlWriter(const CodePages& codePages, SepaOptions options = {});
 
-  // Whether each payment's notes() describe its hybrid addresses as written.
-  void ListAddresses(bool on) { listAddresses_ = on; }
+  // Whether each payment's notes() describe its hybrid addresses and the texts the character
+  // rule changed, as written.
+  void ListNotes(bool on) { listNotes_ = on; }
   // Addresses left out so far (AddressWithoutTown=omit).
   std::int64_t omittedAddresses() const { return omittedAddresses_; }
+  // Text values the EPC character rule changed so far (Characters=epc), the header's too.
+  std::int64_t changedTexts() const { return changedTexts_; }
 
   // Longest composed name (first line, blank, second line) and remittance text; longer
   // compositions are cut.
@@ -53,6 +58,10 @@ class SepaXmlWriter : public Writer {
   static constexpr std::size_t kMaxRemittanceLength = 140;
   static constexpr std::size_t kMaxIbanLength = 34;
   static constexpr std::size_t kMaxBicLength = 11;
+  static constexpr std::size_t kMaxAddressLineLength = 70;
+  static constexpr std::size_t kMaxTownLength = 35;
+  static constexpr std::size_t kMaxPostcodeLength = 16;
+  static constexpr std::size_t kMaxProprietaryLength = 35;
 
  protected:
   void BuildGroupHeader() override;
@@ -71,9 +80,24 @@ class SepaXmlWriter : public Writer {
                      const FixedText<71>& line1, const FixedText<71>& line2,
                      std::string_view accountCountry, const PaymentRecord& p);
 
+  // `cp852` as the element carries it: itself, or with Characters=epc its transliteration
+  // into the set, at most `maxChars` characters, in one of epcTexts_. A change beyond the
+  // stripped Hungarian accents (which the cleaning of either mode strips) is counted and, when
+  // listed, noted under `element`.
+  std::string_view EpcText(std::string_view cp852, std::size_t maxChars, std::string_view element);
+  // `cp852` in UTF-8, unchanged.
+  std::string AsWritten(std::string_view cp852) const;
+
   SepaOptions options_;
-  bool listAddresses_ = false;
+  bool listNotes_ = false;
   std::int64_t omittedAddresses_ = 0;
+  std::int64_t changedTexts_ = 0;
+  std::optional<EpcTransliterator> epc_;
+  std::array<std::string, 256> utf8Of_;
+  // The transliterated texts of the part being built; views of them stay valid until it is
+  // serialized (a payment holds at most 13 texts).
+  std::array<std::string, 16> epcTexts_;
+  std::size_t epcUsed_ = 0;
   XmlValueCleaner cleaner_;
   // CP852 texts composed per document (initgPtyName_) or per payment (the others).
   std::string initgPtyName_;
