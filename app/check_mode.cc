@@ -209,8 +209,11 @@ Verdict Checker::CheckFile(const std::string& path) {
          VisibleText(StringPrintf("%s:%d: kimarad: ", path.c_str(), dropped.line) + dropped.text)});
   }
   CheckDirectory(settings_.backupPath, "backup", &problems);
-  // A run waits for a file that may still be being written.
-  if (settings_.minFileAge > 0 && identity.mtimeNs > 0) {
+  // A run waits for a file that may still be being written, but not for one from the future.
+  if (std::string ahead = FutureStampText(identity, platform_.clock.Now(), settings_.minFileAge);
+      !ahead.empty()) {
+    problems.push_back({0, ahead});
+  } else if (settings_.minFileAge > 0 && identity.mtimeNs > 0) {
     std::int64_t ageMs = EpochMs(platform_.clock.Now()) - identity.mtimeNs / 1000000;
     std::int64_t waitMs = static_cast<std::int64_t>(settings_.minFileAge) * 1000 - ageMs;
     if (waitMs > 0) {

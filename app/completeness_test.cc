@@ -118,11 +118,13 @@ TEST(CompletenessTest, MinFileAgeHoldsYoungFilesBackUntilTheyComeOfAge) {
     long ageSeconds;  // negative: a modification time in the future
     std::int64_t waitMs;
     bool converted;
+    int exit = 0;
   } cases[] = {
-      {0, 10, 0, true},
-      {5, 10, 0, true},
-      {60, 10, 49955, true},  // the fake clock stands 45 ms past the second
-      {60, -3600, 0, false},  // not waited for: the next run takes it
+      {0, 10, 0, true},         {5, 10, 0, true},
+      {60, 10, 49955, true},     // the fake clock stands 45 ms past the second
+      {60, -30, 0, false},       // a clock a little ahead: not waited for, the next run takes it
+      {60, -3600, 0, false, 2},  // never of age before the clock catches up: a problem
+      {0, -3600, 0, true},       // nothing waits without MinFileAge
   };
   for (const Case& c : cases) {
     RunHarness h;
@@ -131,7 +133,7 @@ TEST(CompletenessTest, MinFileAgeHoldsYoungFilesBackUntilTheyComeOfAge) {
     h.WriteInput("A.HUA", Orders(1));
     // The fake clock stands at 2016-10-05 14:03:07 +02:00 = 1475668987.
     ASSERT_TRUE(SetModified(h.Path("in/A.HUA"), 1475668987 - c.ageSeconds));
-    EXPECT_EQ(0, h.Run("-c")) << c.minAge;
+    EXPECT_EQ(c.exit, h.Run("-c")) << c.minAge;
     EXPECT_EQ(c.waitMs, h.clock.slept) << c.minAge;
     EXPECT_EQ(c.converted, h.Files("in").empty()) << c.minAge << h.Log();
     EXPECT_EQ(c.waitMs > 0,
@@ -140,9 +142,15 @@ TEST(CompletenessTest, MinFileAgeHoldsYoungFilesBackUntilTheyComeOfAge) {
                            "\nVárakozás 50 másodpercig a visszatartott "
                            "fájlokra.\n") != std::string::npos)
         << c.minAge << h.Log();
-    EXPECT_EQ(!c.converted, h.Log().find("60 másodpercnél frissebb, a következő futás dolgozza "
-                                         "fel") != std::string::npos)
+    EXPECT_EQ(!c.converted && c.exit == 0,
+              h.Log().find("60 másodpercnél frissebb, a következő futás dolgozza fel") !=
+                  std::string::npos)
         << c.minAge << h.Log();
+    EXPECT_EQ(c.exit == 2,
+              h.Log().find("Hiba: " + h.Path("in/A.HUA") +
+                           ": a fájl módosítási ideje 3600 másodperccel jár az óra előtt") !=
+                  std::string::npos)
+        << h.Log();
   }
 }
 

@@ -255,8 +255,31 @@ std::int64_t Application::TimeUntilOfAge(const std::string& path) {
   return std::max<std::int64_t>(0, static_cast<std::int64_t>(settings.minFileAge) * 1000 - ageMs);
 }
 
+std::string FutureStampText(const FileIdentity& identity, const LocalTime& now,
+                            std::int32_t minFileAge) {
+  std::int64_t aheadMs = identity.mtimeNs / 1000000 - EpochMs(now);
+  if (minFileAge <= 0 || identity.mtimeNs == 0 ||
+      aheadMs <= static_cast<std::int64_t>(minFileAge) * 1000) {
+    return "";
+  }
+  return StringPrintf(
+      "a fájl módosítási ideje %lld másodperccel jár az óra előtt, így a MinFileAge (%d "
+      "másodperc) várakozása nem ér véget; állítsa be az exportáló gép óráját, és adjon a "
+      "fájlnak mostani időt (touch FÁJL)",
+      static_cast<long long>((aheadMs + 999) / 1000), minFileAge);
+}
+
 bool Application::ProcessInputFile(const std::string& path, const std::string& title) {
   FileSystem& fs = platform_.fs;
+  if (FileIdentity stamp; mode == RunMode::kInputDirectory && fs.Stat(path, &stamp)) {
+    // A time stamp ahead of the clock would be waited for until the clock catches up.
+    if (std::string ahead = FutureStampText(stamp, platform_.clock.Now(), settings.minFileAge);
+        !ahead.empty()) {
+      log_.Printf("Hiba: %s: %s\n", path.c_str(), ahead.c_str());
+      log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
+      return false;
+    }
+  }
   if (std::int64_t waitMs = TimeUntilOfAge(path); waitMs > 0) {
     // A modification time in the future (another machine's clock) is not waited for.
     if (round_ + 1 < kRounds && waitMs <= static_cast<std::int64_t>(settings.minFileAge) * 1000) {

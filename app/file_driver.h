@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "app/conversion_run.h"
+#include "platform/platform.h"
 
 namespace varnex {
 
@@ -41,5 +42,10 @@ std::string NextFileStamp(const LocalTime& now, const std::string& previous);
 
 // Milliseconds since the epoch of a local time with its UTC offset.
 std::int64_t EpochMs(const LocalTime& t);
+
+// The problem of an input whose modification time is ahead of `now` by more than `minFileAge`
+// seconds (set): MinFileAge would wait for it until the clock catches up. Empty otherwise.
+std::string FutureStampText(const FileIdentity& identity, const LocalTime& now,
+                            std::int32_t minFileAge);
 
 }  // namespace varnex

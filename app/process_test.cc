@@ -225,6 +225,8 @@ TEST_F(ProcessTest, RootRunLeavesNothingTheOwnerCannotUse) {
   // Inputs as the exporters leave them: the owner's (the moved input is the backup).
   WriteInputs(1, 1);
   ASSERT_EQ(0, ::chown(Path("in/F0.HUA").c_str(), kOwner, kOwner));
+  // Root's usual umask: the run must not leave its files readable to others.
+  mode_t umask = ::umask(022);
   EXPECT_EQ(0, Wait(Start("-c")));
   EXPECT_NE(std::string::npos, Console().find("A program root felhasználóként indult, az input "
                                               "könyvtár tulajdonosaként (54321) fut tovább."));
@@ -238,8 +240,13 @@ TEST_F(ProcessTest, RootRunLeavesNothingTheOwnerCannotUse) {
       ASSERT_EQ(0, ::stat(Path(std::string(sub) + "/" + name).c_str(), &st));
       EXPECT_EQ(kOwner, st.st_uid) << sub << "/" << name;
       EXPECT_EQ(kOwner, st.st_gid) << sub << "/" << name;
+      // What the run creates (the backups are the exporters' inputs, moved).
+      if (std::string_view(sub) != "bak" || name.starts_with('.')) {
+        EXPECT_EQ(0u, st.st_mode & 07) << sub << "/" << name;
+      }
     }
   }
+  ::umask(umask);
   runAs_ = kOwner;
   ::unlink(Path("in/BAD.HUA").c_str());
   WriteInputs(2, 1);

@@ -197,8 +197,9 @@ class FileSystem {
   virtual std::string CurrentDir() { return ""; }
 
   // A process started by the administrator (root) takes the identity of the user who owns
-  // `dir` (that user, its groups and the directory's group) for the rest of its life, so
-  // that whatever it creates there is the owner's, as if the owner had run it. Nothing
+  // `dir` (that user, its groups and the directory's group, and the service's umask 027 or a
+  // stricter one) for the rest of its life, so that whatever it creates there is the owner's,
+  // as if the owner had run it. Nothing
   // happens when the process is not root or `dir` is root's. `who` receives the user's
   // name when the identity changed, else stays empty; false with a reason when it failed.
   virtual bool AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) {

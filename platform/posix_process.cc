@@ -67,6 +67,9 @@ bool PosixFileSystem::AdoptOwnerOf(const std::string& dir, std::string* who, std
     *reason = name + ": " + ErrnoText(errno);
     return false;
   }
+  // What the run creates is closed to others, as under the service's UMask=0027, whatever
+  // root's own umask was; a stricter one stays.
+  ::umask(::umask(027) | 027);
   *who = name;
   return true;
 }
