@@ -210,8 +210,11 @@ namespace varnex {
 bool Application::RecoverInterruptedRuns() {
   FileSystem& fs = platform_.fs;
   tempNames_.SetJournalDirectory(settings.backupPath);
+  std::vector<std::string> blocked;
   bool finished = !fs.IsDirectory(settings.backupPath) ||
-                  RecoverInterruptedCommits(fs, log_, tempNames_, settings.backupPath);
+                  RecoverInterruptedCommits(fs, log_, tempNames_, settings.backupPath, &blocked);
+  blockedInputs_.insert(blocked.begin(), blocked.end());
+  anyFileLeft_ = anyFileLeft_ || !blocked.empty();
   // The log directory holds the temporary files of the refusal memory.
   std::set<std::string> dirs = {settings.outputPath, settings.outputPathHua, settings.outputPathInt,
                                 settings.backupPath, settings.logPath};

@@ -145,6 +145,8 @@ class Application {
   static constexpr int kRounds = 5;
   // The inputs held back by MinFileAge in this round, and the longest wait for them.
   std::set<std::string> heldBack_;
+  // Inputs of commits an interrupted run left that cannot be finished yet.
+  std::set<std::string> blockedInputs_;
   std::int64_t heldBackMs_ = 0;
   // The inputs this run converted (moved away): a file found under such a path later is a
   // new one (an export dropped again under the same name).

@@ -179,6 +179,10 @@ Verdict Checker::CheckFile(const std::string& path) {
     Problem(path, 0, "az input fájl nem olvasható (nincs ilyen közönséges fájl)");
     return Finish(path, false, "");
   }
+  if (platform_.fs.IsLink(path)) {
+    Problem(path, 0, LinkInputText());
+    return Finish(path, false, "");
+  }
   if (!platform_.fs.ReadFile(path, &bytes, &reason)) {
     Problem(path, 0, "az input fájl nem olvasható (" + reason + ")");
     return Finish(path, false, "");
@@ -188,11 +192,15 @@ Verdict Checker::CheckFile(const std::string& path) {
     itself = path;
   }
   std::optional<std::string> copy;
+  std::string unreadable;
   if (itself.empty() && settings_.rejectDuplicates == 1) {
-    copy = backupIndex_.FindCopy(bytes, FingerprintOf(bytes), &identity, &itself);
+    copy = backupIndex_.FindCopy(bytes, FingerprintOf(bytes), &identity, &itself, &unreadable);
   }
-  if (copy || !itself.empty()) {
-    Problem(path, 0, copy ? DuplicateText(*copy) : BackupInputText(itself));
+  if (copy || !itself.empty() || !unreadable.empty()) {
+    Problem(path, 0,
+            copy             ? DuplicateText(*copy)
+            : itself.empty() ? UnconfirmedCopyText(unreadable)
+                             : BackupInputText(itself));
     return Finish(path, false, "");
   }
 
@@ -225,6 +233,16 @@ Verdict Checker::CheckFile(const std::string& path) {
   }
 
   OutputNames names = MakeOutputNames(settings_, TitleOf(path), path.substr(path.size() - 3), "");
+  // The names a run would make, with a time stamp of the run's length.
+  if (std::string tooLong = LongNameText(
+          platform_.fs, MakeOutputNames(settings_, TitleOf(path), path.substr(path.size() - 3),
+                                        NextFileStamp(platform_.clock.Now(), "")));
+      !tooLong.empty()) {
+    problems.push_back({0, tooLong});
+  }
+  if (std::string why; !platform_.fs.CanRemove(path, &why)) {
+    problems.push_back({0, UnremovableText(why)});
+  }
   struct Pass {
     WriterKind kind;
     bool urgent;

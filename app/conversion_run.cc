@@ -378,6 +378,26 @@ std::string BackupInputText(const std::string& backup) {
       backup.c_str());
 }
 
+std::string UnconfirmedCopyText(const std::string& backup) {
+  return StringPrintf(
+      "nem zárható ki, hogy a fájl egy korábban már feldolgozott fájl másolata: a(z) %s backup "
+      "fájl mérete azonos, de nem olvasható; tegye a backup fájlt olvashatóvá a program "
+      "felhasználójának (vagy kapcsolja ki az ellenőrzést: [General] RejectDuplicates=0)",
+      backup.c_str());
+}
+
+std::string UnremovableText(const std::string& reason) {
+  return "az input a konvertálás után nem volna áthelyezhető a backup könyvtárba: " + reason +
+         "; a fájl akkor konvertálható, ha a program törölheti (jogosultság, vagy a fájlt "
+         "nyitva tartó program bezárása)";
+}
+
+std::string LinkInputText() {
+  return "a fájl szimbolikus link (Windowson csatolási pont): a backup a linket őrizné meg, nem a "
+         "konvertált bájtokat, és ugyanazok a bájtok később újra konvertálhatók volnának; tegye "
+         "az input könyvtárba magát a fájlt (másolja, ne linkelje)";
+}
+
 std::string DuplicateText(const std::string& copy) {
   return StringPrintf(
       "a fájl egy korábban már feldolgozott fájl másolata (backup: %s); szándékos újraküldéshez "

@@ -146,6 +146,13 @@ std::string DuplicateText(const std::string& copy);
 FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier);
 // The refusal of an input that is the file `backup` of the backup directory.
 std::string BackupInputText(const std::string& backup);
+// The refusal of an input that may be a copy of the file `backup` in the backup directory,
+// which cannot be read to tell.
+std::string UnconfirmedCopyText(const std::string& backup);
+// The refusal of an input that could not be moved to the backup directory, for `reason`.
+std::string UnremovableText(const std::string& reason);
+// The refusal of an input that is a symbolic link (a reparse point on Windows).
+std::string LinkInputText();
 
 // Keeps a whole document in memory.
 class StringSink : public ByteSink {

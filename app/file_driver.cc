@@ -255,6 +255,20 @@ std::int64_t Application::TimeUntilOfAge(const std::string& path) {
   return std::max<std::int64_t>(0, static_cast<std::int64_t>(settings.minFileAge) * 1000 - ageMs);
 }
 
+std::string LongNameText(FileSystem& fs, const OutputNames& names) {
+  for (const std::string* name : {&names.sepa, &names.urgent, &names.other, &names.backup}) {
+    std::size_t length = 0;
+    std::size_t limit = 0;
+    if (!fs.NameFits(*name, &length, &limit)) {
+      return StringPrintf(
+          "a(z) %s név hosszabb (%zu), mint amennyit a fájlrendszer enged (%zu); rövidítse az "
+          "input fájl nevét legalább %zu karakterrel",
+          name->c_str(), length, limit, length - limit);
+    }
+  }
+  return "";
+}
+
 std::string FutureStampText(const FileIdentity& identity, const LocalTime& now,
                             std::int32_t minFileAge) {
   std::int64_t aheadMs = identity.mtimeNs / 1000000 - EpochMs(now);
@@ -279,6 +293,18 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
       log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
       return false;
     }
+  }
+  if (blockedInputs_.contains(path)) {
+    log_.Printf(
+        "Hiba: a fájl egy megszakadt futás be nem fejezett véglegesítéséhez tartozik, addig nem "
+        "dolgozható fel, az input marad: %s\n",
+        path.c_str());
+    return false;
+  }
+  if (fs.IsLink(path)) {
+    log_.Printf("Hiba: %s: %s\n", path.c_str(), LinkInputText().c_str());
+    log_.Printf("Hiba: a fájl nem konvertálható, az input marad: %s\n", path.c_str());
+    return false;
   }
   if (std::int64_t waitMs = TimeUntilOfAge(path); waitMs > 0) {
     // A modification time in the future (another machine's clock) is not waited for.
@@ -336,12 +362,30 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   const Fingerprint print = FingerprintOf(bytes);
   if (settings.rejectDuplicates == 1) {
     std::string itself;
-    std::optional<std::string> copy = backupIndex_->FindCopy(bytes, print, &identity, &itself);
+    std::string unreadable;
+    std::optional<std::string> copy =
+        backupIndex_->FindCopy(bytes, print, &identity, &itself, &unreadable);
     if (copy || !itself.empty()) {
       RefuseFile(path, identity, nullptr,
                  {{0, copy ? DuplicateText(*copy) : BackupInputText(itself)}});
       return false;
     }
+    if (!unreadable.empty()) {
+      // Not remembered: the next run looks again, once the backup can be read.
+      ReportProblems(path, nullptr, {{0, UnconfirmedCopyText(unreadable)}});
+      return false;
+    }
+  }
+  // A name the commit could not make, or an input it could not move away, would stop it past
+  // its commit point.
+  if (std::string tooLong = LongNameText(fs, names); !tooLong.empty()) {
+    RefuseFile(path, identity, nullptr, {{0, tooLong}});
+    return false;
+  }
+  if (!fs.CanRemove(path, &reason)) {
+    // Not remembered: the file itself may stay as it is while the cause goes.
+    ReportProblems(path, nullptr, {{0, UnremovableText(reason)}});
+    return false;
   }
 
   MtFile file;

@@ -43,6 +43,10 @@ std::string NextFileStamp(const LocalTime& now, const std::string& previous);
 // Milliseconds since the epoch of a local time with its UTC offset.
 std::int64_t EpochMs(const LocalTime& t);
 
+// The problem of an input whose output or backup names (`names`) are longer than the file
+// system allows, so that the commit could not finish; empty when every name fits.
+std::string LongNameText(FileSystem& fs, const OutputNames& names);
+
 // The problem of an input whose modification time is ahead of `now` by more than `minFileAge`
 // seconds (set): MinFileAge would wait for it until the clock catches up. Empty otherwise.
 std::string FutureStampText(const FileIdentity& identity, const LocalTime& now,

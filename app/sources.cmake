@@ -22,6 +22,7 @@ set(APP_TESTS
   app/conversion_run_test.cc
   app/end_to_end_test.cc
   app/file_driver_test.cc
+  app/file_system_edges_test.cc
   app/input_grammar_test.cc
   app/golden_test.cc
   app/pain09_test.cc

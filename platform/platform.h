@@ -147,6 +147,30 @@ class FileSystem {
   }
   // True when something (file, directory, link) has that name.
   virtual bool Exists(const std::string& path) = 0;
+  // True when the last component of `path` is no longer than the file system of its directory
+  // allows; `*limit` gets that limit (in the platform's units: bytes, or UTF-16 units on
+  // Windows) and `*length` the component's length in them.
+  virtual bool NameFits(const std::string& path, std::size_t* length, std::size_t* limit) {
+    std::size_t slash = path.find_last_of("/\\");
+    *length = path.size() - (slash == std::string::npos ? 0 : slash + 1);
+    *limit = 255;
+    return *length <= *limit;
+  }
+  // True when this process could remove (or move away) the file `path`: on POSIX the right to
+  // change its directory (and, in a sticky directory, to own the file or the directory); on
+  // Windows an open for deletion, which fails while another program holds the file without
+  // sharing deletion. False with a reason otherwise.
+  virtual bool CanRemove(const std::string& path, std::string* reason) {
+    (void)path;
+    (void)reason;
+    return true;
+  }
+  // True when `path` itself is a symbolic link (on Windows any reparse point), whatever it
+  // leads to.
+  virtual bool IsLink(const std::string& path) {
+    (void)path;
+    return false;
+  }
   // The identity of what `path` names now (links followed). False when nothing is there.
   virtual bool Stat(const std::string& path, FileIdentity* out) = 0;
   virtual bool Remove(const std::string& path, std::string* reason) = 0;

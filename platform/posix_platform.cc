@@ -396,6 +396,20 @@ bool PosixFileSystem::Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+bool PosixFileSystem::NameFits(const std::string& path, std::size_t* length, std::size_t* limit) {
+  std::size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  *length = path.size() - (slash == std::string::npos ? 0 : slash + 1);
+  long max = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+  *limit = max > 0 ? static_cast<std::size_t>(max) : 255;
+  return *length <= *limit;
+}
+
+bool PosixFileSystem::IsLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool PosixFileSystem::Stat(const std::string& path, FileIdentity* out) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) {

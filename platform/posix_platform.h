@@ -23,6 +23,8 @@ class PosixFileSystem : public FileSystem {
   bool MakeDir(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
   bool Exists(const std::string& path) override;
+  bool IsLink(const std::string& path) override;
+  bool NameFits(const std::string& path, std::size_t* length, std::size_t* limit) override;
   bool Stat(const std::string& path, FileIdentity* out) override;
   bool Remove(const std::string& path, std::string* reason) override;
   bool RenameNoReplace(const std::string& from, const std::string& to,
@@ -41,6 +43,7 @@ class PosixFileSystem : public FileSystem {
   std::string ExecutableDir() override;
   std::string CurrentDir() override;
   bool CanWriteIn(const std::string& dir) override;
+  bool CanRemove(const std::string& path, std::string* reason) override;
   bool CanListIn(const std::string& dir) override;
   bool AdoptOwnerOf(const std::string& dir, std::string* who, std::string* reason) override;
 };

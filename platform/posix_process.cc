@@ -35,6 +35,24 @@ bool PosixFileSystem::CanWriteIn(const std::string& dir) {
   return ::faccessat(AT_FDCWD, dir.empty() ? "." : dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
+bool PosixFileSystem::CanRemove(const std::string& path, std::string* reason) {
+  std::size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  if (::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    *reason = "nincs írási joga a könyvtárában (" + dir + "): " + ErrnoText(errno);
+    return false;
+  }
+  struct stat dirStat;
+  struct stat fileStat;
+  uid_t self = ::geteuid();
+  if (::stat(dir.c_str(), &dirStat) == 0 && (dirStat.st_mode & S_ISVTX) != 0 && self != 0 &&
+      dirStat.st_uid != self && ::lstat(path.c_str(), &fileStat) == 0 && fileStat.st_uid != self) {
+    *reason = "a könyvtára (" + dir + ") ragadós (sticky), és a fájl nem a program felhasználójáé";
+    return false;
+  }
+  return true;
+}
+
 bool PosixFileSystem::CanListIn(const std::string& dir) {
   return ::faccessat(AT_FDCWD, dir.empty() ? "." : dir.c_str(), R_OK | X_OK, AT_EACCESS) == 0;
 }

@@ -521,6 +521,33 @@ bool WindowsFileSystem::Exists(const std::string& path) {
   return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool WindowsFileSystem::NameFits(const std::string& path, std::size_t* length, std::size_t* limit) {
+  std::wstring wide = WidePath(path);
+  std::size_t slash = wide.find_last_of(L"/\\");
+  *length = wide.size() - (slash == std::wstring::npos ? 0 : slash + 1);
+  *limit = 255;  // UTF-16 units per component on NTFS, FAT and ReFS alike
+  return *length <= *limit;
+}
+
+bool WindowsFileSystem::CanRemove(const std::string& path, std::string* reason) {
+  // Fails while another program holds the file without sharing deletion (a viewer, a backup
+  // agent); the run's own handle shares it.
+  HANDLE h = CreateFileW(WidePath(path).c_str(), DELETE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    SetReason(reason, GetLastError());
+    return false;
+  }
+  CloseHandle(h);
+  return true;
+}
+
+bool WindowsFileSystem::IsLink(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool WindowsFileSystem::Stat(const std::string& path, FileIdentity* out) {
   bool directory = false;
   return IdentityOfPath(path, out, &directory);

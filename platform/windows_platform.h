@@ -25,6 +25,9 @@ class WindowsFileSystem : public FileSystem {
   bool MakeDir(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
   bool Exists(const std::string& path) override;
+  bool IsLink(const std::string& path) override;
+  bool CanRemove(const std::string& path, std::string* reason) override;
+  bool NameFits(const std::string& path, std::size_t* length, std::size_t* limit) override;
   bool Stat(const std::string& path, FileIdentity* out) override;
   bool Remove(const std::string& path, std::string* reason) override;
   bool RenameNoReplace(const std::string& from, const std::string& to,

@@ -57,6 +57,12 @@ class FaultyFileSystem : public FileSystem {
     return real_.TryLockDirectory(path, busy);
   }
   bool ReadFile(const std::string& path, std::string* out, std::string* reason) override {
+    if (!unreadableFile.empty() && path == unreadableFile) {
+      if (reason != nullptr) {
+        *reason = "hozzáférés megtagadva";
+      }
+      return false;
+    }
     return real_.ReadFile(path, out, reason);
   }
   std::unique_ptr<WritableFile> CreateExclusive(const std::string& path,
@@ -82,6 +88,17 @@ class FaultyFileSystem : public FileSystem {
     return (unlistableDir.empty() || dir != unlistableDir) && real_.CanListIn(dir);
   }
   bool Exists(const std::string& path) override { return real_.Exists(path); }
+  bool IsLink(const std::string& path) override { return real_.IsLink(path); }
+  bool CanRemove(const std::string& path, std::string* reason) override {
+    if (!unremovableFile.empty() && path == unremovableFile) {
+      *reason = "egy másik program törlés nélküli megosztással tartja nyitva";
+      return false;
+    }
+    return real_.CanRemove(path, reason);
+  }
+  bool NameFits(const std::string& path, std::size_t* length, std::size_t* limit) override {
+    return real_.NameFits(path, length, limit);
+  }
   bool Stat(const std::string& path, FileIdentity* out) override { return real_.Stat(path, out); }
   bool Remove(const std::string& path, std::string* reason) override {
     return real_.Remove(path, reason);
@@ -119,6 +136,10 @@ class FaultyFileSystem : public FileSystem {
   // A directory this process may not list.
   std::string unlistableDir;
   // A directory this process may not create files in.
+  // A file ReadFile cannot read (as one of mode 000 for the run's user).
+  std::string unreadableFile;
+  // A file CanRemove says cannot be removed.
+  std::string unremovableFile;
   std::string unwritableDir;
 
   // Counts a call of `step`; true when it is the one to fail.

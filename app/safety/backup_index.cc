@@ -127,7 +127,8 @@ std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes) {
 }
 
 std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes, const Fingerprint& print,
-                                                 const FileIdentity* self, std::string* itself) {
+                                                 const FileIdentity* self, std::string* itself,
+                                                 std::string* unreadable) {
   Load();
   // The directory is listed once a run; later lookups hash only what they need of it. A
   // match is always confirmed against the file as it is now.
@@ -137,8 +138,9 @@ std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes, const F
   } else {
     HashSize(print.size);
   }
+  std::string unconfirmed;
   for (const auto& [name, entry] : entries_) {
-    if (!entry.hashed || entry.size != print.size || entry.hash != print.hash) {
+    if (entry.size != print.size || (entry.hashed && entry.hash != print.hash)) {
       continue;
     }
     FileIdentity id;
@@ -149,11 +151,19 @@ std::optional<std::string> BackupIndex::FindCopy(std::string_view bytes, const F
       }
       continue;
     }
-    // The file may have changed since it was hashed, or the hashes merely collide.
+    // The file may have changed since it was hashed, or the hashes merely collide. One that
+    // could not be hashed, or cannot be read now, cannot be told from a copy.
     std::string content;
-    if (fs_.ReadFile(dir_ + name, &content, nullptr) && content == bytes) {
-      return dir_ + name;
+    if (fs_.ReadFile(dir_ + name, &content, nullptr)) {
+      if (content == bytes) {
+        return dir_ + name;
+      }
+    } else if (unconfirmed.empty()) {
+      unconfirmed = dir_ + name;
     }
+  }
+  if (unreadable != nullptr) {
+    *unreadable = unconfirmed;
   }
   return std::nullopt;
 }

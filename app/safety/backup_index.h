@@ -50,10 +50,13 @@ class BackupIndex {
   // regular file are never reported.
   std::optional<std::string> FindCopy(std::string_view bytes);
   // The same, with the fingerprint of `bytes` already taken. A backup that is the file `self`
-  // (the input itself, by device and inode) is no copy of it: its path goes to `itself`.
+  // (the input itself, by device and inode) is no copy of it: its path goes to `itself`. A
+  // backup of the same size that cannot be read, so that it may be a copy for all that can
+  // be told, goes to `unreadable` (the first such one) when no copy is found.
   std::optional<std::string> FindCopy(std::string_view bytes, const Fingerprint& print,
                                       const FileIdentity* self = nullptr,
-                                      std::string* itself = nullptr);
+                                      std::string* itself = nullptr,
+                                      std::string* unreadable = nullptr);
 
   // Records the file `backupPath` (in the backup directory) that was just moved there with
   // the content `print` was taken of.

@@ -290,7 +290,7 @@ std::string TempNames::Next(const std::string& dir, std::string* reason) {
 }
 
 bool RecoverInterruptedCommits(FileSystem& fs, RunLog& log, const TempNames& own,
-                               const std::string& journalDir) {
+                               const std::string& journalDir, std::vector<std::string>* blocked) {
   bool ok = true;
   for (const std::string& name : fs.ListNames(journalDir)) {
     RunFileName parsed;
@@ -322,10 +322,18 @@ bool RecoverInterruptedCommits(FileSystem& fs, RunLog& log, const TempNames& own
       log.Printf("Egy megszakadt futás véglegesítése befejezve: %s\n", record.input.c_str());
       continue;
     } else {
-      ok = false;
+      blocked->push_back(record.input);
     }
-    log.Printf("Hiba: egy megszakadt futás véglegesítése nem fejezhető be: %s (%s)\n",
-               journal.c_str(), reason.c_str());
+    if (record.input.empty()) {
+      log.Printf("Hiba: egy megszakadt futás véglegesítése nem fejezhető be: %s (%s)\n",
+                 journal.c_str(), reason.c_str());
+    } else {
+      log.Printf(
+          "Hiba: egy megszakadt futás véglegesítése nem fejezhető be: %s (%s); az input (%s) "
+          "addig nem dolgozható fel, a többi fájl igen; az ok elhárítása után a következő futás "
+          "befejezi\n",
+          journal.c_str(), reason.c_str(), record.input.c_str());
+    }
   }
   return ok;
 }

@@ -84,10 +84,11 @@ class TempNames {
 };
 
 // Finishes every commit that a run no longer alive left in `journalDir`, one log line each.
-// False, after a "Hiba: " line each, when one cannot be finished: its input must then not be
-// converted again, so the caller converts nothing.
+// One that cannot be finished gets a "Hiba: " line, and its input must not be converted again
+// until it is: the input's path goes to `blocked`. False when a journal cannot even be read,
+// so that its input is unknown: the caller then converts nothing.
 bool RecoverInterruptedCommits(FileSystem& fs, RunLog& log, const TempNames& own,
-                               const std::string& journalDir);
+                               const std::string& journalDir, std::vector<std::string>* blocked);
 
 // Removes from `dir` the temporary and lock files of runs no longer alive, except those that
 // a journal still waiting for recovery needs; one log line per temporary file.

@@ -208,12 +208,22 @@ TEST(FileCommitTest, UnfinishableCommitBlocksConversion) {
   other.replace(id, other.find('\r', id) - id, "OTHER1");
   w.fs.AddFile("/v/in/NEW.HUA", other);
   w.clock.AdvanceMs(1000);
+  // The journal blocks its own input, not the other files.
   EXPECT_EQ(2, w.Run());
   EXPECT_NE(std::string::npos,
             w.console.text().find("Hiba: egy megszakadt futás véglegesítése nem fejezhető be"))
       << w.console.text();
+  EXPECT_NE(std::string::npos,
+            w.console.text().find("az input (/v/in/ABC.HUA) addig nem dolgozható fel, a többi "
+                                  "fájl igen"))
+      << w.console.text();
+  EXPECT_NE(std::string::npos,
+            w.console.text().find("Hiba: a fájl egy megszakadt futás be nem fejezett "
+                                  "véglegesítéséhez tartozik, addig nem dolgozható fel, az input "
+                                  "marad: /v/in/ABC.HUA"))
+      << w.console.text();
   EXPECT_TRUE(w.fs.Exists("/v/in/ABC.HUA"));
-  EXPECT_TRUE(w.fs.Exists("/v/in/NEW.HUA"));
+  EXPECT_FALSE(w.fs.Exists("/v/in/NEW.HUA"));
   EXPECT_EQ(3, w.Count("/v/out/", RunFileName::Kind::kTemp));
 
   std::string reason;
