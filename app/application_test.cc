@@ -275,6 +275,17 @@ TEST(ApplicationTest, UnwritableLogFailsTheRun) {
   // A file left unconverted keeps its own code.
   h.WriteInput("B.HUA", "nonsense");
   EXPECT_EQ(kExitFilesLeft, h.Run("-c"));
+
+  // A log directory that cannot be made is named with the reason it cannot.
+  RunHarness made;
+  std::string ini = RunHarness::kIni;
+  made.WriteIni(ini.replace(ini.find("LogPath=log"), 11, "LogPath=varnex.ini/log"));
+  EXPECT_EQ(kExitLogFailed, made.Run("-c"));
+  EXPECT_NE(std::string::npos,
+            made.errors.str().find("(a(z) " + made.Path("varnex.ini/log") + kDirSeparator +
+                                   " könyvtár nem hozható "
+                                   "létre: "))
+      << made.errors.str();
 }
 
 TEST(ApplicationTest, ScanOrderAndFiltering) {

@@ -139,7 +139,7 @@ bool RunLog::WriteFile(bool checkName) {
     }
   }
   failReason_.clear();
-  if (file_->Append(fileBytes_)) {
+  if (file_->Append(fileBytes_, &failReason_)) {
     return true;
   }
   // A failed write into a file that still has its name (a full disk) loses this message;
@@ -149,17 +149,23 @@ bool RunLog::WriteFile(bool checkName) {
   }
   file_.reset();
   Open();
-  return file_ != nullptr && file_->Append(fileBytes_);
+  return file_ != nullptr && file_->Append(fileBytes_, &failReason_);
 }
 
 void RunLog::Open() {
   openPath_ = path_;
   failReason_.clear();
   file_ = fs_.OpenAppend(path_, &failReason_);
-  // The directory is made once it turns out to be missing, one level only.
-  if (file_ == nullptr && !dir_.empty() && fs_.MakeDir(dir_)) {
-    failReason_.clear();
-    file_ = fs_.OpenAppend(path_, &failReason_);
+  // The directory is made once it turns out to be missing, one level only; when it cannot
+  // be, its reason is the one that tells.
+  if (file_ == nullptr && !dir_.empty() && !fs_.IsDirectory(dir_)) {
+    std::string reason;
+    if (fs_.MakeDir(dir_, &reason)) {
+      failReason_.clear();
+      file_ = fs_.OpenAppend(path_, &failReason_);
+    } else {
+      failReason_ = "a(z) " + dir_ + " könyvtár nem hozható létre: " + reason;
+    }
   }
 }
 

@@ -20,7 +20,7 @@ void SetReason(std::string* reason) {
 
 class DiscardingAppendFile : public AppendFile {
  public:
-  bool Append(std::string_view) override { return true; }
+  bool Append(std::string_view, std::string*) override { return true; }
   bool StillNamed(const std::string&) override { return true; }
 };
 
@@ -103,7 +103,7 @@ std::unique_ptr<AppendFile> DiscardingFileSystem::OpenAppend(const std::string&,
   return std::make_unique<DiscardingAppendFile>();
 }
 
-bool DiscardingFileSystem::MakeDir(const std::string&) {
+bool DiscardingFileSystem::MakeDir(const std::string&, std::string*) {
   return false;
 }
 

@@ -81,7 +81,8 @@ class AppendFile {
  public:
   virtual ~AppendFile() = default;
   // Appends `bytes` with one write. False when they were not written whole.
-  virtual bool Append(std::string_view bytes) = 0;
+  // `reason` gets the cause of a failure (the system's error text), when given.
+  virtual bool Append(std::string_view bytes, std::string* reason) = 0;
   // True when `path` names the opened file (same device and inode); false when it names
   // another file or nothing (the file was removed or renamed).
   virtual bool StillNamed(const std::string& path) = 0;
@@ -133,7 +134,7 @@ class FileSystem {
   virtual std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) = 0;
 
   // Creates one directory level. Returns false when it was not created (it may exist).
-  virtual bool MakeDir(const std::string& path) = 0;
+  virtual bool MakeDir(const std::string& path, std::string* reason) = 0;
   virtual bool IsDirectory(const std::string& path) = 0;
   // True when this process may create files in directory `dir` (empty: the current one).
   virtual bool CanWriteIn(const std::string& dir) {

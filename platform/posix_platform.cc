@@ -206,18 +206,24 @@ class PosixAppendFile : public AppendFile {
   PosixAppendFile(int fd, bool network) : fd_(fd), network_(network) {}
   ~PosixAppendFile() override { ::close(fd_); }
 
-  bool Append(std::string_view bytes) override {
+  bool Append(std::string_view bytes, std::string* reason) override {
     if (network_ && !LockBriefly()) {
+      SetReason(reason, errno);
       return false;
     }
     ssize_t n;
     do {
       n = ::write(fd_, bytes.data(), bytes.size());
     } while (n < 0 && errno == EINTR);
+    int error = n < 0 ? errno : ENOSPC;  // a short write: the device is full
     if (network_) {
       ::flock(fd_, LOCK_UN);
     }
-    return n >= 0 && static_cast<std::size_t>(n) == bytes.size();
+    if (n < 0 || static_cast<std::size_t>(n) != bytes.size()) {
+      SetReason(reason, error);
+      return false;
+    }
+    return true;
   }
 
   bool StillNamed(const std::string& path) override {
@@ -382,8 +388,12 @@ std::unique_ptr<AppendFile> PosixFileSystem::OpenAppend(const std::string& path,
   return std::make_unique<PosixAppendFile>(fd, network);
 }
 
-bool PosixFileSystem::MakeDir(const std::string& path) {
-  return ::mkdir(path.c_str(), 0755) == 0;
+bool PosixFileSystem::MakeDir(const std::string& path, std::string* reason) {
+  if (::mkdir(path.c_str(), 0755) != 0) {
+    SetReason(reason, errno);
+    return false;
+  }
+  return true;
 }
 
 bool PosixFileSystem::IsDirectory(const std::string& path) {

@@ -20,7 +20,7 @@ class PosixFileSystem : public FileSystem {
                                                 std::string* reason) override;
   std::unique_ptr<WritableFile> ExtendFile(const std::string& path, std::string* reason) override;
   std::unique_ptr<AppendFile> OpenAppend(const std::string& path, std::string* reason) override;
-  bool MakeDir(const std::string& path) override;
+  bool MakeDir(const std::string& path, std::string* reason) override;
   bool IsDirectory(const std::string& path) override;
   bool Exists(const std::string& path) override;
   bool IsLink(const std::string& path) override;

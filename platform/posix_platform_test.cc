@@ -108,9 +108,9 @@ TEST_F(PosixPlatformTest, AppendFileWritesAtTheEnd) {
   std::unique_ptr<AppendFile> second = fs_.OpenAppend(Path("log"), &reason);
   ASSERT_NE(nullptr, first);
   ASSERT_NE(nullptr, second);
-  EXPECT_TRUE(first->Append("1\r\n"));
-  EXPECT_TRUE(second->Append("2\r\n"));
-  EXPECT_TRUE(first->Append("3\r\n"));
+  EXPECT_TRUE(first->Append("1\r\n", nullptr));
+  EXPECT_TRUE(second->Append("2\r\n", nullptr));
+  EXPECT_TRUE(first->Append("3\r\n", nullptr));
   EXPECT_EQ("1\r\n2\r\n3\r\n", ReadFileBytes(Path("log")));
   EXPECT_EQ(nullptr, fs_.OpenAppend(Path("missing/log"), &reason));
   EXPECT_EQ("nincs ilyen fájl vagy könyvtár", reason);
@@ -132,7 +132,9 @@ TEST_F(PosixPlatformTest, AppendFileKnowsWhetherItsNameStillLeadsToIt) {
   // A failed write reports failure.
   std::unique_ptr<AppendFile> full = fs_.OpenAppend("/dev/full", &reason);
   ASSERT_NE(nullptr, full);
-  EXPECT_FALSE(full->Append("x"));
+  std::string why;
+  EXPECT_FALSE(full->Append("x", &why));
+  EXPECT_EQ("nincs több hely az eszközön", why);
 }
 
 TEST(TerminalFilePickerTest, AnswersByNumberAndPath) {

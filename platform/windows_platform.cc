@@ -329,17 +329,23 @@ class WindowsAppendFile : public AppendFile {
  public:
   WindowsAppendFile(Handle handle, bool network) : handle_(std::move(handle)), network_(network) {}
 
-  bool Append(std::string_view bytes) override {
+  bool Append(std::string_view bytes, std::string* reason) override {
     if (network_ && !LockBriefly()) {
+      SetReason(reason, GetLastError());
       return false;
     }
     DWORD n = 0;
     bool ok =
         WriteFile(handle_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) != 0;
+    DWORD error = ok ? ERROR_DISK_FULL : GetLastError();  // a short write: the disk is full
     if (network_) {
       UnlockHandle(handle_.get());
     }
-    return ok && n == bytes.size();
+    if (!ok || n != bytes.size()) {
+      SetReason(reason, error);
+      return false;
+    }
+    return true;
   }
 
   bool StillNamed(const std::string& path) override {
@@ -508,8 +514,12 @@ std::unique_ptr<AppendFile> WindowsFileSystem::OpenAppend(const std::string& pat
   return std::make_unique<WindowsAppendFile>(std::move(h), IsRemote(path));
 }
 
-bool WindowsFileSystem::MakeDir(const std::string& path) {
-  return CreateDirectoryW(WidePath(path).c_str(), nullptr) != 0;
+bool WindowsFileSystem::MakeDir(const std::string& path, std::string* reason) {
+  if (CreateDirectoryW(WidePath(path).c_str(), nullptr) == 0) {
+    SetReason(reason, GetLastError());
+    return false;
+  }
+  return true;
 }
 
 bool WindowsFileSystem::IsDirectory(const std::string& path) {

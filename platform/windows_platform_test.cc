@@ -52,7 +52,7 @@ TEST_F(WindowsFileSystemTest, HeldInputIsLockedButReadableAndMovable) {
   std::string bytes;
   EXPECT_TRUE(fs_.ReadFile(Path("A.HUA"), &bytes, &reason)) << reason;
   EXPECT_EQ("orders", bytes);
-  ASSERT_TRUE(fs_.MakeDir(Path("bak")));
+  ASSERT_TRUE(fs_.MakeDir(Path("bak"), nullptr));
   EXPECT_TRUE(fs_.MoveNoReplace(Path("A.HUA"), Path("bak\\A.HUA"), "t.tmp", &reason)) << reason;
   EXPECT_FALSE(fs_.Exists(Path("A.HUA")));
   EXPECT_EQ(OpenStatus::kGone, fs_.OpenLocked(Path("A.HUA"), &second, &reason));
@@ -114,9 +114,9 @@ TEST_F(WindowsFileSystemTest, LogIsSharedWhileWritten) {
   ASSERT_NE(nullptr, log) << reason;
   std::unique_ptr<AppendFile> second = fs_.OpenAppend(Path("day.log"), &reason);
   ASSERT_NE(nullptr, second) << reason;
-  EXPECT_TRUE(log->Append("one\r\n"));
-  EXPECT_TRUE(second->Append("two\r\n"));
-  EXPECT_TRUE(log->Append("three\r\n"));
+  EXPECT_TRUE(log->Append("one\r\n", nullptr));
+  EXPECT_TRUE(second->Append("two\r\n", nullptr));
+  EXPECT_TRUE(log->Append("three\r\n", nullptr));
   std::string bytes;
   EXPECT_TRUE(fs_.ReadFile(Path("day.log"), &bytes, &reason)) << reason;
   EXPECT_EQ("one\r\ntwo\r\nthree\r\n", bytes);

@@ -373,7 +373,7 @@ namespace {
 class SideBufferAppendFile : public AppendFile {
  public:
   explicit SideBufferAppendFile(std::string& buffer) : buffer_(buffer) {}
-  bool Append(std::string_view bytes) override {
+  bool Append(std::string_view bytes, std::string* /*reason*/) override {
     buffer_.append(bytes);
     return true;
   }
@@ -389,8 +389,8 @@ std::unique_ptr<AppendFile> CrashFileSystem::OpenAppend(const std::string&, std:
   return std::make_unique<SideBufferAppendFile>(log_);
 }
 
-bool CrashFileSystem::MakeDir(const std::string& path) {
-  if (IsDirectory(path) || !Step(nullptr)) {
+bool CrashFileSystem::MakeDir(const std::string& path, std::string* reason) {
+  if (IsDirectory(path) || !Step(reason)) {
     return false;
   }
   AddDirectory(path);

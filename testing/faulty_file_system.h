@@ -79,7 +79,9 @@ class FaultyFileSystem : public FileSystem {
     }
     return real_.OpenAppend(path, reason);
   }
-  bool MakeDir(const std::string& path) override { return real_.MakeDir(path); }
+  bool MakeDir(const std::string& path, std::string* reason) override {
+    return real_.MakeDir(path, reason);
+  }
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
   bool CanWriteIn(const std::string& dir) override {
     return dir != unwritableDir && real_.CanWriteIn(dir);
