@@ -129,7 +129,7 @@ int Application::Main(const CommandLine& line) {
   namedFiles_ = line.files;
   std::optional<std::string> invalid;
   if (!startupFailure_.empty()) {
-    errors_ << "Fatal Error: MFC initialization failed\n" << startupFailure_ << "\n" << std::flush;
+    errors_ << kStartupFailedLine << startupFailure_ << "\n" << std::flush;
     code = kExitStartupFailed;
   } else if (std::string wrong = SettingsErrorText(settingsProblems_); !wrong.empty()) {
     invalid = wrong;

@@ -55,6 +55,13 @@ std::string SettingsErrorText(const std::vector<SettingsProblem>& problems);
 // The exit codes of a run.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitStartupFailed = 1;
+// The first line on standard error when the start fails. Windows keeps the text its users
+// know from the original; other systems have no MFC to name.
+#ifdef _WIN32
+inline constexpr const char* kStartupFailedLine = "Fatal Error: MFC initialization failed\n";
+#else
+inline constexpr const char* kStartupFailedLine = "Fatal Error: initialization failed\n";
+#endif
 inline constexpr int kExitFilesLeft = 2;
 inline constexpr int kExitLogFailed = 3;  // every file done, but the daily log not written
 

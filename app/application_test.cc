@@ -175,8 +175,7 @@ TEST(ApplicationTest, FrameworkFailureNamesWhatIsMissing) {
   }
   EXPECT_EQ(1, code);
   EXPECT_EQ(
-      "Fatal Error: MFC initialization failed\n"
-      "Nem nyitható meg a(z) CP852 kódlap-átalakító (iconv).\n",
+      std::string(kStartupFailedLine) + "Nem nyitható meg a(z) CP852 kódlap-átalakító (iconv).\n",
       h.errors.str());
   TestLog strip;
   strip.console.Write(h.console.text());
@@ -229,11 +228,9 @@ TEST(ApplicationTest, UnreadableIniStopsTheRun) {
   std::filesystem::create_directory(h.Path("varnex.ini"));  // unreadable also for root
   h.WriteInput("A.HUA", "");
   EXPECT_EQ(1, h.Run("-c"));
-  EXPECT_EQ(
-      "Fatal Error: MFC initialization failed\n"
-      "A beállítási fájl nem olvasható: " +
-          h.Path("varnex.ini") + " (könyvtár, nem fájl)\n",
-      h.errors.str());
+  EXPECT_EQ(std::string(kStartupFailedLine) + "A beállítási fájl nem olvasható: " +
+                h.Path("varnex.ini") + " (könyvtár, nem fájl)\n",
+            h.errors.str());
   EXPECT_NE(std::string::npos, h.Log().find("Hiba: a(z) " + h.Path("varnex.ini") +
                                             " fájl nem olvasható (könyvtár, nem fájl), a "
                                             "program leáll.\n"));

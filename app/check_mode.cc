@@ -345,7 +345,7 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
               ") tulajdonosára: " + reason;
   }
   if (!failure.empty()) {
-    errors << "Fatal Error: MFC initialization failed\n" << failure << "\n" << std::flush;
+    errors << kStartupFailedLine << failure << "\n" << std::flush;
     return kExitStartupFailed;
   }
   if (!runsAs.empty()) {
@@ -378,8 +378,8 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
   }
   std::unique_ptr<SchemaValidator> validator = SchemaValidator::Create(settings.sepa.format);
   if (validator == nullptr) {
-    errors << "Fatal Error: MFC initialization failed\nNem hozható létre a "
-           << settings.sepa.FormatName() << " séma ellenőrzője.\n"
+    errors << kStartupFailedLine << "Nem hozható létre a " << settings.sepa.FormatName()
+           << " séma ellenőrzője.\n"
            << std::flush;
     return kExitStartupFailed;
   }
