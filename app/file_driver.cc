@@ -255,6 +255,9 @@ std::int64_t Application::TimeUntilOfAge(const std::string& path) {
   return std::max<std::int64_t>(0, static_cast<std::int64_t>(settings.minFileAge) * 1000 - ageMs);
 }
 
+// How long an input may be held open by another program, unchanged, before that is a problem.
+constexpr std::int64_t kHeldBoundMs = 10 * 60 * 1000;
+
 std::string LongNameText(FileSystem& fs, const OutputNames& names) {
   for (const std::string* name : {&names.sepa, &names.urgent, &names.other, &names.backup}) {
     std::size_t length = 0;
@@ -329,9 +332,24 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   switch (fs.OpenLocked(path, &input, &reason)) {
   case OpenStatus::kOk:
     break;
-  case OpenStatus::kLocked:
-    log_.Printf("A fájlt egy másik futás dolgozza fel, kihagyva: %s\n", path.c_str());
+  case OpenStatus::kLocked: {
+    // A run holds an input for the seconds it converts it, and an exporter while it writes
+    // (changing it). One held unchanged for long is held by a program that hangs.
+    FileIdentity held;
+    std::int64_t unchangedMs =
+        fs.Stat(path, &held) ? EpochMs(platform_.clock.Now()) - held.mtimeNs / 1000000 : 0;
+    std::int64_t boundMs = std::max<std::int64_t>(kHeldBoundMs, settings.minFileAge * 1000LL);
+    if (unchangedMs > boundMs) {
+      log_.Printf(
+          "Hiba: a fájlt egy másik program zárolja, és %lld perce nem változott: %s (zárja be a "
+          "fájlt tartó programot, vagy vegye ki a fájlt az input könyvtárból)\n",
+          static_cast<long long>(unchangedMs / 60000), path.c_str());
+      return false;
+    }
+    log_.Printf("A fájlt egy másik program vagy futás tartja nyitva, kihagyva: %s\n",
+                path.c_str());
     return true;
+  }
   case OpenStatus::kGone:
     log_.Printf("A fájl már nincs meg, kihagyva: %s\n", path.c_str());
     return true;

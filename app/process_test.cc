@@ -125,8 +125,18 @@ TEST_F(ProcessTest, LockedInputFileIsSkipped) {
   ASSERT_EQ(0, ::flock(lockFd, LOCK_EX | LOCK_NB));
   EXPECT_EQ(0, Wait(Start("", Path("choice.txt"))));
   EXPECT_NE(std::string::npos,
-            Console().find("A fájlt egy másik futás dolgozza fel, kihagyva: " + Path("in/A.HUA")));
+            Console().find("A fájlt egy másik program vagy futás tartja nyitva, kihagyva: " +
+                           Path("in/A.HUA")));
   EXPECT_EQ(input, ReadFileBytes(Path("in/A.HUA")));
+  EXPECT_EQ(std::vector<std::string>{}, Files("out"));
+  // Held unchanged for longer than any run holds a file: a program hangs with it.
+  struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 20 * 60, 0}};
+  ASSERT_EQ(0, ::utimensat(AT_FDCWD, Path("in/A.HUA").c_str(), times, 0));
+  EXPECT_EQ(2, Wait(Start("-c")));
+  EXPECT_NE(std::string::npos,
+            Console().find("Hiba: a fájlt egy másik program zárolja, és 20 perce nem változott: " +
+                           Path("in/A.HUA")))
+      << Console();
   EXPECT_EQ(std::vector<std::string>{}, Files("out"));
   ::close(lockFd);
 }
