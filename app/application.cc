@@ -127,6 +127,7 @@ int Application::Main(const CommandLine& line) {
   int code = kExitOk;
   RunMode runMode = line.mode;
   namedFiles_ = line.files;
+  resubmit_ = line.resubmit;
   std::optional<std::string> invalid;
   if (!startupFailure_.empty()) {
     errors_ << kStartupFailedLine << startupFailure_ << "\n" << std::flush;

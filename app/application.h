@@ -114,6 +114,7 @@ class Application {
   // The files named on the command line, taken instead of the user's choice; a named file
   // that is no HUA or INT file counts as one left unconverted.
   std::vector<std::string> namedFiles_;
+  bool resubmit_ = false;  // the named files are sent again on purpose
   bool ended_ = false;
   // Logs the end line once.
   void End();

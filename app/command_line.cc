@@ -6,6 +6,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   bool check = false;
   bool inputDirectory = false;
   bool version = false;
+  bool resubmit = false;
   bool understood = true;
   std::vector<std::string> files;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -13,6 +14,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     bool* option = arg == "--check"             ? &check
                    : arg == "-c" || arg == "/c" ? &inputDirectory
                    : arg == "--version"         ? &version
+                   : arg == "--resubmit"        ? &resubmit
                                                 : nullptr;
     if (arg == "--help" || arg == "-h") {
       return {Command::kHelp, RunMode::kManualSelection, {}};
@@ -25,7 +27,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       files.push_back(arg);
     }
   }
-  if (!understood || (version && arguments.size() != 2) || (inputDirectory && !files.empty())) {
+  if (!understood || (version && arguments.size() != 2) || (inputDirectory && !files.empty()) ||
+      (resubmit && (files.empty() || check || inputDirectory))) {
     return {Command::kUsageError, RunMode::kManualSelection, {}};
   }
   if (version) {
@@ -33,7 +36,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   }
   bool scan = inputDirectory || (check && files.empty());
   return {check ? Command::kCheck : Command::kConvert,
-          scan ? RunMode::kInputDirectory : RunMode::kManualSelection, std::move(files)};
+          scan ? RunMode::kInputDirectory : RunMode::kManualSelection, std::move(files), resubmit};
 }
 
 std::string UsageText() {
@@ -43,6 +46,10 @@ std::string UsageText() {
          "  varnex                    a konvertálandó fájlok kiválasztása kézzel\n"
          "  varnex FÁJL...            a megadott HUA és INT fájlok konvertálása (mintha\n"
          "                            kézzel választotta volna ki őket)\n"
+         "  varnex --resubmit FÁJL...  a megadott fájlok szándékos újraküldése: nincs\n"
+         "                            másolat-ellenőrzés, a dokumentumok új üzenet-\n"
+         "                            azonosítót kapnak (a backup fájlt előbb másolja\n"
+         "                            az input könyvtárba)\n"
          "  varnex --check [FÁJL|KÖNYVTÁR...]\n"
          "                            próbafuttatás: megmutatja, mi történne a fájlokkal\n"
          "                            (könyvtár: annak HUA és INT fájljai; argumentum\n"

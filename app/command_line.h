@@ -3,7 +3,8 @@
 // `--help`/`-h` anywhere prints the usage. `--version` stands alone. `-c` (or `/c`) is input
 // directory mode; `--check` the dry run, over the files given or, without any (or with `-c`),
 // over the input directory. Other arguments not beginning with '-' are files: without
-// `--check` they are converted as if chosen by hand. Anything else, or a combination that means
+// `--check` they are converted as if chosen by hand; with `--resubmit` (files required, no
+// `-c` or `--check`) as a deliberate resend. Anything else, or a combination that means
 // nothing (`-c` with files, an option twice, `--version` with anything), is a usage error:
 // the usage on standard error, exit 1.
 #pragma once
@@ -29,6 +30,8 @@ struct CommandLine {
   // kConvert in manual selection: the files named (none: the user chooses); kCheck: the files
   // and directories to check.
   std::vector<std::string> files;
+  // kConvert of named files sent again on purpose: no duplicate check, fresh message ids.
+  bool resubmit = false;
 };
 
 // Reads `arguments`, the program name first.

@@ -17,6 +17,7 @@ TEST(CommandLineTest, CommandOfTheArguments) {
     Command command;
     RunMode mode;
     std::vector<std::string> files;
+    bool resubmit = false;
   } cases[] = {
       {{}, Command::kConvert, kHand, {}},
       {{"-c"}, Command::kConvert, kDir, {}},
@@ -31,6 +32,10 @@ TEST(CommandLineTest, CommandOfTheArguments) {
       {{"--frobnicate", "-h"}, Command::kHelp, kHand, {}},
       {{"-c", "--help"}, Command::kHelp, kHand, {}},
       {{"--version"}, Command::kVersion, kHand, {}},
+      {{"--resubmit", "a.HUA"}, Command::kConvert, kHand, {"a.HUA"}, true},
+      {{"--resubmit"}, Command::kUsageError, kHand, {}},
+      {{"--resubmit", "-c"}, Command::kUsageError, kHand, {}},
+      {{"--check", "--resubmit", "a.HUA"}, Command::kUsageError, kHand, {}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"varnex"};
@@ -39,6 +44,7 @@ TEST(CommandLineTest, CommandOfTheArguments) {
     EXPECT_EQ(c.command, line.command) << testing::PrintToString(c.args);
     EXPECT_EQ(c.mode, line.mode) << testing::PrintToString(c.args);
     EXPECT_EQ(c.files, line.files) << testing::PrintToString(c.args);
+    EXPECT_EQ(c.resubmit, line.resubmit) << testing::PrintToString(c.args);
   }
   EXPECT_EQ(std::string("varnex ") + VARNEX_VERSION + "\n", VersionText());
 }

@@ -215,6 +215,10 @@ PassResult Convert(const MtFile& file, const Classification& classification,
   if (kind == WriterKind::kSepaXml) {
     // Both documents of a file would carry the header's id; the urgent one gets its own.
     result.msgIdFromHeader = FieldReader(&file.header(), false).Find("01").has(1);
+    if (!context.freshMsgId.empty()) {
+      header.MsgId.Assign(context.freshMsgId);
+      result.msgIdFromHeader = true;  // told apart from the .CCT's as a header's id is
+    }
     if (urgentPass && result.msgIdFromHeader && !header.MsgId.view().empty()) {
       header.MsgId.Assign(UrgentMsgId(header.MsgId.view(), context.codePages));
     }
@@ -364,9 +368,9 @@ std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
 FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier) {
   return FileProblem{0,
                      StringPrintf("ezt az üzenetazonosítót már egy korábbi dokumentum viselte "
-                                  "(%s); szándékos újraküldéshez adjon a fájlnak új :01: "
-                                  "azonosítót, vagy kapcsolja ki az ellenőrzést: [General] "
-                                  "RejectReusedMsgId=0",
+                                  "(%s); szándékos újraküldéshez: varnex --resubmit FÁJL (új "
+                                  "üzenetazonosítót kap), vagy adjon a fájlnak új :01: "
+                                  "azonosítót",
                                   earlier.c_str()),
                      "GrpHdr/MsgId", id};
 }
@@ -374,7 +378,9 @@ FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier
 std::string BackupInputText(const std::string& backup) {
   return StringPrintf(
       "a fájl a backup könyvtárban van (%s), egy korábbi futás már feldolgozta; a backup fájlok "
-      "nem konvertálhatók újra, szándékos újraküldéshez másolja a fájlt az input könyvtárba",
+      "nem konvertálhatók újra; szándékos újraküldéshez másolja a fájlt az input könyvtárba, és "
+      "futtassa: varnex --resubmit FÁJL (egy futás: nincs másolat-ellenőrzés, új "
+      "üzenetazonosító)",
       backup.c_str());
 }
 
@@ -401,8 +407,8 @@ std::string LinkInputText() {
 std::string DuplicateText(const std::string& copy) {
   return StringPrintf(
       "a fájl egy korábban már feldolgozott fájl másolata (backup: %s); szándékos újraküldéshez "
-      "vegye ki a backup fájlt a backup könyvtárból, vagy kapcsolja ki az ellenőrzést: [General] "
-      "RejectDuplicates=0",
+      "futtassa: varnex --resubmit FÁJL (egy futás: nincs másolat-ellenőrzés, új "
+      "üzenetazonosító)",
       copy.c_str());
 }
 

@@ -41,6 +41,9 @@ struct ConversionContext {
   // A pain.001 pass notes how each order's addresses and changed texts were written
   // (PassResult::notes).
   bool listNotes = false;
+  // Not empty: the documents' MsgId instead of the file's own (a deliberate resend); the
+  // urgent document's is UrgentMsgId of it.
+  std::string freshMsgId{};
 };
 
 // How one message classifies, and its amount in cents (0 when it is not an amount).

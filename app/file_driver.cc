@@ -145,8 +145,9 @@ void RunPasses(const MtFile& file, const Classification& classification, Convers
     work.push_back(
         {classification.ForPass(pass->kind, pass->urgent).count * perOrder, [&, pass, k] {
            std::int32_t sequence = first + static_cast<std::int32_t>(k) * PassSequenceLength(file);
-           ConversionContext own{context.settings, context.clock, context.codePages, context.log,
-                                 sequence};
+           ConversionContext own{context.settings,  context.clock, context.codePages,
+                                 context.log,       sequence,      context.listNotes,
+                                 context.freshMsgId};
            StringSink unused;
            pass->result =
                Convert(file, classification, own, pass->kind, pass->urgent,
@@ -346,8 +347,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
           static_cast<long long>(unchangedMs / 60000), path.c_str());
       return false;
     }
-    log_.Printf("A fájlt egy másik program vagy futás tartja nyitva, kihagyva: %s\n",
-                path.c_str());
+    log_.Printf("A fájlt egy másik program vagy futás tartja nyitva, kihagyva: %s\n", path.c_str());
     return true;
   }
   case OpenStatus::kGone:
@@ -378,7 +378,7 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
     return false;
   }
   const Fingerprint print = FingerprintOf(bytes);
-  if (settings.rejectDuplicates == 1) {
+  if (settings.rejectDuplicates == 1 && !resubmit_) {
     std::string itself;
     std::string unreadable;
     std::optional<std::string> copy =
@@ -411,6 +411,13 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   log_.Printf("Input fájl neve: %s\n", path.c_str());
   log_.Printf("Üzenetek száma: %ld\n", static_cast<long>(file.MessageCount()));
   ConversionContext context{settings, platform_.clock, *codePages_, log_, sequence};
+  if (resubmit_) {
+    context.freshMsgId = "R" + lastFileStamp_;
+    log_.Printf(
+        "Szándékos újraküldés (--resubmit): a másolat-ellenőrzés kimarad, a dokumentumok "
+        "üzenetazonosítója %s: %s\n",
+        context.freshMsgId.c_str(), path.c_str());
+  }
   Classification classification = Classify(file, context);
   std::vector<FileProblem> problems =
       FindIncompleteness(file, classification, settings.checkTotals == 1);

@@ -99,8 +99,9 @@ TEST(DirectoriesTest, BackupPickedByHandStaysRefused) {
     EXPECT_EQ(2, h.Run("")) << h.Log();
     const std::string refusal = backup + ": a fájl a backup könyvtárban van (" + backup +
                                 "), egy korábbi futás már feldolgozta; a backup fájlok nem "
-                                "konvertálhatók újra, szándékos újraküldéshez másolja a fájlt az "
-                                "input könyvtárba\n";
+                                "konvertálhatók újra; szándékos újraküldéshez másolja a fájlt az "
+                                "input könyvtárba, és futtassa: varnex --resubmit FÁJL (egy "
+                                "futás: nincs másolat-ellenőrzés, új üzenetazonosító)\n";
     EXPECT_NE(std::string::npos, h.Log().find("Hiba: " + refusal)) << h.Log();
     std::ostringstream out;
     std::ostringstream errors;

@@ -102,11 +102,19 @@ TEST(MessageIdsTest, AnIdWrittenOnceIsNeverWrittenAgain) {
                 h.Log().find("Hiba: " + h.Path("in/B.HUA") + ": GrpHdr/MsgId = \"" + cct +
                              "\": ezt az üzenetazonosítót már egy korábbi dokumentum viselte (" +
                              h.Path("out/A_20161005140307045.CCT") +
-                             "); szándékos újraküldéshez adjon a fájlnak új :01: azonosítót, "
-                             "vagy kapcsolja ki az ellenőrzést: [General] RejectReusedMsgId=0\n"))
+                             "); szándékos újraküldéshez: varnex --resubmit FÁJL (új "
+                             "üzenetazonosítót kap), vagy adjon a fájlnak új :01: azonosítót\n"))
           << h.Log();
       EXPECT_NE(std::string::npos, h.Log().find("Hiba: a fájl nem konvertálható, az input marad: " +
                                                 h.Path("in/B.HUA") + "\n"));
+      // The procedure the line names works in one run: fresh ids, nothing refused.
+      h.clock.AdvanceMs(1000);
+      EXPECT_EQ(0, h.RunCommand({"varnex", "--resubmit", h.Path("in/B.HUA")})) << h.Log();
+      EXPECT_TRUE(h.Files("in").empty());
+      EXPECT_NE(std::string::npos,
+                h.Log().find("Szándékos újraküldés (--resubmit): a másolat-ellenőrzés kimarad, a "
+                             "dokumentumok üzenetazonosítója R"))
+          << h.Log();
     }
   }
 }
