@@ -5,8 +5,9 @@
 # 100,000-order benchmark under Wine beside the native Linux figure.
 #
 # Needs the Linux debug build (build/debug) for the comparison; tools/test.sh makes it.
-# Installs Wine where CI is set; elsewhere, and wherever Wine cannot start, the stage is
-# skipped with a message saying so.
+# Where CI is set, Wine is installed when missing, and a Wine that cannot be installed or
+# cannot start fails the stage with the last lines it printed; elsewhere the stage is then
+# skipped with a message saying so. Wine is started before anything is built.
 #   tools/test-windows.sh [--bench]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,15 +24,37 @@ fail() {
   exit 1
 }
 
+# Under CI the stage never passes without having run: a missing or broken Wine fails it.
+unavailable() {
+  local what=$1 output=${2:-}
+  if [ -n "${CI:-}" ]; then
+    [ -z "$output" ] || tail -20 "$output" >&2
+    fail "$what"
+  fi
+  skip "$what"
+}
+
+probe=$(mktemp)
+trap 'rm -f "$probe"' EXIT
 if ! command -v wine >/dev/null; then
   if [ -n "${CI:-}" ]; then
     sudo=""
     [ "$(id -u)" = 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine64 wine >/dev/null
+    { $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
+      wine64 wine; } >"$probe" 2>&1 || unavailable "wine could not be installed" "$probe"
+    command -v wine >/dev/null || unavailable "wine is not on PATH after its installation" "$probe"
   else
-    skip "wine is not installed (apt-get install wine64 wine)"
+    unavailable "wine is not installed (apt-get install wine64 wine)"
   fi
+fi
+
+export WINEPREFIX=${VARNEX_WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# One wineserver for the whole stage, ended when the stage ends.
+wineserver -p 2>/dev/null || true
+trap 'wineserver -k 2>/dev/null || true; rm -f "$probe"' EXIT
+if ! timeout 600 wine cmd /c exit 0 >"$probe" 2>&1; then
+  unavailable "Wine cannot start here (WINEPREFIX=$WINEPREFIX)" "$probe"
 fi
 
 echo "== Windows build (mingw-w64)"
@@ -46,18 +69,9 @@ if x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name' |
   fail "varnex.exe imports a DLL that is not Windows' own"
 fi
 
-export WINEPREFIX=${VARNEX_WINEPREFIX:-$root/build/wineprefix}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# One wineserver for the whole stage, ended when the stage ends.
-wineserver -p 2>/dev/null || true
-trap 'wineserver -k 2>/dev/null || true' EXIT
-if ! timeout 600 wine cmd /c exit 0 >/dev/null 2>&1; then
-  skip "Wine cannot start here (WINEPREFIX=$WINEPREFIX)"
-fi
-
 echo "== tests under Wine"
 work=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work" "$probe"' EXIT
 # Left to the Linux build: tests whose expected texts spell POSIX paths ("/v/in/ABC.HUA"),
 # names Windows forbids (a line feed in a name, any bytes), a directory of 20,000 files
 # (six minutes under Wine), and a log file removed while open, whose name Wine keeps until
