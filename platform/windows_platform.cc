@@ -125,6 +125,12 @@ void SetReason(std::string* reason, DWORD err) {
   }
 }
 
+void SetDeviceReason(std::string* reason, const std::string& device) {
+  if (reason != nullptr) {
+    *reason = "a név a Windows " + device + " eszközét jelöli, nem fájlt";
+  }
+}
+
 class Handle {
  public:
   explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
@@ -403,8 +409,37 @@ std::string WithBackslashes(std::string path) {
   return path;
 }
 
+std::string ReservedDeviceName(std::string_view path) {
+  std::size_t slash = path.find_last_of("\\/:");
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') {
+    name.remove_suffix(1);
+  }
+  std::string upper;
+  for (char c : name) {
+    upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  }
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") {
+    return upper;
+  }
+  // COM and LPT with a digit, or with a superscript one, two or three (UTF-8).
+  if (upper.starts_with("COM") || upper.starts_with("LPT")) {
+    std::string_view number = std::string_view(upper).substr(3);
+    if ((number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+        number == "\xC2\xB2" || number == "\xC2\xB3") {
+      return upper;
+    }
+  }
+  return "";
+}
+
 OpenStatus WindowsFileSystem::OpenLocked(const std::string& path,
                                          std::unique_ptr<ReadableFile>* file, std::string* reason) {
+  if (std::string device = ReservedDeviceName(path); !device.empty()) {
+    SetDeviceReason(reason, device);
+    return OpenStatus::kFailed;
+  }
   // Writers are denied while the file is held; the move to the backup directory is not.
   Handle h = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
                   FILE_FLAG_BACKUP_SEMANTICS);
@@ -518,7 +553,9 @@ bool WindowsFileSystem::IsDirectory(const std::string& path) {
 }
 
 bool WindowsFileSystem::Exists(const std::string& path) {
-  return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  // A device name is there in every directory; OpenLocked says why it is no file.
+  return !ReservedDeviceName(path).empty() ||
+         GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool WindowsFileSystem::Stat(const std::string& path, FileIdentity* out) {

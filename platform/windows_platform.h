@@ -5,6 +5,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/terminal_file_picker.h"
@@ -82,5 +84,10 @@ class WindowsFilePicker : public FilePicker {
 
 // `path` with '/' turned into '\'.
 std::string WithBackslashes(std::string path);
+
+// The device name that the last component of `path` stands for on Windows (CON, PRN, AUX,
+// NUL, COM0-9, LPT0-9, also followed by an extension or by blanks: "con .hua"), upper case;
+// empty when it is an ordinary name. Such a name opens the device, never a file.
+std::string ReservedDeviceName(std::string_view path);
 
 }  // namespace varnex
