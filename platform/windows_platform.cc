@@ -814,7 +814,9 @@ LocalTime SystemClock::Now() {
   return now;
 }
 
-WindowsConsole::WindowsConsole() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+WindowsConsole::WindowsConsole(ConsoleStream stream)
+    : handle_(
+          GetStdHandle(stream == ConsoleStream::kError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE)) {
   DWORD mode = 0;
   window_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE &&
             GetConsoleMode(static_cast<HANDLE>(handle_), &mode) != 0;
@@ -974,14 +976,19 @@ class ConsoleBuffer : public std::streambuf {
 
 }  // namespace
 
-StandardOutputThroughConsole::StandardOutputThroughConsole(Console& console)
-    : buffer_(std::make_unique<ConsoleBuffer>(console)) {
-  saved_ = std::cout.rdbuf(buffer_.get());
+StandardStreamsThroughConsole::StandardStreamsThroughConsole(Console& output)
+    : errorConsole_(std::make_unique<WindowsConsole>(ConsoleStream::kError)),
+      outputBuffer_(std::make_unique<ConsoleBuffer>(output)),
+      errorBuffer_(std::make_unique<ConsoleBuffer>(*errorConsole_)) {
+  savedOutput_ = std::cout.rdbuf(outputBuffer_.get());
+  savedError_ = std::cerr.rdbuf(errorBuffer_.get());
 }
 
-StandardOutputThroughConsole::~StandardOutputThroughConsole() {
+StandardStreamsThroughConsole::~StandardStreamsThroughConsole() {
   std::cout.flush();
-  std::cout.rdbuf(saved_);
+  std::cerr.flush();
+  std::cout.rdbuf(savedOutput_);
+  std::cerr.rdbuf(savedError_);
 }
 
 std::string UniversalName(const std::string& path) {

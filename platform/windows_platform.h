@@ -53,13 +53,15 @@ class SystemClock : public Clock {
   void SleepMs(std::int64_t milliseconds) override;
 };
 
+enum class ConsoleStream { kOutput, kError };
+
 // The console: wide characters on a console window, so that accents show right whatever its
 // code page; when the output is redirected, bytes in the console's output code page (the OEM
 // code page, 852 on a Hungarian Windows, unless changed with chcp), or in the OEM code page
-// when there is no console at all (a scheduled task).
+// when there is no console at all (a scheduled task). Line ends are written as given (LF).
 class WindowsConsole : public Console {
  public:
-  WindowsConsole();
+  explicit WindowsConsole(ConsoleStream stream = ConsoleStream::kOutput);
   void Write(std::string_view utf8) override;
   void Flush() override;
 

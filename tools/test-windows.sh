@@ -104,9 +104,31 @@ resource=$(strings -el "$exe" | grep -A1 '^ProductVersion$' | tail -1)
 [ "$version" = "varnex $resource" ] || fail "version resource $resource, --version: $version"
 echo "$version, the same in its version resource"
 
-echo "== the examples with both builds: the same bytes, the same log lines"
 linux=$root/build/debug/varnex
 [ -x "$linux" ] || fail "$linux missing: build the Linux debug build first"
+
+echo "== every text through one console writer: the usage redirected"
+# Redirected, the usage is in the console's code page (the OEM one under Wine: 437, or 852)
+# with '?' for what it lacks and LF line ends, like the run's lines; on standard output for
+# --help, on standard error for a wrong argument.
+(cd "$work" && wine "$exe" --help >"$work/help.out")
+set +e
+(cd "$work" && wine "$exe" --frobnicate >/dev/null 2>"$work/usage.err")
+usage_code=$?
+set -e
+[ $usage_code = 1 ] || fail "a wrong argument ended with $usage_code, not 1"
+"$linux" --help >"$work/help.utf8"
+matched=""
+for cp in cp437 cp852; do
+  python3 -c 'import sys; sys.stdout.buffer.write(open(sys.argv[1], encoding="utf-8").read().encode(sys.argv[2], "replace"))' \
+    "$work/help.utf8" $cp >"$work/help.$cp"
+  cmp -s "$work/help.$cp" "$work/help.out" && matched=$cp
+done
+[ -n "$matched" ] || fail "--help redirected is not the usage in CP437 or CP852 with LF: $(head -c 200 "$work/help.out" | od -c | head -5)"
+cmp -s "$work/help.out" "$work/usage.err" || fail "the usage on standard error differs from --help"
+echo "--help and a wrong argument: the usage in ${matched^^} with LF, as the run's lines"
+
+echo "== the examples with both builds: the same bytes, the same log lines"
 # The names and the contents carry the moment of the run: compare them with it masked.
 normalise() {
   local dir=$1
