@@ -381,6 +381,20 @@ TEST(ApplicationTest, ManualSelection) {
                                             "A program befejeződött.\n"));
 }
 
+// A picker that cannot offer a choice (no desktop, a failed dialog) is an error, not a cancel.
+TEST(ApplicationTest, PickerFailureIsAnError) {
+  RunHarness h;
+  h.WriteInput("ONE.HUA", "");
+  h.picker.failure = "nincs látható asztal";
+  EXPECT_EQ(2, h.Run(""));
+  EXPECT_NE(std::string::npos,
+            h.Log().find("Mód: fájlok kiválasztása kézzel.\n"
+                         "Hiba: a fájlok kézi kiválasztása nem lehetséges: nincs látható asztal\n"
+                         "A program befejeződött.\n"))
+      << h.Log();
+  EXPECT_EQ((std::vector<std::string>{"ONE.HUA"}), h.Files("in"));
+}
+
 }  // namespace
 }  // namespace varnex
 

@@ -863,12 +863,36 @@ void WindowsConsole::Flush() {
   pending_.erase(0, pending_.size() - keep);
 }
 
+namespace {
+
+// True when standard input is a console; NUL, a file or a pipe is not (NUL is a character
+// device too, so the file type cannot tell).
+bool StandardInputIsConsole() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+// True when the process's window station is visible: a desktop someone can see. A service or
+// a task that runs whether a user is logged on or not lives in an invisible one (session 0),
+// where a dialog would wait for a click that never comes.
+bool InteractiveWindowStation() {
+  HWINSTA station = GetProcessWindowStation();
+  USEROBJECTFLAGS flags = {};
+  DWORD needed = 0;
+  return station != nullptr &&
+         GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed) != 0 &&
+         (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+}  // namespace
+
 WindowsFilePicker::WindowsFilePicker(FileSystem& fs)
-    : fs_(fs), redirected_(GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_CHAR) {}
+    : fs_(fs), redirected_(!StandardInputIsConsole()) {}
 
 bool WindowsFilePicker::Pick(const std::vector<std::string>& candidates,
                              std::vector<std::string>* chosen) {
   chosen->clear();
+  failure_.clear();
   if (redirected_) {
     TerminalFilePicker lines(std::cin, std::cout, false, fs_);
     if (!lines.Pick(candidates, chosen)) {
@@ -879,7 +903,14 @@ bool WindowsFilePicker::Pick(const std::vector<std::string>& candidates,
     }
     return true;
   }
-  static constexpr wchar_t kFilter[] = L"HUA és INT fájlok (*.HUA;*.INT)\0*.HUA;*.INT\0";
+  if (!InteractiveWindowStation()) {
+    failure_ =
+        "nincs látható asztal (szolgáltatásként vagy bejelentkezés nélküli ütemezett "
+        "feladatként fut); a fájlokat adja meg a parancssorban, vagy futtassa -c kapcsolóval";
+    return false;
+  }
+  static constexpr wchar_t kFilter[] =
+      L"HUA és INT fájlok (*.HUA;*.INT)\0*.HUA;*.INT\0Minden fájl (*.*)\0*.*\0";
   std::wstring start =
       candidates.empty() ? std::wstring() : WidePath(DirectoryOf(candidates.front()));
   std::wstring buffer(1 << 16, L'\0');
@@ -891,7 +922,16 @@ bool WindowsFilePicker::Pick(const std::vector<std::string>& candidates,
   dialog.lpstrInitialDir = start.empty() ? nullptr : start.c_str();
   dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                  OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  dialog.nFilterIndex = 1;
   if (GetOpenFileNameW(&dialog) == 0) {
+    // Zero: the user cancelled. Anything else: the dialog could not be shown or filled.
+    if (DWORD err = CommDlgExtendedError(); err != 0) {
+      char buffer[96];
+      std::snprintf(buffer, sizeof buffer,
+                    "a fájlválasztó ablak nem nyitható meg (hibakód 0x%04lx)",
+                    static_cast<unsigned long>(err));
+      failure_ = buffer;
+    }
     return false;
   }
   // One file: its full path. Several: the directory, then each name, each ending in a zero.

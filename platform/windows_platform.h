@@ -73,15 +73,19 @@ class WindowsConsole : public Console {
 };
 
 // The multi-select open-file dialog on a desktop, starting in the input directory; one path
-// per line from standard input when that is redirected.
+// per line from standard input when that is no console (a file, a pipe, NUL). Without an
+// interactive window station (a service, a task in session 0) no dialog is opened: Pick fails
+// and Failure says why, as it does when the dialog itself fails.
 class WindowsFilePicker : public FilePicker {
  public:
   explicit WindowsFilePicker(FileSystem& fs);
   bool Pick(const std::vector<std::string>& candidates, std::vector<std::string>* chosen) override;
+  std::string Failure() const override { return failure_; }
 
  private:
   FileSystem& fs_;
   bool redirected_;
+  std::string failure_;
 };
 
 // `path` with '/' turned into '\'.

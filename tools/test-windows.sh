@@ -128,6 +128,29 @@ done
 cmp -s "$work/help.out" "$work/usage.err" || fail "the usage on standard error differs from --help"
 echo "--help and a wrong argument: the usage in ${matched^^} with LF, as the run's lines"
 
+echo "== no dialog when standard input is NUL"
+# NUL is a character device but no console: the paths are read from it (none), no dialog
+# waits for a click (the timeout would end one).
+mkdir -p "$work/nul/in" "$work/nul/out" "$work/nul/bak" "$work/nul/log"
+cp "$exe" "$work/nul/varnex.exe"
+printf '[General]\r\nInputPath=in\r\nOutputPath=out\r\nBackupPath=bak\r\nLogPath=log\r\n' \
+  >"$work/nul/varnex.ini"
+cp "$root/examples/input/PELDA1.HUA" "$work/nul/in/"
+for how in cmd shell; do
+  set +e
+  if [ $how = cmd ]; then
+    (cd "$work/nul" && timeout 60 wine cmd /c "varnex.exe < NUL" >"$work/nul.out" 2>&1)
+  else
+    (cd "$work/nul" && timeout 60 wine varnex.exe </dev/null >"$work/nul.out" 2>&1)
+  fi
+  nul_code=$?
+  set -e
+  [ $nul_code = 0 ] || fail "varnex.exe < NUL ($how) ended with $nul_code: $(tail -5 "$work/nul.out")"
+  grep -q 'A program befejez' "$work/nul.out" || fail "varnex.exe < NUL ($how) did not end its run"
+done
+[ -f "$work/nul/in/PELDA1.HUA" ] || fail "varnex.exe < NUL converted a file it was not given"
+echo "varnex.exe < NUL: no dialog, nothing chosen, exit 0"
+
 echo "== the examples with both builds: the same bytes, the same log lines"
 # The names and the contents carry the moment of the run: compare them with it masked.
 normalise() {
