@@ -926,11 +926,10 @@ bool WindowsFilePicker::Pick(const std::vector<std::string>& candidates,
   if (GetOpenFileNameW(&dialog) == 0) {
     // Zero: the user cancelled. Anything else: the dialog could not be shown or filled.
     if (DWORD err = CommDlgExtendedError(); err != 0) {
-      char buffer[96];
-      std::snprintf(buffer, sizeof buffer,
-                    "a fájlválasztó ablak nem nyitható meg (hibakód 0x%04lx)",
+      char text[96];
+      std::snprintf(text, sizeof text, "a fájlválasztó ablak nem nyitható meg (hibakód 0x%04lx)",
                     static_cast<unsigned long>(err));
-      failure_ = buffer;
+      failure_ = text;
     }
     return false;
   }
