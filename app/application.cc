@@ -3,6 +3,7 @@
 #include <set>
 
 #include "app/safety/directories.h"
+#include "platform/ini_file.h"
 
 namespace varnex {
 namespace {
@@ -16,7 +17,12 @@ SettingsFile LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings) {
   std::string iniPath = ResolvePath(programDir + "varnex.ini", programDir);
   SettingsFile result;
   std::string text;
-  if (!fs.ReadFile(iniPath, &text, &result.reason)) {
+  if (fs.ReadFile(iniPath, &text, &result.reason)) {
+    // A file Notepad saved as "Unicode" is read; one the parser would misread stops the run.
+    std::optional<std::string> utf8 = IniTextAsUtf8(text, &result.reason);
+    text = utf8 ? std::move(*utf8) : std::string();
+    result.state = utf8 ? SettingsFile::State::kRead : SettingsFile::State::kUnreadable;
+  } else {
     text.clear();
     FileIdentity identity;
     if (fs.IsDirectory(iniPath)) {

@@ -45,8 +45,9 @@ struct SettingsFile {
 };
 
 // Loads varnex.ini from the directory of the executable. A missing file gives the defaults;
-// a file that exists but cannot be read (permissions, a directory, an I/O error) gives the
-// defaults too, and the caller must not run with them.
+// a file that exists but cannot be read (permissions, a directory, an I/O error, or text in
+// an encoding IniTextAsUtf8 refuses) gives the defaults too, and the caller must not run with
+// them.
 SettingsFile LoadSettingsBesideExecutable(FileSystem& fs, Settings* settings);
 
 // The configuration errors among `problems`, joined by "; "; empty when there are none.

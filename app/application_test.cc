@@ -241,6 +241,73 @@ TEST(ApplicationTest, UnreadableIniStopsTheRun) {
   EXPECT_FALSE(std::filesystem::exists(h.Path("20161005.log")));
 }
 
+// varnex.ini as editors on Windows save it: read whatever its line ends, read from UTF-16 with
+// a byte-order mark, refused with the encoding named when the parser would misread it. A
+// refused file stops the run before any directory is used: no log in the current directory.
+TEST(ApplicationTest, SettingsFileEncodingsAndLineEnds) {
+  auto utf16 = [](const std::string& ascii, bool mark) {
+    std::string bytes = mark ? "\xFF\xFE" : "";
+    for (char c : ascii) {
+      bytes += std::string{c, '\0'};
+    }
+    return bytes;
+  };
+  auto withEnds = [](std::string text, const std::string& end) {
+    std::string out;
+    for (char c : text) {
+      out += c == '\n' ? end : std::string(1, c);
+    }
+    return out;
+  };
+  const std::string ini = std::string("; be\xC3\xA1ll\xC3\xADt\xC3\xA1sok\n") + RunHarness::kIni;
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* refused;  // empty: read and the file converted
+  } cases[] = {
+      {"UTF-16 LE with mark", utf16(withEnds(RunHarness::kIni, "\r\n"), true), ""},
+      {"UTF-16 LE without mark", utf16(withEnds(RunHarness::kIni, "\r\n"), false),
+       "UTF-16 LE kódolású, bájtsorrend-jel nélkül: mentse UTF-8 vagy Unicode (UTF-16 LE) "
+       "kódolásban"},
+      {"CR", withEnds(ini, "\r"), ""},
+      {"CR LF", withEnds(ini, "\r\n"), ""},
+      {"LF", ini, ""},
+  };
+  for (const Case& c : cases) {
+    RunHarness h;
+    h.WriteIni(c.bytes);
+    h.WriteInput(
+        "A.HUA",
+        HuaFile({HuaMessage(true, "REF1", "EUR1,00", "DEUTDEFF", "DE89370400440532013000")}));
+    std::string cwd = std::filesystem::current_path().string();
+    std::filesystem::current_path(h.root());
+    int code = h.Run("-c");
+    std::filesystem::current_path(cwd);
+    const std::string refused = c.refused;
+    if (refused.empty()) {
+      EXPECT_EQ(0, code) << c.name << "\n" << h.Log();
+      EXPECT_NE(std::string::npos,
+                h.Log().find("Paraméterek olvasása a(z) " + h.Path("varnex.ini") + " fájlból.\n"))
+          << c.name;
+      EXPECT_TRUE(h.Files("in").empty()) << c.name << "\n" << h.Log();
+      EXPECT_EQ(1u, h.Files("log").size()) << c.name;
+    } else {
+      EXPECT_EQ(1, code) << c.name;
+      EXPECT_EQ("Fatal Error: MFC initialization failed\nA beállítási fájl nem olvasható: " +
+                    h.Path("varnex.ini") + " (" + refused + ")\n",
+                h.errors.str())
+          << c.name;
+      EXPECT_NE(std::string::npos,
+                h.Log().find("Hiba: a(z) " + h.Path("varnex.ini") + " fájl nem olvasható (" +
+                             refused + "), a program leáll.\n"))
+          << c.name;
+      EXPECT_EQ((std::vector<std::string>{"A.HUA"}), h.Files("in")) << c.name;
+      EXPECT_TRUE(h.Files("log").empty()) << c.name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(h.Path("20161005.log"))) << c.name;
+  }
+}
+
 TEST(ApplicationTest, EmptyInputPathIsTheCurrentDirectory) {
   RunHarness h;
   h.WriteIni("[General]\nOutputPath=out\nBackupPath=bak\nLogPath=log\n");
@@ -320,6 +387,20 @@ TEST(ApplicationTest, ManualSelection) {
   EXPECT_EQ(0, h.Run(""));
   EXPECT_NE(std::string::npos, h.Log().find("Mód: fájlok kiválasztása kézzel.\n"
                                             "A program befejeződött.\n"));
+}
+
+// A picker that cannot offer a choice (no desktop, a failed dialog) is an error, not a cancel.
+TEST(ApplicationTest, PickerFailureIsAnError) {
+  RunHarness h;
+  h.WriteInput("ONE.HUA", "");
+  h.picker.failure = "nincs látható asztal";
+  EXPECT_EQ(2, h.Run(""));
+  EXPECT_NE(std::string::npos,
+            h.Log().find("Mód: fájlok kiválasztása kézzel.\n"
+                         "Hiba: a fájlok kézi kiválasztása nem lehetséges: nincs látható asztal\n"
+                         "A program befejeződött.\n"))
+      << h.Log();
+  EXPECT_EQ((std::vector<std::string>{"ONE.HUA"}), h.Files("in"));
 }
 
 }  // namespace

@@ -74,6 +74,10 @@ bool Application::SelectInputFiles() {
       }
     }
     if (!platform_.picker.Pick(candidates, &chosen)) {
+      if (std::string failure = platform_.picker.Failure(); !failure.empty()) {
+        log_.Printf("Hiba: a fájlok kézi kiválasztása nem lehetséges: %s\n", failure.c_str());
+        anyFileLeft_ = true;
+      }
       return false;
     }
   }

@@ -7,6 +7,9 @@
 #include "platform/native_platform.h"
 
 int main(int nativeArgc, char** nativeArgv) {
+  // Every text, the usage included, goes through the console the run's lines use.
+  varnex::NativeConsole console;
+  varnex::StandardStreamsThroughConsole streams(console);
   const varnex::CommandLine line =
       varnex::ParseCommandLine(varnex::NativeArguments(nativeArgc, nativeArgv));
   switch (line.command) {
@@ -25,10 +28,8 @@ int main(int nativeArgc, char** nativeArgv) {
   }
   varnex::NativeFileSystem fs;
   varnex::SystemClock clock;
-  varnex::NativeConsole console;
   std::unique_ptr<varnex::FilePicker> picker = varnex::MakeNativeFilePicker(fs);
   if (line.command == varnex::Command::kCheck) {
-    varnex::StandardOutputThroughConsole output(console);
     return varnex::RunCheck(varnex::Platform{fs, clock, console, *picker}, line.files, std::cout,
                             std::cerr);
   }

@@ -1,6 +1,7 @@
 #include "platform/ini_file.h"
 
 #include <limits>
+#include <optional>
 
 namespace varnex {
 namespace {
@@ -35,13 +36,15 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The next line of `rest` without its line end, trimmed; `rest` loses it.
+// The next line of `rest` without its line end (CR LF, LF or CR), trimmed; `rest` loses it.
 std::string_view NextLine(std::string_view* rest) {
-  std::size_t end = rest->find('\n');
+  std::size_t end = rest->find_first_of("\r\n");
   std::string_view line = rest->substr(0, end);
-  *rest = end == std::string_view::npos ? std::string_view() : rest->substr(end + 1);
-  if (!line.empty() && line.back() == '\r') {
-    line.remove_suffix(1);
+  if (end == std::string_view::npos) {
+    *rest = std::string_view();
+  } else {
+    bool crLf = (*rest)[end] == '\r' && end + 1 < rest->size() && (*rest)[end + 1] == '\n';
+    *rest = rest->substr(end + (crLf ? 2 : 1));
   }
   return Trim(line);
 }
@@ -64,7 +67,97 @@ std::string_view ValueOf(std::string_view afterEquals) {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// UTF-16 after its byte-order mark, as UTF-8; nullopt when cut, with an unpaired surrogate or
+// with a NUL character.
+std::optional<std::string> Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  if (bytes.size() % 2 != 0) {
+    return std::nullopt;
+  }
+  auto unit = [&](std::size_t i) -> char32_t {
+    auto first = static_cast<unsigned char>(bytes[i]);
+    auto second = static_cast<unsigned char>(bytes[i + 1]);
+    return bigEndian ? (first << 8) | second : (second << 8) | first;
+  };
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xDC00 && c <= 0xDFFF) {
+      return std::nullopt;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      char32_t low = i + 3 < bytes.size() ? unit(i + 2) : 0;
+      if (low < 0xDC00 || low > 0xDFFF) {
+        return std::nullopt;
+      }
+      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    if (c == 0) {
+      return std::nullopt;
+    }
+    AppendUtf8(c, &text);
+  }
+  return text;
+}
+
+constexpr std::string_view kSaveAs = ": mentse UTF-8 vagy Unicode (UTF-16 LE) kódolásban";
+
 }  // namespace
+
+std::optional<std::string> IniTextAsUtf8(std::string_view bytes, std::string* refused) {
+  // UTF-32 first: its little-endian mark begins with the one of UTF-16.
+  if (bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)) ||
+      bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+    *refused = "UTF-32 kódolású" + std::string(kSaveAs);
+    return std::nullopt;
+  }
+  for (bool bigEndian : {false, true}) {
+    if (bytes.starts_with(bigEndian ? "\xFE\xFF" : "\xFF\xFE")) {
+      std::optional<std::string> text = Utf16ToUtf8(bytes.substr(2), bigEndian);
+      if (!text) {
+        *refused = std::string(bigEndian ? "UTF-16 BE" : "UTF-16 LE") +
+                   " kódolású, de csonka vagy hibás" + std::string(kSaveAs);
+      }
+      return text;
+    }
+  }
+  std::size_t zeros[2] = {0, 0};
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    zeros[i % 2] += bytes[i] == '\0' ? 1 : 0;
+  }
+  if (zeros[0] + zeros[1] == 0) {
+    return std::string(bytes);
+  }
+  // ASCII text in UTF-16 has every other byte zero: the high bytes.
+  const std::size_t half = bytes.size() / 2;
+  if (zeros[1] * 2 >= half && zeros[0] * 4 < zeros[1]) {
+    *refused = "UTF-16 LE kódolású, bájtsorrend-jel nélkül" + std::string(kSaveAs);
+  } else if (zeros[0] * 2 >= half && zeros[1] * 4 < zeros[0]) {
+    *refused = "UTF-16 BE kódolású, bájtsorrend-jel nélkül" + std::string(kSaveAs);
+  } else {
+    *refused = "NUL bájtot tartalmaz, nem szövegfájl";
+  }
+  return std::nullopt;
+}
 
 IniFile IniFile::Parse(std::string_view text) {
   IniFile ini;

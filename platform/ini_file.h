@@ -3,8 +3,9 @@
 // Section and key names match without regard to case; the first matching section and the
 // first matching key in it count; the value is the text after the first '=', trimmed of
 // blanks and tabs, with one pair of enclosing double or single quotes removed, and cut at
-// 4096 characters. Lines starting with ';' are comments. CR LF and LF line ends; a UTF-8
-// byte-order mark at the start is skipped.
+// 4096 characters. Lines starting with ';' are comments. CR LF, LF and CR line ends; a UTF-8
+// byte-order mark at the start is skipped. Text saved in UTF-16 is brought into UTF-8 by
+// IniTextAsUtf8 before it is parsed.
 #pragma once
 
 #include <cstdint>
@@ -50,5 +51,12 @@ class IniFile {
   std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
   std::string text_;
 };
+
+// The bytes of a settings file as Parse takes them: UTF-16 with a byte-order mark (little
+// endian is what Notepad saves as "Unicode") becomes UTF-8 without one; any other text is
+// returned as it is. Returns nullopt, with the reason in `refused` (Hungarian), for text
+// Parse would misread: UTF-16 without a byte-order mark, UTF-32, UTF-16 that is cut or holds
+// an unpaired surrogate, and any other text holding a NUL byte.
+std::optional<std::string> IniTextAsUtf8(std::string_view bytes, std::string* refused);
 
 }  // namespace varnex

@@ -22,18 +22,23 @@ using NativeFileSystem = PosixFileSystem;
 using NativeConsole = StdoutConsole;
 #endif
 
-// While it lives, std::cout writes through `console`, so that the text reaches a Windows
-// console in its code page; on POSIX nothing changes.
-class StandardOutputThroughConsole {
+// While it lives, std::cout writes through `output` and std::cerr through a console of the
+// same kind on standard error, so that every text of the program (the usage, the run's lines,
+// a --check report, a start-up failure) reaches a Windows console, file or pipe in the same
+// code page with the same line ends; on POSIX nothing changes.
+class StandardStreamsThroughConsole {
  public:
-  explicit StandardOutputThroughConsole(Console& console);
-  ~StandardOutputThroughConsole();
-  StandardOutputThroughConsole(const StandardOutputThroughConsole&) = delete;
-  StandardOutputThroughConsole& operator=(const StandardOutputThroughConsole&) = delete;
+  explicit StandardStreamsThroughConsole(Console& output);
+  ~StandardStreamsThroughConsole();
+  StandardStreamsThroughConsole(const StandardStreamsThroughConsole&) = delete;
+  StandardStreamsThroughConsole& operator=(const StandardStreamsThroughConsole&) = delete;
 
  private:
-  std::unique_ptr<std::streambuf> buffer_;
-  std::streambuf* saved_ = nullptr;
+  std::unique_ptr<Console> errorConsole_;
+  std::unique_ptr<std::streambuf> outputBuffer_;
+  std::unique_ptr<std::streambuf> errorBuffer_;
+  std::streambuf* savedOutput_ = nullptr;
+  std::streambuf* savedError_ = nullptr;
 };
 
 // The manual selection of this platform: the terminal or a pipe on POSIX; the open-file

@@ -244,6 +244,9 @@ class FilePicker {
   // chosen full paths in `chosen`, in the order given.
   virtual bool Pick(const std::vector<std::string>& candidates,
                     std::vector<std::string>* chosen) = 0;
+  // After Pick returned false: why no choice could be offered at all (no desktop, the dialog
+  // failed), in Hungarian; empty when the user cancelled or chose nothing.
+  virtual std::string Failure() const { return ""; }
 };
 
 // The services one run uses.

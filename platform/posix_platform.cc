@@ -694,9 +694,9 @@ std::string AbsolutePath(const std::string& path, const std::string& baseDir) {
   return resolved;
 }
 
-StandardOutputThroughConsole::StandardOutputThroughConsole(Console&) {}
+StandardStreamsThroughConsole::StandardStreamsThroughConsole(Console&) {}
 
-StandardOutputThroughConsole::~StandardOutputThroughConsole() = default;
+StandardStreamsThroughConsole::~StandardStreamsThroughConsole() = default;
 
 std::string UniversalName(const std::string& path) {
   return path;

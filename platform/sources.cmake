@@ -13,7 +13,7 @@ if(WIN32)
     platform/windows_platform.cc)
   list(APPEND PLATFORM_TESTS
     platform/windows_platform_test.cc)
-  set(PLATFORM_LIBRARIES comdlg32 mpr shell32)
+  set(PLATFORM_LIBRARIES comdlg32 mpr shell32 user32)
 else()
   list(APPEND PLATFORM_SOURCES
     platform/code_page_iconv.cc

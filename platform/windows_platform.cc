@@ -125,6 +125,12 @@ void SetReason(std::string* reason, DWORD err) {
   }
 }
 
+void SetDeviceReason(std::string* reason, const std::string& device) {
+  if (reason != nullptr) {
+    *reason = "a név a Windows " + device + " eszközét jelöli, nem fájlt";
+  }
+}
+
 class Handle {
  public:
   explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
@@ -409,8 +415,37 @@ std::string WithBackslashes(std::string path) {
   return path;
 }
 
+std::string ReservedDeviceName(std::string_view path) {
+  std::size_t slash = path.find_last_of("\\/:");
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') {
+    name.remove_suffix(1);
+  }
+  std::string upper;
+  for (char c : name) {
+    upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  }
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") {
+    return upper;
+  }
+  // COM and LPT with a digit, or with a superscript one, two or three (UTF-8).
+  if (upper.starts_with("COM") || upper.starts_with("LPT")) {
+    std::string_view number = std::string_view(upper).substr(3);
+    if ((number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+        number == "\xC2\xB2" || number == "\xC2\xB3") {
+      return upper;
+    }
+  }
+  return "";
+}
+
 OpenStatus WindowsFileSystem::OpenLocked(const std::string& path,
                                          std::unique_ptr<ReadableFile>* file, std::string* reason) {
+  if (std::string device = ReservedDeviceName(path); !device.empty()) {
+    SetDeviceReason(reason, device);
+    return OpenStatus::kFailed;
+  }
   // Writers are denied while the file is held; the move to the backup directory is not.
   Handle h = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
                   FILE_FLAG_BACKUP_SEMANTICS);
@@ -528,7 +563,9 @@ bool WindowsFileSystem::IsDirectory(const std::string& path) {
 }
 
 bool WindowsFileSystem::Exists(const std::string& path) {
-  return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  // A device name is there in every directory; OpenLocked says why it is no file.
+  return !ReservedDeviceName(path).empty() ||
+         GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool WindowsFileSystem::NameFits(const std::string& path, std::size_t* length, std::size_t* limit) {
@@ -814,7 +851,9 @@ LocalTime SystemClock::Now() {
   return now;
 }
 
-WindowsConsole::WindowsConsole() : handle_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+WindowsConsole::WindowsConsole(ConsoleStream stream)
+    : handle_(
+          GetStdHandle(stream == ConsoleStream::kError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE)) {
   DWORD mode = 0;
   window_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE &&
             GetConsoleMode(static_cast<HANDLE>(handle_), &mode) != 0;
@@ -861,12 +900,36 @@ void WindowsConsole::Flush() {
   pending_.erase(0, pending_.size() - keep);
 }
 
+namespace {
+
+// True when standard input is a console; NUL, a file or a pipe is not (NUL is a character
+// device too, so the file type cannot tell).
+bool StandardInputIsConsole() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+// True when the process's window station is visible: a desktop someone can see. A service or
+// a task that runs whether a user is logged on or not lives in an invisible one (session 0),
+// where a dialog would wait for a click that never comes.
+bool InteractiveWindowStation() {
+  HWINSTA station = GetProcessWindowStation();
+  USEROBJECTFLAGS flags = {};
+  DWORD needed = 0;
+  return station != nullptr &&
+         GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed) != 0 &&
+         (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+}  // namespace
+
 WindowsFilePicker::WindowsFilePicker(FileSystem& fs)
-    : fs_(fs), redirected_(GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_CHAR) {}
+    : fs_(fs), redirected_(!StandardInputIsConsole()) {}
 
 bool WindowsFilePicker::Pick(const std::vector<std::string>& candidates,
                              std::vector<std::string>* chosen) {
   chosen->clear();
+  failure_.clear();
   if (redirected_) {
     TerminalFilePicker lines(std::cin, std::cout, false, fs_);
     if (!lines.Pick(candidates, chosen)) {
@@ -877,7 +940,14 @@ bool WindowsFilePicker::Pick(const std::vector<std::string>& candidates,
     }
     return true;
   }
-  static constexpr wchar_t kFilter[] = L"HUA és INT fájlok (*.HUA;*.INT)\0*.HUA;*.INT\0";
+  if (!InteractiveWindowStation()) {
+    failure_ =
+        "nincs látható asztal (szolgáltatásként vagy bejelentkezés nélküli ütemezett "
+        "feladatként fut); a fájlokat adja meg a parancssorban, vagy futtassa -c kapcsolóval";
+    return false;
+  }
+  static constexpr wchar_t kFilter[] =
+      L"HUA és INT fájlok (*.HUA;*.INT)\0*.HUA;*.INT\0Minden fájl (*.*)\0*.*\0";
   std::wstring start =
       candidates.empty() ? std::wstring() : WidePath(DirectoryOf(candidates.front()));
   std::wstring buffer(1 << 16, L'\0');
@@ -889,7 +959,15 @@ bool WindowsFilePicker::Pick(const std::vector<std::string>& candidates,
   dialog.lpstrInitialDir = start.empty() ? nullptr : start.c_str();
   dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                  OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  dialog.nFilterIndex = 1;
   if (GetOpenFileNameW(&dialog) == 0) {
+    // Zero: the user cancelled. Anything else: the dialog could not be shown or filled.
+    if (DWORD err = CommDlgExtendedError(); err != 0) {
+      char text[96];
+      std::snprintf(text, sizeof text, "a fájlválasztó ablak nem nyitható meg (hibakód 0x%04lx)",
+                    static_cast<unsigned long>(err));
+      failure_ = text;
+    }
     return false;
   }
   // One file: its full path. Several: the directory, then each name, each ending in a zero.
@@ -974,14 +1052,19 @@ class ConsoleBuffer : public std::streambuf {
 
 }  // namespace
 
-StandardOutputThroughConsole::StandardOutputThroughConsole(Console& console)
-    : buffer_(std::make_unique<ConsoleBuffer>(console)) {
-  saved_ = std::cout.rdbuf(buffer_.get());
+StandardStreamsThroughConsole::StandardStreamsThroughConsole(Console& output)
+    : errorConsole_(std::make_unique<WindowsConsole>(ConsoleStream::kError)),
+      outputBuffer_(std::make_unique<ConsoleBuffer>(output)),
+      errorBuffer_(std::make_unique<ConsoleBuffer>(*errorConsole_)) {
+  savedOutput_ = std::cout.rdbuf(outputBuffer_.get());
+  savedError_ = std::cerr.rdbuf(errorBuffer_.get());
 }
 
-StandardOutputThroughConsole::~StandardOutputThroughConsole() {
+StandardStreamsThroughConsole::~StandardStreamsThroughConsole() {
   std::cout.flush();
-  std::cout.rdbuf(saved_);
+  std::cerr.flush();
+  std::cout.rdbuf(savedOutput_);
+  std::cerr.rdbuf(savedError_);
 }
 
 std::string UniversalName(const std::string& path) {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/terminal_file_picker.h"
@@ -54,13 +56,15 @@ class SystemClock : public Clock {
   void SleepMs(std::int64_t milliseconds) override;
 };
 
+enum class ConsoleStream { kOutput, kError };
+
 // The console: wide characters on a console window, so that accents show right whatever its
 // code page; when the output is redirected, bytes in the console's output code page (the OEM
 // code page, 852 on a Hungarian Windows, unless changed with chcp), or in the OEM code page
-// when there is no console at all (a scheduled task).
+// when there is no console at all (a scheduled task). Line ends are written as given (LF).
 class WindowsConsole : public Console {
  public:
-  WindowsConsole();
+  explicit WindowsConsole(ConsoleStream stream = ConsoleStream::kOutput);
   void Write(std::string_view utf8) override;
   void Flush() override;
 
@@ -72,18 +76,27 @@ class WindowsConsole : public Console {
 };
 
 // The multi-select open-file dialog on a desktop, starting in the input directory; one path
-// per line from standard input when that is redirected.
+// per line from standard input when that is no console (a file, a pipe, NUL). Without an
+// interactive window station (a service, a task in session 0) no dialog is opened: Pick fails
+// and Failure says why, as it does when the dialog itself fails.
 class WindowsFilePicker : public FilePicker {
  public:
   explicit WindowsFilePicker(FileSystem& fs);
   bool Pick(const std::vector<std::string>& candidates, std::vector<std::string>* chosen) override;
+  std::string Failure() const override { return failure_; }
 
  private:
   FileSystem& fs_;
   bool redirected_;
+  std::string failure_;
 };
 
 // `path` with '/' turned into '\'.
 std::string WithBackslashes(std::string path);
+
+// The device name that the last component of `path` stands for on Windows (CON, PRN, AUX,
+// NUL, COM0-9, LPT0-9, also followed by an extension or by blanks: "con .hua"), upper case;
+// empty when it is an ordinary name. Such a name opens the device, never a file.
+std::string ReservedDeviceName(std::string_view path);
 
 }  // namespace varnex

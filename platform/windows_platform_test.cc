@@ -127,6 +127,44 @@ TEST_F(WindowsFileSystemTest, LogIsSharedWhileWritten) {
 
 // Settings paths: relative ones against the program directory, drive and UNC paths as they
 // are, '/' taken for '\\', "." and ".." folded.
+TEST(WindowsPathTest, ReservedDeviceNames) {
+  struct Case {
+    const char* path;
+    const char* device;
+  } cases[] = {
+      {"CON.HUA", "CON"},
+      {"C:\\in\\NUL.INT", "NUL"},
+      {"\\\\srv\\bank\\in\\com1.hua", "COM1"},
+      {"C:/in/LPT1.INT", "LPT1"},
+      {"AUX", "AUX"},
+      {"prn.tar.gz", "PRN"},
+      {"C:\\in\\con .hua", "CON"},
+      {"C:\\in\\COM\xC2\xB9.HUA", "COM\xC2\xB9"},
+      {"C:\\in\\LPT0.INT", "LPT0"},
+      {"C:\\in\\CONTO.HUA", ""},
+      {"C:\\in\\COM10.HUA", ""},
+      {"C:\\in\\XCON.HUA", ""},
+      {"C:\\CON\\A.HUA", ""},  // only the last component
+      {"C:\\in\\.CON", ""},
+      {"C:\\in\\COM.HUA", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.device, ReservedDeviceName(c.path)) << c.path;
+  }
+}
+
+// A device name is refused as an input with a reason, never opened as a device.
+TEST_F(WindowsFileSystemTest, DeviceNamesAreNoInputs) {
+  for (const char* name : {"CON.HUA", "NUL.INT", "COM1.HUA", "LPT1.INT", "AUX.HUA", "PRN.INT"}) {
+    std::unique_ptr<ReadableFile> file;
+    std::string reason;
+    EXPECT_TRUE(fs_.Exists(Path(name))) << name;
+    EXPECT_EQ(OpenStatus::kFailed, fs_.OpenLocked(Path(name), &file, &reason)) << name;
+    std::string device = std::string(name).substr(0, std::string(name).find('.'));
+    EXPECT_EQ("a név a Windows " + device + " eszközét jelöli, nem fájlt", reason);
+  }
+}
+
 TEST(WindowsPathTest, AbsolutePaths) {
   struct Case {
     const char* path;

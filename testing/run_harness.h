@@ -22,7 +22,9 @@ class FakePicker : public FilePicker {
     *chosen = answer;
     return !answer.empty();
   }
+  std::string Failure() const override { return failure; }
   std::vector<std::string> answer;
+  std::string failure;  // with an empty answer: the picker could not offer a choice
   std::vector<std::string> offered;
 };
 

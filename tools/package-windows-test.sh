@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Tests the Windows packages: the scheduled-task definition (parsed, its required elements and
-# values); the MSI and the zip built by tools/package-windows.sh (their tables and contents, the
-# version); then, under Wine in a prefix of its own, the MSI installed silently, the installed
-# varnex.exe converting the examples with outputs compared to those of the Linux build, an
-# upgrade by a newer MSI keeping an edited varnex.ini, a downgrade refused, the removal keeping
-# settings and data, an installation into another directory, and the task imported by schtasks.
+# values, and what README.md and docs/windows.md say of it and of the zip); the MSI and the zip
+# built by tools/package-windows.sh (their tables and contents, the version); then, under Wine
+# in a prefix of its own, the MSI installed silently, the installed varnex.exe converting the
+# examples with outputs compared to those of the Linux build, an upgrade by a newer MSI keeping
+# an edited varnex.ini, a downgrade refused, the removal keeping settings and data, an
+# installation into another directory, and the task imported by schtasks.
 #
 #   tools/package-windows-test.sh [--exe PATH]
 #
@@ -86,6 +87,36 @@ expectTask Actions/Exec/Arguments '-c'
   fail "task: the action's context names no principal"
 echo "task definition checked"
 
+echo "== the documents agree with the task"
+# Each document's text with its line breaks folded, so that a phrase may wrap.
+docText() { tr '\n' ' ' <"$1" | tr -s ' '; }
+minutesOf() {
+  case $1 in
+  PT*H) echo $((${1//[!0-9]/} * 60)) ;;
+  PT*M) echo "${1//[!0-9]/}" ;;
+  esac
+}
+interval=$(minutesOf "$(taskValue "$(path Triggers TimeTrigger Repetition Interval)")")
+limit=$(minutesOf "$(taskValue "$(path Settings ExecutionTimeLimit)")")
+for doc in README.md docs/windows.md; do
+  text=$(docText "$root/$doc")
+  for phrase in "every $interval minutes" "after $limit minutes" "LOCAL SERVICE" '*S-1-5-19'; do
+    [[ "$text" == *"$phrase"* ]] || fail "$doc does not say \"$phrase\" as the task does"
+  done
+  for stale in "NETWORK SERVICE" "No MSI is built yet" "stopped after an hour"; do
+    [[ "$text" != *"$stale"* ]] || fail "$doc still says \"$stale\""
+  done
+done
+# The task's last result is the exit code: every one of them is listed.
+failed=$(docText "$root/README.md" | sed -n 's/.*\*\*Failed runs\*\*\(.*\)\*\*Files still.*/\1/p')
+for code in 0 1 2 3; do
+  [[ "$failed" == *"\`$code\`:"* ]] || fail "README: the task results do not list exit code $code"
+done
+[[ "$(docText "$root/docs/windows.md")" =~ last\ result:\ 0\ [^.]*,\ 1\ [^.]*,\ 2\ [^.]*,\ 3\  ]] ||
+  fail "docs/windows.md: the task results do not list exit codes 0 to 3"
+echo "README.md and docs/windows.md: every $interval minutes, stopped after $limit minutes," \
+  "LOCAL SERVICE (*S-1-5-19), exit codes 0-3"
+
 echo "== varnex.exe"
 if [ -z "$exe" ]; then
   if [ ! -x "$root/tools/build-windows.sh" ]; then
@@ -132,6 +163,20 @@ printf "./varnex-$version/%s\n" LICENSE.txt README.md varnex-setup.cmd varnex-ta
   varnex.exe varnex.ini.example | cmp -s - "$tmp/zip-files" ||
   fail "files of the zip: $(tr '\n' ' ' <"$tmp/zip-files")"
 cmp -s "$tmp/zip/varnex-$version/varnex.exe" "$exe" || fail "varnex.exe of the zip"
+# The files the documents list are the files of the zip.
+(cd "$tmp/zip/varnex-$version" && find . -type f | sed 's#^\./##' | sort) >"$tmp/zip-names"
+for doc in README.md docs/windows.md; do
+  python3 - "$root/$doc" >"$tmp/doc-names" <<'PY' || fail "$doc: no sentence naming the files of the zip"
+import re, sys
+text = " ".join(open(sys.argv[1], encoding="utf-8").read().split())
+found = re.search(r"The zip holds one folder, `varnex-<version>\\`, with (.*?`)[.;]", text)
+if not found:
+    sys.exit(1)
+print("\n".join(sorted(re.findall(r"`([^`]+)`", found.group(1)))))
+PY
+  cmp -s "$tmp/zip-names" "$tmp/doc-names" ||
+    fail "$doc lists $(tr '\n' ' ' <"$tmp/doc-names")as the zip's files; it holds $(tr '\n' ' ' <"$tmp/zip-names")"
+done
 example="$tmp/zip/varnex-$version/varnex.ini.example"
 for key in InputPath OutputPath BackupPath LogPath; do
   grep -Eq "^$key=C:\\\\ProgramData\\\\varnex\\\\[a-z]+\\\\"$'\r$' "$example" ||

@@ -5,8 +5,9 @@
 # 100,000-order benchmark under Wine beside the native Linux figure.
 #
 # Needs the Linux debug build (build/debug) for the comparison; tools/test.sh makes it.
-# Installs Wine where CI is set; elsewhere, and wherever Wine cannot start, the stage is
-# skipped with a message saying so.
+# Where CI is set, Wine is installed when missing, and a Wine that cannot be installed or
+# cannot start fails the stage with the last lines it printed; elsewhere the stage is then
+# skipped with a message saying so. Wine is started before anything is built.
 #   tools/test-windows.sh [--bench]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,15 +24,37 @@ fail() {
   exit 1
 }
 
+# Under CI the stage never passes without having run: a missing or broken Wine fails it.
+unavailable() {
+  local what=$1 output=${2:-}
+  if [ -n "${CI:-}" ]; then
+    [ -z "$output" ] || tail -20 "$output" >&2
+    fail "$what"
+  fi
+  skip "$what"
+}
+
+probe=$(mktemp)
+trap 'rm -f "$probe"' EXIT
 if ! command -v wine >/dev/null; then
   if [ -n "${CI:-}" ]; then
     sudo=""
     [ "$(id -u)" = 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine64 wine >/dev/null
+    { $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
+      wine64 wine; } >"$probe" 2>&1 || unavailable "wine could not be installed" "$probe"
+    command -v wine >/dev/null || unavailable "wine is not on PATH after its installation" "$probe"
   else
-    skip "wine is not installed (apt-get install wine64 wine)"
+    unavailable "wine is not installed (apt-get install wine64 wine)"
   fi
+fi
+
+export WINEPREFIX=${VARNEX_WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# One wineserver for the whole stage, ended when the stage ends.
+wineserver -p 2>/dev/null || true
+trap 'wineserver -k 2>/dev/null || true; rm -f "$probe"' EXIT
+if ! timeout 600 wine cmd /c exit 0 >"$probe" 2>&1; then
+  unavailable "Wine cannot start here (WINEPREFIX=$WINEPREFIX)" "$probe"
 fi
 
 echo "== Windows build (mingw-w64)"
@@ -46,18 +69,9 @@ if x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name' |
   fail "varnex.exe imports a DLL that is not Windows' own"
 fi
 
-export WINEPREFIX=${VARNEX_WINEPREFIX:-$root/build/wineprefix}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# One wineserver for the whole stage, ended when the stage ends.
-wineserver -p 2>/dev/null || true
-trap 'wineserver -k 2>/dev/null || true' EXIT
-if ! timeout 600 wine cmd /c exit 0 >/dev/null 2>&1; then
-  skip "Wine cannot start here (WINEPREFIX=$WINEPREFIX)"
-fi
-
 echo "== tests under Wine"
 work=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work" "$probe"' EXIT
 # Left to the Linux build: tests whose expected texts spell POSIX paths ("/v/in/ABC.HUA"),
 # names Windows forbids (a line feed in a name, any bytes), a directory of 20,000 files
 # (six minutes under Wine), and a log file removed while open, whose name Wine keeps until
@@ -90,9 +104,54 @@ resource=$(strings -el "$exe" | grep -A1 '^ProductVersion$' | tail -1)
 [ "$version" = "varnex $resource" ] || fail "version resource $resource, --version: $version"
 echo "$version, the same in its version resource"
 
-echo "== the examples with both builds: the same bytes, the same log lines"
 linux=$root/build/debug/varnex
 [ -x "$linux" ] || fail "$linux missing: build the Linux debug build first"
+
+echo "== every text through one console writer: the usage redirected"
+# Redirected, the usage is in the console's code page (the OEM one under Wine: 437, or 852)
+# with '?' for what it lacks and LF line ends, like the run's lines; on standard output for
+# --help, on standard error for a wrong argument.
+(cd "$work" && wine "$exe" --help >"$work/help.out")
+set +e
+(cd "$work" && wine "$exe" --frobnicate >/dev/null 2>"$work/usage.err")
+usage_code=$?
+set -e
+[ $usage_code = 1 ] || fail "a wrong argument ended with $usage_code, not 1"
+"$linux" --help >"$work/help.utf8"
+matched=""
+for cp in cp437 cp852; do
+  python3 -c 'import sys; sys.stdout.buffer.write(open(sys.argv[1], encoding="utf-8").read().encode(sys.argv[2], "replace"))' \
+    "$work/help.utf8" $cp >"$work/help.$cp"
+  cmp -s "$work/help.$cp" "$work/help.out" && matched=$cp
+done
+[ -n "$matched" ] || fail "--help redirected is not the usage in CP437 or CP852 with LF: $(head -c 200 "$work/help.out" | od -c | head -5)"
+cmp -s "$work/help.out" "$work/usage.err" || fail "the usage on standard error differs from --help"
+echo "--help and a wrong argument: the usage in ${matched^^} with LF, as the run's lines"
+
+echo "== no dialog when standard input is NUL"
+# NUL is a character device but no console: the paths are read from it (none), no dialog
+# waits for a click (the timeout would end one).
+mkdir -p "$work/nul/in" "$work/nul/out" "$work/nul/bak" "$work/nul/log"
+cp "$exe" "$work/nul/varnex.exe"
+printf '[General]\r\nInputPath=in\r\nOutputPath=out\r\nBackupPath=bak\r\nLogPath=log\r\n' \
+  >"$work/nul/varnex.ini"
+cp "$root/examples/input/PELDA1.HUA" "$work/nul/in/"
+for how in cmd shell; do
+  set +e
+  if [ $how = cmd ]; then
+    (cd "$work/nul" && timeout 60 wine cmd /c "varnex.exe < NUL" >"$work/nul.out" 2>&1)
+  else
+    (cd "$work/nul" && timeout 60 wine varnex.exe </dev/null >"$work/nul.out" 2>&1)
+  fi
+  nul_code=$?
+  set -e
+  [ $nul_code = 0 ] || fail "varnex.exe < NUL ($how) ended with $nul_code: $(tail -5 "$work/nul.out")"
+  grep -q 'A program befejez' "$work/nul.out" || fail "varnex.exe < NUL ($how) did not end its run"
+done
+[ -f "$work/nul/in/PELDA1.HUA" ] || fail "varnex.exe < NUL converted a file it was not given"
+echo "varnex.exe < NUL: no dialog, nothing chosen, exit 0"
+
+echo "== the examples with both builds: the same bytes, the same log lines"
 # The names and the contents carry the moment of the run: compare them with it masked.
 normalise() {
   local dir=$1

@@ -2,7 +2,8 @@
 # Builds and runs the whole test suite: the unit and end-to-end tests, the documents of the
 # examples and of generated files validated with xmllint, the same tests under
 # AddressSanitizer and UBSan and under ThreadSanitizer (a file's passes run on two threads), a
-# short run of every fuzz target, and the format check.
+# short run of every fuzz target, the Windows stage's handling of a Wine that cannot run, and
+# the format check.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 VARNEX_NEED_FUZZ=1 VARNEX_NEED_FORMAT=1 "$root/tools/install-deps.sh"
@@ -38,6 +39,9 @@ if [ -f "$root/fuzz/sources.cmake" ]; then
   cmake --build "$root/build/fuzz" -j$jobs
   "$root/fuzz/run.sh" "$root/build/fuzz" "${VARNEX_FUZZ_RUNS:-20000}"
 fi
+
+echo "== the Windows stage without a working Wine"
+"$root/tools/test-windows-stage-test.sh"
 
 echo "== format"
 cd "$root"
