@@ -293,7 +293,7 @@ TEST(ApplicationTest, SettingsFileEncodingsAndLineEnds) {
       EXPECT_EQ(1u, h.Files("log").size()) << c.name;
     } else {
       EXPECT_EQ(1, code) << c.name;
-      EXPECT_EQ("Fatal Error: MFC initialization failed\nA beállítási fájl nem olvasható: " +
+      EXPECT_EQ(std::string(kStartupFailedLine) + "A beállítási fájl nem olvasható: " +
                     h.Path("varnex.ini") + " (" + refused + ")\n",
                 h.errors.str())
           << c.name;
