@@ -94,7 +94,7 @@ std::optional<std::string> Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   auto unit = [&](std::size_t i) -> char32_t {
     auto first = static_cast<unsigned char>(bytes[i]);
     auto second = static_cast<unsigned char>(bytes[i + 1]);
-    return bigEndian ? (first << 8) | second : (second << 8) | first;
+    return static_cast<char32_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
   };
   std::string text;
   text.reserve(bytes.size());

@@ -37,8 +37,9 @@ class StandardStreamsThroughConsole {
   std::unique_ptr<Console> errorConsole_;
   std::unique_ptr<std::streambuf> outputBuffer_;
   std::unique_ptr<std::streambuf> errorBuffer_;
-  std::streambuf* savedOutput_ = nullptr;
-  std::streambuf* savedError_ = nullptr;
+  // Put back on destruction (Windows; POSIX changes nothing).
+  [[maybe_unused]] std::streambuf* savedOutput_ = nullptr;
+  [[maybe_unused]] std::streambuf* savedError_ = nullptr;
 };
 
 // The manual selection of this platform: the terminal or a pipe on POSIX; the open-file
