@@ -404,6 +404,15 @@ std::string LinkInputText() {
          "az input könyvtárba magát a fájlt (másolja, ne linkelje)";
 }
 
+std::string DuplicateBackupOf(std::string_view refusal) {
+  constexpr std::string_view kLead = "a fájl egy korábban már feldolgozott fájl másolata (backup: ";
+  std::size_t end = refusal.find("); szándékos újraküldéshez");
+  if (!refusal.starts_with(kLead) || end == std::string_view::npos) {
+    return "";
+  }
+  return std::string(refusal.substr(kLead.size(), end - kLead.size()));
+}
+
 std::string DuplicateText(const std::string& copy) {
   return StringPrintf(
       "a fájl egy korábban már feldolgozott fájl másolata (backup: %s); szándékos újraküldéshez "

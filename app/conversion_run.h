@@ -145,6 +145,8 @@ std::vector<FileProblem> FoldSettingProblems(std::vector<FileProblem> problems,
 
 // The refusal of an input whose bytes equal those of the file `copy` in the backup directory.
 std::string DuplicateText(const std::string& copy);
+// The backup a refusal of DuplicateText names; empty for any other refusal.
+std::string DuplicateBackupOf(std::string_view refusal);
 // The refusal of a document whose MsgId `id` the earlier document `earlier` carried.
 FileProblem ReusedMsgIdProblem(const std::string& id, const std::string& earlier);
 // The refusal of an input that is the file `backup` of the backup directory.

@@ -359,7 +359,14 @@ bool Application::ProcessInputFile(const std::string& path, const std::string& t
   }
   const FileIdentity identity = input->Identity();
   if (mode == RunMode::kInputDirectory) {
-    if (std::optional<Refusal> earlier = refusals_->Find(path, identity)) {
+    std::optional<Refusal> earlier = refusals_->Find(path, identity);
+    // A copy of a backup that is gone is looked at anew: its refusal's reason is gone.
+    if (earlier && !DuplicateBackupOf(earlier->reason).empty() &&
+        !fs.Exists(DuplicateBackupOf(earlier->reason))) {
+      refusals_->Forget(path);
+      earlier.reset();
+    }
+    if (earlier) {
       log_.Printf(
           "Hiba: a fájlt egy korábbi futás már elutasította, azóta nem változott, kihagyva: %s "
           "(elutasítva: %s, oka: %s)\n",

@@ -82,5 +82,22 @@ TEST(FileSystemEdgesTest, RefusedBeforeAnythingIsPublished) {
   }
 }
 
+// A copy refused because a backup holds the same bytes is looked at anew once that backup is
+// gone (here, then refused for its message id, which the record still holds).
+TEST(FileSystemEdgesTest, RefusalWhoseReasonIsGoneIsForgotten) {
+  RunHarness h;
+  h.WriteInput("A.HUA", OneOrder("A1"));
+  ASSERT_EQ(0, h.Run("-c")) << h.Log();
+  h.WriteInput("B.HUA", OneOrder("A1"));
+  EXPECT_EQ(2, h.Run("-c")) << h.Log();
+  EXPECT_EQ(2, h.Run("-c")) << h.Log();  // remembered
+  EXPECT_NE(std::string::npos, h.Log().find("korábbi futás már elutasította")) << h.Log();
+  std::filesystem::remove(h.Path("bak/" + h.Files("bak")[0]));
+  EXPECT_EQ(2, h.Run("-c")) << h.Log();
+  EXPECT_EQ(std::string::npos, h.Log().find("korábbi futás már elutasította")) << h.Log();
+  EXPECT_NE(std::string::npos, h.Log().find("ezt az üzenetazonosítót már egy korábbi dokumentum"))
+      << h.Log();
+}
+
 }  // namespace
 }  // namespace varnex

@@ -205,6 +205,36 @@ code=0
 $sudo runuser -u varnex -- /usr/bin/varnex -c >"$tmp/console.txt" || code=$?
 [ "$code" = 0 ] || { cat "$tmp/console.txt"; fail "varnex -c after the root run: exit code $code"; }
 
+echo "== the README's recipes, as written"
+readme=/usr/share/doc/varnex/README.md
+[ -f "$readme" ] || readme=$root/README.md
+# The cron line: its command, run as the user the line names, on a refused file.
+cron=$(grep -m1 '^\*/5 \* \* \* \* varnex ' "$readme" | sed 's/^\*\/5 \* \* \* \* varnex //')
+[ -n "$cron" ] || fail "README: no cron line"
+printf 'nonsense' | $sudo tee /var/lib/varnex/input/CRON.HUA >/dev/null
+$sudo chown varnex:varnex /var/lib/varnex/input/CRON.HUA
+$sudo touch -d '-2 min' /var/lib/varnex/input/CRON.HUA  # older than MinFileAge
+out=$($sudo runuser -u varnex -- /bin/sh -c "umask 022; $cron" 2>&1) || true
+echo "$out" | grep -q 'varnex -c failed (exit 2)' || fail "cron recipe: no line for a failed run: $out"
+$sudo rm -f /var/lib/varnex/input/CRON.HUA
+# The failure unit: the commands it names exist here.
+alert=$(grep -m1 '^ExecStart=/bin/sh -c .journalctl -u varnex.service' "$readme")
+[ -n "$alert" ] || fail "README: no failure unit"
+for tool in journalctl systemd-cat; do
+  echo "$alert" | grep -q "$tool" && { command -v "$tool" >/dev/null || [ ! -d /run/systemd/system ] ||
+    fail "failure unit: $tool missing"; }
+done
+# Retention: the backup line takes a lower-case backup (listed here instead of removed, and
+# with an age every file has).
+keep=$(grep -m1 "^find /var/lib/varnex/backup " "$readme")
+[ -n "$keep" ] || fail "README: no retention line for backups"
+echo x | $sudo tee /var/lib/varnex/backup/lower_20261208093000123.hua >/dev/null
+listed=$($sudo sh -c "$(echo "$keep" | sed 's/-ctime +400 -delete/-ctime -1 -print/')")
+echo "$listed" | grep -q 'lower_20261208093000123.hua' ||
+  fail "retention: a lower-case backup is not taken: $listed"
+$sudo rm -f /var/lib/varnex/backup/lower_20261208093000123.hua
+echo "cron line, failure unit and retention recipes work as written"
+
 echo "== systemd units"
 if ! command -v systemd-analyze >/dev/null; then
   echo "systemd-analyze is not available; unit check skipped"
