@@ -38,8 +38,8 @@ std::string CentsDigitsComma(std::string digits) {
   if (digits.size() < 3) {
     digits.insert(0, 3 - digits.size(), '0');
   }
-  digits.insert(digits.size() - 2, ",");
-  return digits;
+  std::string text(digits, 0, digits.size() - 2);
+  return text.append(",").append(digits, digits.size() - 2, 2);
 }
 
 // True when `text` has a line that is exactly "-}" (its line end aside: LF, CR LF, or a CR

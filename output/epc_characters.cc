@@ -403,17 +403,23 @@ EpcTransliteration EpcTransliterator::Append(std::string_view text, std::size_t 
                                              std::string* out) const {
   EpcTransliteration result;
   std::size_t room = maxChars;
+  // Written through a pointer into room made once, with slack for a whole entry's copy.
+  const std::size_t start = out->size();
+  out->resize(start + std::min(maxChars, text.size() * kMaxEpcExpansion) + kMaxEpcExpansion);
+  char* w = out->data() + start;
   for (char c : text) {
     const Entry& e = table_[static_cast<unsigned char>(c)];
     if (e.size > room) {
       result.cut = true;
       break;
     }
-    out->append(e.chars.data(), e.size);
+    std::memcpy(w, e.chars.data(), kMaxEpcExpansion);
+    w += e.size;
     room -= e.size;
     result.changed = result.changed || !e.same;
     ++result.bytes;
   }
+  out->resize(static_cast<std::size_t>(w - out->data()));
   return result;
 }
 

@@ -97,8 +97,12 @@ SepaXmlWriter::SepaXmlWriter(const CodePages& codePages, SepaOptions options)
     : options_(options), cleaner_(codePages) {
   if (options_.epcCharacters()) {
     epc_.emplace(codePages, CodePage::k852);
+    std::string scratch;
     for (std::size_t b = 0; b < utf8Of_.size(); ++b) {
-      utf8Of_[b] = codePages.Utf8Of(static_cast<unsigned char>(b), CodePage::k852);
+      auto byte = static_cast<unsigned char>(b);
+      utf8Of_[b] = codePages.Utf8Of(byte, CodePage::k852);
+      const char c = static_cast<char>(byte);
+      epcBeyondAccents_[b] = cleaner_.Plain(std::string_view(&c, 1), &scratch) != epc_->Of(byte);
     }
     for (std::string& text : epcTexts_) {
       text.reserve(kMaxRemittanceLength);
@@ -229,7 +233,11 @@ std::string_view SepaXmlWriter::EpcText(std::string_view cp852, std::size_t maxC
   EpcTransliteration done = epc_->Append(cp852, maxChars, &text);
   // Counted is what the set changes beyond the Hungarian accents, which lose their marks in
   // either mode.
-  if (done.cut || (done.changed && cleaner_.Plain(cp852, &plainScratch_) != text)) {
+  bool beyondAccents = done.cut;
+  for (std::size_t i = 0; done.changed && !beyondAccents && i < done.bytes; ++i) {
+    beyondAccents = epcBeyondAccents_[static_cast<unsigned char>(cp852[i])];
+  }
+  if (beyondAccents) {
     ++changedTexts_;
     if (listNotes_) {
       std::string note(element);

@@ -94,6 +94,8 @@ class SepaXmlWriter : public Writer {
   std::int64_t changedTexts_ = 0;
   std::optional<EpcTransliterator> epc_;
   std::array<std::string, 256> utf8Of_;
+  // True where the set writes a byte otherwise than the UTF-8 mode's cleaning does.
+  std::array<bool, 256> epcBeyondAccents_{};
   // The transliterated texts of the part being built; views of them stay valid until it is
   // serialized (a payment holds at most 13 texts).
   std::array<std::string, 16> epcTexts_;

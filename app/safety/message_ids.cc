@@ -44,7 +44,8 @@ bool DecodeLine(std::string_view line, WrittenMessageId* out) {
 // included. A missing record has none; false with a reason when it cannot be read.
 template <typename Take>
 bool ForEachId(FileSystem& fs, const std::string& dir, std::string* reason, Take take) {
-  std::string path = dir + std::string(kMessageIdRecordName);
+  std::string path = dir;
+  path.append(kMessageIdRecordName);
   std::string text;
   if (!fs.Exists(path)) {
     return true;
@@ -69,7 +70,8 @@ bool ForEachId(FileSystem& fs, const std::string& dir, std::string* reason, Take
 
 bool AppendMessageIds(FileSystem& fs, const std::string& dir,
                       const std::vector<WrittenMessageId>& ids, std::string* reason) {
-  std::string path = dir + std::string(kMessageIdRecordName);
+  std::string path = dir;
+  path.append(kMessageIdRecordName);
   FileIdentity id;
   bool fresh = !fs.Stat(path, &id) || id.size == 0;
   // A line left unfinished by a crash is ended here, so that it cannot swallow the next one.

@@ -52,7 +52,10 @@ class MessageIdRecord {
   // Notes an id that a commit of this run wrote to the record.
   void Add(const WrittenMessageId& written);
   // The record's path.
-  std::string Path() const { return dir_ + std::string(kMessageIdRecordName); }
+  std::string Path() const {
+    std::string path = dir_;
+    return path.append(kMessageIdRecordName);
+  }
 
  private:
   FileSystem& fs_;
