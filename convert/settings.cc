@@ -253,20 +253,20 @@ void Settings::Read(const IniFile& ini, const std::string& programDir,
     if (keysRead != nullptr) {
       keysRead->push_back({"SEPA", key, SettingsKey::Kind::kChoice, choices});
     }
-    return ini.GetString("SEPA", key, fallback);
+    std::string value = ini.GetString("SEPA", key, fallback);
+    return value.empty() || !IsChoice(choices, value) ? std::string(fallback) : value;
   };
   sepa.format = choice("Format", "pain.001.001.03|pain.001.001.09", kFormat03) == kFormat09
                     ? SepaOptions::Format::kPain00100109
                     : SepaOptions::Format::kPain00100103;
-  std::string address = choice("Address", "lines|hybrid", sepa.version09() ? "hybrid" : "lines");
-  sepa.address = address == "hybrid" || (address != "lines" && sepa.version09())
+  const bool v09 = sepa.version09();
+  sepa.address = choice("Address", "lines|hybrid", v09 ? "hybrid" : "lines") == "hybrid"
                      ? SepaOptions::Address::kHybrid
                      : SepaOptions::Address::kLines;
   sepa.withoutTown = choice("AddressWithoutTown", "refuse|omit", "refuse") == "omit"
                          ? SepaOptions::WithoutTown::kOmit
                          : SepaOptions::WithoutTown::kRefuse;
-  std::string characters = choice("Characters", "utf8|epc", sepa.version09() ? "epc" : "utf8");
-  sepa.characters = characters == "epc" || (characters != "utf8" && sepa.version09())
+  sepa.characters = choice("Characters", "utf8|epc", v09 ? "epc" : "utf8") == "epc"
                         ? SepaOptions::Characters::kEpc
                         : SepaOptions::Characters::kUtf8;
 }

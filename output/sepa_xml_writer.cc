@@ -104,9 +104,6 @@ SepaXmlWriter::SepaXmlWriter(const CodePages& codePages, SepaOptions options)
       const char c = static_cast<char>(byte);
       epcBeyondAccents_[b] = cleaner_.Plain(std::string_view(&c, 1), &scratch) != epc_->Of(byte);
     }
-    for (std::string& text : epcTexts_) {
-      text.reserve(kMaxRemittanceLength);
-    }
   }
   initgPtyName_.reserve(kMaxNameLength);
   dbtrName_.reserve(kMaxNameLength);
@@ -225,8 +222,11 @@ std::string SepaXmlWriter::AsWritten(std::string_view cp852) const {
 
 std::string_view SepaXmlWriter::EpcText(std::string_view cp852, std::size_t maxChars,
                                         std::string_view element) {
-  if (!epc_ || epcUsed_ == epcTexts_.size()) {
+  if (!epc_) {
     return cp852;
+  }
+  if (epcUsed_ == epcTexts_.size()) {
+    epcTexts_.emplace_back().reserve(kMaxRemittanceLength);  // the others stay where they are
   }
   std::string& text = epcTexts_[epcUsed_++];
   text.clear();

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,8 +98,8 @@ class SepaXmlWriter : public Writer {
   // True where the set writes a byte otherwise than the UTF-8 mode's cleaning does.
   std::array<bool, 256> epcBeyondAccents_{};
   // The transliterated texts of the part being built; views of them stay valid until it is
-  // serialized (a payment holds at most 13 texts).
-  std::array<std::string, 16> epcTexts_;
+  // serialized, as a deque keeps its elements in place when it grows.
+  std::deque<std::string> epcTexts_;
   std::size_t epcUsed_ = 0;
   XmlValueCleaner cleaner_;
   // CP852 texts composed per document (initgPtyName_) or per payment (the others).
