@@ -81,6 +81,8 @@ TEST(ApplicationTest, SettingsAreUnderstoodOrRefused) {
       {"ExchRate", "[General]\nLogPath=x", kError,
        "a(z) 17. sor ([General]): a szakasz már szerepelt a fájlban, csak az első érvényes", ""},
       {"PrioUrgent", "TrgtExtension=", kEmptyExtension, "", kStampWithoutExtension},
+      {"PrioUrgent", "TrgtExtension=C/U", kError,
+       "[PrioUrgent] TrgtExtension=C/U: a kiterjesztésben nem állhat \\ / : * ? \" < > | jel", ""},
       {"General", "InputPath=nowhere", kError, "a [General] InputPath (ROOT/nowhere/) nem létezik",
        ""},
       {"General", "InputPath=locked", kError,

@@ -125,6 +125,53 @@ TEST_F(WindowsProcessTest, HeldInputFileIsSkipped) {
   EXPECT_EQ(1u, Files("out").size());
 }
 
+// An input that could not be moved to the backup after the commit is left, with its reason,
+// while the other files of the run are converted: one held by a reader that does not share
+// deletion. A read-only one whose backup is on another volume is copied there and deleted;
+// that volume is VARNEX_TEST_OTHER_VOLUME (a directory), which the Wine stage provides.
+TEST_F(WindowsProcessTest, InputsMovedAwayOrLeftBeforeTheCommit) {
+  const std::string input = HuaFile({HuaMessage(true, "R1", "EUR1,00", "DEUTDEFF", kDeIban)});
+  WriteFileBytes(Path("in/A.HUA"), input);
+  WriteFileBytes(Path("in/B.HUA"),
+                 HuaFile({HuaMessage(true, "R2", "EUR2,00", "DEUTDEFF", kDeIban)}));
+  HANDLE reader =
+      CreateFileW(Wide(Path("in/B.HUA")).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+  Wait(Start("-c"));
+  EXPECT_EQ(std::vector<std::string>{"B.HUA"}, Files("in"));
+  EXPECT_EQ(1u, Files("out").size());
+  EXPECT_NE(std::string::npos, Log().find("B.HUA")) << Log();
+  CloseHandle(reader);
+  EXPECT_EQ(0u, Wait(Start("-c")));
+  EXPECT_EQ(std::vector<std::string>{}, Files("in"));
+  EXPECT_EQ(2u, Files("out").size());
+
+  const char* other = std::getenv("VARNEX_TEST_OTHER_VOLUME");
+  if (other == nullptr) {
+    GTEST_SKIP() << "no VARNEX_TEST_OTHER_VOLUME for a backup on another volume";
+  }
+  std::string backup =
+      WithTrailingSeparator(other) + "varnex-backup-" + std::to_string(GetCurrentProcessId());
+  std::filesystem::create_directory(std::filesystem::path(Wide(backup)));
+  std::string ini = RunHarness::kIni;
+  ini.replace(ini.find("BackupPath=bak"), 14, "BackupPath=" + backup);
+  WriteFileBytes(Path("varnex.ini"), ini);
+  WriteFileBytes(Path("in/C.HUA"), input);
+  ASSERT_TRUE(SetFileAttributesW(Wide(Path("in/C.HUA")).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(0u, Wait(Start("-c"))) << Log();
+  EXPECT_EQ(std::vector<std::string>{}, Files("in"));
+  std::vector<std::string> backups;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(Wide(backup)))) {
+    if (entry.path().extension() == ".HUA") {
+      backups.push_back(ReadFileBytes(entry.path().string()));
+    }
+  }
+  std::filesystem::remove_all(std::filesystem::path(Wide(backup)));
+  EXPECT_EQ(std::vector<std::string>{input}, backups);
+}
+
 // While a run writes the daily log, another process reads it (as Notepad would): every read
 // finds what the last one found and more, and the finished file holds every line whole, once,
 // in order. A read may end inside the line being written.

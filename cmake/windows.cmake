@@ -37,12 +37,15 @@ if(NOT TARGET GTest::gtest_main)
   add_library(GTest::gtest_main ALIAS gtest_main)
 endif()
 
-# The version resource of varnex.exe (Explorer's properties), from the project version;
-# compiled by windres on its own, without the compiler's warning flags.
+# The version resource of varnex.exe (Explorer's properties) and its application manifest,
+# from the project version; compiled by windres on its own, without the compiler's warning
+# flags.
 configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${PROJECT_BINARY_DIR}/generated/version.rc
   @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/varnex.manifest.in
+  ${PROJECT_BINARY_DIR}/generated/varnex.manifest @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/generated/version_rc.o
-  COMMAND ${CMAKE_RC_COMPILER} -O coff -c 1250 -i ${PROJECT_BINARY_DIR}/generated/version.rc
-    -o ${PROJECT_BINARY_DIR}/generated/version_rc.o
-  DEPENDS ${PROJECT_BINARY_DIR}/generated/version.rc)
+  COMMAND ${CMAKE_RC_COMPILER} -O coff -c 1250 -I ${PROJECT_BINARY_DIR}/generated
+    -i ${PROJECT_BINARY_DIR}/generated/version.rc -o ${PROJECT_BINARY_DIR}/generated/version_rc.o
+  DEPENDS ${PROJECT_BINARY_DIR}/generated/version.rc ${PROJECT_BINARY_DIR}/generated/varnex.manifest)
 set(VARNEX_WINDOWS_RESOURCES ${PROJECT_BINARY_DIR}/generated/version_rc.o)

@@ -62,6 +62,15 @@ std::string ValueProblem(const SettingsKey& key, const IniLine& line) {
   if (key.kind == SettingsKey::Kind::kSeconds && !IsPlainNumber(line.value)) {
     return "az érték csak nemnegatív egész szám (másodperc) lehet";
   }
+  // The extension of a file name on every platform the outputs may reach.
+  if (key.key == "TrgtExtension" && !line.value.empty() &&
+      (line.value.find_first_of("\\/:*?\"<>|") != std::string::npos ||
+       std::any_of(line.value.begin(), line.value.end(),
+                   [](char c) { return static_cast<unsigned char>(c) < 0x20; }) ||
+       line.value.back() == '.' || line.value.back() == ' ')) {
+    return "a kiterjesztésben nem állhat \\ / : * ? \" < > | jel vagy vezérlőkarakter, és nem "
+           "végződhet ponttal vagy szóközzel (a Windows nem enged ilyen fájlnevet)";
+  }
   if (key.kind == SettingsKey::Kind::kChoice && !line.value.empty() &&
       !IsChoice(key.choices, line.value)) {
     std::string listed;

@@ -54,10 +54,33 @@ std::wstring Widen(std::string_view text, UINT codePage, DWORD flags) {
   return wide;
 }
 
-// A path as the wide-character calls take it.
+}  // namespace
+
 std::wstring WidePath(const std::string& path) {
-  return Widen(path, IsValidUtf8(path) ? CP_UTF8 : CP_ACP, 0);
+  std::wstring wide = Widen(path, IsValidUtf8(path) ? CP_UTF8 : CP_ACP, 0);
+  // CreateDirectoryW takes 12 characters fewer than MAX_PATH; a path of this length or more
+  // takes the extended form, which no Win32 call shortens or parses: the full path, its "."
+  // and "..", '/' and trailing dots and blanks folded by GetFullPathNameW first.
+  if (wide.size() < MAX_PATH - 12 || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\")) {
+    return wide;
+  }
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) {
+    return wide;
+  }
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  full.resize(n);
+  if (full.starts_with(L"\\\\")) {
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  }
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') {
+    return L"\\\\?\\" + full;
+  }
+  return wide;
 }
+
+namespace {
 
 std::string Narrow(std::wstring_view wide, UINT codePage) {
   if (wide.empty()) {
@@ -576,10 +599,43 @@ bool WindowsFileSystem::NameFits(const std::string& path, std::size_t* length, s
   return *length <= *limit;
 }
 
+namespace {
+
+// Deletes a file, a read-only one too (an input moved to a backup on another volume is copied,
+// then deleted, as Explorer's move deletes it): the attribute is cleared first and given back
+// when the file stays. The error code; ERROR_SUCCESS when the file is gone.
+DWORD DeleteEvenReadOnly(const std::wstring& path) {
+  if (DeleteFileW(path.c_str()) != 0) {
+    return ERROR_SUCCESS;
+  }
+  DWORD err = GetLastError();
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (err != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+      SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) == 0) {
+    return err;
+  }
+  if (DeleteFileW(path.c_str()) != 0) {
+    return ERROR_SUCCESS;
+  }
+  err = GetLastError();
+  SetFileAttributesW(path.c_str(), attributes);
+  return err;
+}
+
+}  // namespace
+
 bool WindowsFileSystem::CanRemove(const std::string& path, std::string* reason) {
   // Fails while another program holds the file without sharing deletion (a viewer, a backup
-  // agent); the run's own handle shares it.
-  HANDLE h = CreateFileW(WidePath(path).c_str(), DELETE,
+  // agent); the run's own handle shares it. A read-only file is moved within its volume as
+  // any other, and to another one by a copy whose original loses the attribute before it is
+  // deleted: that takes the right to change its attributes too.
+  DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+  DWORD access = DELETE;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    access |= FILE_WRITE_ATTRIBUTES;
+  }
+  HANDLE h = CreateFileW(WidePath(path).c_str(), access,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -602,8 +658,8 @@ bool WindowsFileSystem::Stat(const std::string& path, FileIdentity* out) {
 
 bool WindowsFileSystem::Remove(const std::string& path, std::string* reason) {
   TestKillPoint();
-  if (DeleteFileW(WidePath(path).c_str()) == 0) {
-    SetReason(reason, GetLastError());
+  if (DWORD err = DeleteEvenReadOnly(WidePath(path)); err != ERROR_SUCCESS) {
+    SetReason(reason, err);
     return false;
   }
   return true;
@@ -651,8 +707,8 @@ bool WindowsFileSystem::MoveNoReplace(const std::string& from, const std::string
     DeleteFileW(WidePath(temp).c_str());
     return false;
   }
-  if (DeleteFileW(WidePath(from).c_str()) == 0) {
-    SetReason(reason, GetLastError());
+  if (DWORD deleted = DeleteEvenReadOnly(WidePath(from)); deleted != ERROR_SUCCESS) {
+    SetReason(reason, deleted);
     DeleteFileW(WidePath(to).c_str());
     return false;
   }
@@ -1070,7 +1126,7 @@ StandardStreamsThroughConsole::~StandardStreamsThroughConsole() {
 std::string UniversalName(const std::string& path) {
   // A path on a mapped drive letter becomes its \\server\share form, so that a run started
   // by a service account without that mapping (a scheduled task) names the same files.
-  std::wstring wide = WidePath(path);
+  std::wstring wide = Widen(path, IsValidUtf8(path) ? CP_UTF8 : CP_ACP, 0);
   if (wide.size() < 3 || wide[1] != L':') {
     return path;
   }

@@ -91,6 +91,10 @@ class WindowsFilePicker : public FilePicker {
   std::string failure_;
 };
 
+// A UTF-8 path (a legacy ANSI one when it is not UTF-8) as the wide-character calls take it;
+// from MAX_PATH - 12 characters on in the extended form ("\\?\C:\...", "\\?\UNC\srv\share\...").
+std::wstring WidePath(const std::string& path);
+
 // `path` with '/' turned into '\'.
 std::string WithBackslashes(std::string path);
 

@@ -125,8 +125,6 @@ TEST_F(WindowsFileSystemTest, LogIsSharedWhileWritten) {
   EXPECT_FALSE(log->StillNamed(Path("day.log")));
 }
 
-// Settings paths: relative ones against the program directory, drive and UNC paths as they
-// are, '/' taken for '\\', "." and ".." folded.
 TEST(WindowsPathTest, ReservedDeviceNames) {
   struct Case {
     const char* path;
@@ -151,6 +149,49 @@ TEST(WindowsPathTest, ReservedDeviceNames) {
   for (const Case& c : cases) {
     EXPECT_EQ(c.device, ReservedDeviceName(c.path)) << c.path;
   }
+}
+
+// Paths from MAX_PATH - 12 characters on take the extended form, folded first: the form no
+// Win32 call parses further.
+TEST(WindowsPathTest, LongPathsTakeTheExtendedForm) {
+  const std::string name(120, 'n');
+  const std::wstring wname(120, L'n');
+  struct Case {
+    std::string path;
+    std::wstring wide;
+  } cases[] = {
+      {"C:\\in\\A.HUA", L"C:\\in\\A.HUA"},
+      {"C:/in/" + name + "/../" + name + "/" + name, L"\\\\?\\C:\\in\\" + wname + L"\\" + wname},
+      {"\\\\srv\\bank\\" + name + "\\" + name + "\\A.HUA",
+       L"\\\\?\\UNC\\srv\\bank\\" + wname + L"\\" + wname + L"\\A.HUA"},
+      {"\\\\?\\C:\\" + name + "\\.\\" + name, L"\\\\?\\C:\\" + wname + L"\\.\\" + wname},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.wide, WidePath(c.path)) << c.path;
+  }
+}
+
+// Every call of the file system on a path far past MAX_PATH.
+TEST_F(WindowsFileSystemTest, LongPathsWork) {
+  std::string dir = dir_.path();
+  for (int i = 0; i < 3; ++i) {
+    dir += std::string(100, static_cast<char>('a' + i)) + "\\";
+    ASSERT_TRUE(fs_.MakeDir(dir, nullptr)) << dir.size();
+  }
+  ASSERT_TRUE(fs_.MakeDir(dir + "bak", nullptr));
+  const std::string input = dir + "A.HUA";
+  std::string reason;
+  std::unique_ptr<WritableFile> file = fs_.CreateExclusive(input, &reason);
+  ASSERT_NE(nullptr, file) << reason;
+  ASSERT_TRUE(file->Append("orders", &reason) && file->Close(&reason)) << reason;
+  EXPECT_EQ(std::vector<std::string>{"A.HUA"}, fs_.ListFiles(dir, "HUA"));
+  std::unique_ptr<ReadableFile> held;
+  ASSERT_EQ(OpenStatus::kOk, fs_.OpenLocked(input, &held, &reason)) << reason;
+  EXPECT_TRUE(fs_.CanRemove(input, &reason)) << reason;
+  EXPECT_TRUE(fs_.MoveNoReplace(input, dir + "bak\\A.HUA", "t.tmp", &reason)) << reason;
+  held.reset();
+  EXPECT_TRUE(fs_.Exists(dir + "bak\\A.HUA"));
+  EXPECT_TRUE(fs_.Remove(dir + "bak\\A.HUA", &reason)) << reason;
 }
 
 // A device name is refused as an input with a reason, never opened as a device.

@@ -90,6 +90,16 @@ linux_only=(
   RunLogTest.RemovedFileIsMadeAnewWhenTheSecondChanges
 )
 filter="-$(IFS=:; echo "${linux_only[*]}")"
+# A volume of its own as drive V: (a tmpfs, when /dev/shm is one), for a backup on another
+# volume than the inputs.
+volume=$(mktemp -d /dev/shm/varnex-volume.XXXXXX 2>/dev/null || true)
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work" "$probe" ${volume:+"$volume"}' EXIT
+if [ -n "$volume" ] && [ "$(stat -c %d "$volume")" != "$(stat -c %d "$work")" ]; then
+  ln -sfn "$volume" "$WINEPREFIX/dosdevices/v:"
+  export VARNEX_TEST_OTHER_VOLUME='V:\'
+else
+  echo "no second file system at /dev/shm: the backup on another volume is not tried"
+fi
 tests_started=$SECONDS
 (cd "$work" && wine "$tests" --gtest_brief=1 --gtest_filter="$filter") 2>&1 |
   tee "$work/tests.log" | grep -vE '^\s*$' | tail -25
@@ -214,6 +224,22 @@ ls "$share/bak/$accented"_*.HUA >/dev/null || fail "no backup named after $accen
 iconv -f CP1250 -t UTF-8 "$share"/log/*.log | grep -F "Output fájl létrehozva: \\\\varnexsrv\\bank\\out\\$accented" \
   >/dev/null || fail "the log does not name the output on the share"
 echo "converted \\\\varnexsrv\\bank\\in\\$accented.HUA: $(ls "$share/out" | wc -l) outputs"
+
+echo "== a path past MAX_PATH"
+# Wine enforces no limit of 260 characters; the run shows that the extended paths work.
+deep=$work/long/$(printf 'a%.0s' {1..100})/$(printf 'b%.0s' {1..100})/$(printf 'c%.0s' {1..60})
+mkdir -p "$deep/in" "$deep/out" "$deep/bak" "$deep/log"
+cp "$exe" "$deep/varnex.exe"
+printf '[General]\r\nInputPath=in\r\nOutputPath=out\r\nBackupPath=bak\r\nLogPath=log\r\n' \
+  >"$deep/varnex.ini"
+cp "$root/examples/input/PELDA1.HUA" "$deep/in/"
+(cd "$work" && wine "$deep/varnex.exe" -c >"$work/deep.out" 2>&1) ||
+  fail "the run past MAX_PATH ended with $?: $(tail -5 "$work/deep.out")"
+[ -z "$(ls "$deep/in")" ] && ls "$deep"/bak/PELDA1_*.HUA >/dev/null && ls "$deep"/log/*.log >/dev/null ||
+  fail "the input past MAX_PATH was not converted: $(tail -5 "$work/deep.out")"
+longest=$(find "$deep" -type f | awk '{ print length($0) }' | sort -n | tail -1)
+echo "converted an input past MAX_PATH: $(ls "$deep/out" | wc -l) outputs, paths up to" \
+  "$((longest + 2)) characters"
 
 if [ $bench = 1 ]; then
   echo "== benchmark: the Linux build beside the Windows build under Wine"
