@@ -253,6 +253,7 @@ Verdict Checker::CheckFile(const std::string& path) {
                          {WriterKind::kSepaXml, true, names.urgent.substr(names.urgent.rfind('.'))},
                          {names.otherKind, false, otherExt}};
   std::string summary;
+  std::vector<std::string> written = {names.backup};
   if (classification.ok && classification.uncountable.empty()) {
     for (const Pass& pass : passes) {
       const OrderTotals& totals = classification.ForPass(pass.kind, pass.urgent);
@@ -266,6 +267,7 @@ Verdict Checker::CheckFile(const std::string& path) {
                                     : names.other;
       CheckDirectory(name.substr(0, name.rfind(kDirSeparator) + 1), pass.label + " output",
                      &problems);
+      written.push_back(name);
       bool xml = pass.kind == WriterKind::kSepaXml;
       ValidatingSink validating(validator_);
       DiscardingSink discarding;
@@ -310,6 +312,15 @@ Verdict Checker::CheckFile(const std::string& path) {
         } else if (earlier) {
           problems.push_back(ReusedMsgIdProblem(result.msgId, *earlier));
         }
+      }
+    }
+  }
+  // As the commit refuses them: two names of one file.
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    for (std::size_t j = i + 1; j < written.size(); ++j) {
+      if (SameFileName(platform_.fs, written[i], written[j])) {
+        problems.push_back(
+            {0, "a fájl két kimenete ugyanazt a nevet kapná: " + written[i] + " és " + written[j]});
       }
     }
   }

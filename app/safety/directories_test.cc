@@ -116,13 +116,18 @@ TEST(DirectoriesTest, BackupPickedByHandStaysRefused) {
 }
 
 // The urgent document and the HUA output would take one name (exactly, or but for case):
-// refused before the commit point, nothing published, no journal left.
+// refused before the commit point, nothing published, no journal left; --check says so.
 TEST(DirectoriesTest, OutputsSharingANameAreRefusedBeforeTheCommitPoint) {
   for (const char* extension : {"HUA", "hua"}) {
     RunHarness h;
     h.WriteIni(
         IniWith("TrgtKeyword=URGP", std::string("TrgtKeyword=URGP\nTrgtExtension=") + extension));
     h.WriteInput("A.HUA", Orders());
+    EXPECT_EQ(2, h.RunCommand({"varnex", "--check"})) << h.Log();
+    EXPECT_NE(std::string::npos, h.Log().find(":0: hiba: a fájl két kimenete ugyanazt a nevet "
+                                              "kapná: " +
+                                              h.Path("out/A_.") + extension))
+        << h.Log();
     EXPECT_EQ(2, h.Run("-c")) << h.Log();
     EXPECT_NE(std::string::npos, h.Log().find("Hiba: a fájl két kimenete ugyanazt a nevet kapná: " +
                                               h.Path("out/A_20161005140307045.") + extension +
