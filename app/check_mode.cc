@@ -437,7 +437,8 @@ int RunCheck(Platform platform, const std::vector<std::string>& files, std::ostr
     out << "; kihagyva: " << skipped;
   }
   out << ".\n" << std::flush;
-  return refused == 0 ? kExitOk : kExitFilesLeft;
+  // A named file that is no HUA or INT file would be left by a run too.
+  return refused == 0 && skipped == 0 ? kExitOk : kExitFilesLeft;
 }
 
 }  // namespace varnex

@@ -103,8 +103,10 @@ TEST(CheckModeTest, EveryRefusalIsALineOfItsFile) {
   CheckResult ok = Check(h, {h.Path("in/OK.HUA")});
   EXPECT_EQ(0, ok.exitCode) << ok.out;
   EXPECT_EQ(0, Count(ok.out, "hiba:")) << ok.out;
-
   h.WriteInput("x.txt", "");
+  // Left by a run as well.
+  EXPECT_EQ(2, Check(h, {h.Path("in/OK.HUA"), h.Path("in/x.txt")}).exitCode);
+
   CheckResult r = Check(
       h, {h.Path("in/CUT.HUA"), h.Path("in/NONE.HUA"), h.Path("in/x.txt"), h.Path("in/none.txt")});
   EXPECT_EQ(2, r.exitCode);

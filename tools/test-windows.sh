@@ -155,7 +155,8 @@ for how in cmd shell; do
   fi
   nul_code=$?
   set -e
-  [ $nul_code = 0 ] || fail "varnex.exe < NUL ($how) ended with $nul_code: $(tail -5 "$work/nul.out")"
+  [ $nul_code = 0 ] || fail "varnex.exe < NUL ($how) ended with $nul_code: $(tail -5 "$work/nul.out")" \
+    "$(cat "$work"/nul/log/*.log 2>/dev/null | iconv -f CP1250 -t UTF-8 | tail -5)"
   grep -q 'A program befejez' "$work/nul.out" || fail "varnex.exe < NUL ($how) did not end its run"
 done
 [ -f "$work/nul/in/PELDA1.HUA" ] || fail "varnex.exe < NUL converted a file it was not given"
