@@ -138,10 +138,11 @@ TEST_F(WindowsProcessTest, InputsMovedAwayOrLeftBeforeTheCommit) {
       CreateFileW(Wide(Path("in/B.HUA")).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
-  Wait(Start("-c"));
+  EXPECT_EQ(2u, Wait(Start("-c")));
   EXPECT_EQ(std::vector<std::string>{"B.HUA"}, Files("in"));
   EXPECT_EQ(1u, Files("out").size());
-  EXPECT_NE(std::string::npos, Log().find("B.HUA")) << Log();
+  EXPECT_NE(std::string::npos, Log().find("B.HUA: az input a konvert\xe1l\xe1s ut\xe1n nem volna"))
+      << Log();
   CloseHandle(reader);
   EXPECT_EQ(0u, Wait(Start("-c")));
   EXPECT_EQ(std::vector<std::string>{}, Files("in"));
