@@ -116,8 +116,15 @@ for doc in README.md docs/windows.md; do
   for phrase in "every $interval minutes" "after $limit minutes" "LOCAL SERVICE" '*S-1-5-19'; do
     [[ "$text" == *"$phrase"* ]] || fail "$doc does not say \"$phrase\" as the task does"
   done
-  for stale in "NETWORK SERVICE" "No MSI is built yet" "stopped after an hour"; do
+  for stale in "NETWORK SERVICE" "No MSI is built yet" "stopped after an hour" \
+    'change `Command`' "msiexec /x varnex-1.0.0-x64.msi /qn" "UTF-16, as"; do
     [[ "$text" != *"$stale"* ]] || fail "$doc still says \"$stale\""
+  done
+  # The import, the upgrade and the removal as administrators type them.
+  for phrase in 'schtasks /create /tn varnex /xml "C:\Program Files\varnex\varnex-task.xml"' \
+    "schtasks /change /tn varnex /disable" "schtasks /change /tn varnex /enable" \
+    "/qn /norestart" 3010 "schtasks /delete /tn varnex /f" "msiexec /x {ProductCode}"; do
+    [[ "$text" == *"$phrase"* ]] || fail "$doc does not say \"$phrase\""
   done
 done
 # The task's last result is the exit code: every one of them is listed.
@@ -128,7 +135,7 @@ done
 [[ "$(docText "$root/docs/windows.md")" =~ last\ result:\ 0\ [^.]*,\ 1\ [^.]*,\ 2\ [^.]*,\ 3\  ]] ||
   fail "docs/windows.md: the task results do not list exit codes 0 to 3"
 echo "README.md and docs/windows.md: every $interval minutes, stopped after $limit minutes," \
-  "LOCAL SERVICE (*S-1-5-19), exit codes 0-3"
+  "LOCAL SERVICE (*S-1-5-19), exit codes 0-3, the import, upgrade and removal commands"
 
 echo "== varnex.exe"
 if [ -z "$exe" ]; then
