@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Tests the Windows packages: the scheduled-task definition (parsed, its required elements and
-# values, and what README.md and docs/windows.md say of it and of the zip); the MSI and the zip
-# built by tools/package-windows.sh (their tables and contents, the version); then, under Wine
-# in a prefix of its own, the MSI installed silently, the installed varnex.exe converting the
-# examples with outputs compared to those of the Linux build, an upgrade by a newer MSI keeping
-# an edited varnex.ini, a downgrade refused, the removal keeping settings and data, an
-# installation into another directory, and the task imported by schtasks.
+# Tests the Windows packages: the scheduled-task template (parsed, its required elements and
+# values, and what README.md and docs/windows.md say of it, of the upgrade and removal, and of
+# the zip); the MSI and the zip built by tools/package-windows.sh (their tables and contents,
+# the version); then, under Wine in a prefix of its own, the MSI installed silently, the task
+# definition varnex-setup.cmd wrote, the installed varnex.exe converting the examples with
+# outputs compared to those of the Linux build, an upgrade by a newer MSI while a run holds
+# varnex.exe, keeping an edited varnex.ini, a downgrade refused, the removal keeping settings and
+# data, an installation into another directory with its task and its removal by product code,
+# the zip set up by hand, and the written task imported by schtasks.
 #
 #   tools/package-windows-test.sh [--exe PATH]
 #

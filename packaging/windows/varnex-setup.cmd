@@ -19,7 +19,7 @@ rem   code page). The installer's removal deletes it.
 rem Nothing else is ever removed or overwritten. Exit code 0: done; 1: a directory could not be
 rem created; 2: the permission could not be granted; 3: varnex.ini could not be created; 4: the
 rem task definition could not be written.
-setlocal EnableExtensions
+setlocal EnableExtensions DisableDelayedExpansion
 set "program=%~1"
 set "data=%~2"
 set "account=%~3"
