@@ -111,7 +111,8 @@ minutesOf() {
   PT*M) echo "${1//[!0-9]/}" ;;
   esac
 }
-interval=$(minutesOf "$(taskValue "$template" "$(path Triggers TimeTrigger Repetition Interval)")")
+interval=$(minutesOf \
+  "$(taskValue "$template" "$(path Triggers TimeTrigger Repetition Interval)")")
 limit=$(minutesOf "$(taskValue "$template" "$(path Settings ExecutionTimeLimit)")")
 for doc in README.md docs/windows.md; do
   text=$(docText "$root/$doc")
@@ -362,7 +363,8 @@ echo "== upgrade to $newer while a run holds varnex.exe"
 # A run in manual mode reads file paths from its standard input until it ends: a FIFO held
 # open keeps it running, with varnex.exe in use, for as long as the upgrade takes.
 mkfifo "$tmp/hold"
-(cd "$drive" && exec wine "$program/varnex.exe" <"$tmp/hold" >"$tmp/held.txt" 2>"$tmp/held.err") &
+(cd "$drive" &&
+  exec wine "$program/varnex.exe" <"$tmp/hold" >"$tmp/held.txt" 2>"$tmp/held.err") &
 held=$!
 exec 7>"$tmp/hold"
 for _ in $(seq 120); do [ -s "$tmp/held.txt" ] && break; sleep 0.25; done
@@ -370,29 +372,25 @@ for _ in $(seq 120); do [ -s "$tmp/held.txt" ] && break; sleep 0.25; done
 code=$(msiexecCode '/i C:\varnex-new.msi /qn /norestart')
 exec 7>&-
 wait "$held" || fail "the held run ended with exit code $?"
-case "$code" in
-0) cmp -s "$program/varnex.exe" "$tmp/newer-exe/varnex.exe" ||
-  fail "msiexec: 0, but varnex.exe is not the new one" ;;
-3010)
-  # The new varnex.exe waits under another name for the restart, which Windows' session
-  # manager (here wineboot) carries out from PendingFileRenameOperations.
-  if ! cmp -s "$program/varnex.exe" "$tmp/newer-exe/varnex.exe"; then
-    win reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager' \
-      /v PendingFileRenameOperations | tr -d '\r' | grep -q -F 'varnex\varnex.exe' ||
-      fail "msiexec: 3010, but no replacement of varnex.exe is pending"
-    timeout 60 wineboot -r 2> >(quiet) || fail "wineboot -r"
-    cmp -s "$program/varnex.exe" "$tmp/newer-exe/varnex.exe" ||
-      fail "varnex.exe is not the new one after the restart"
-  fi ;;
-*) fail "msiexec /i (upgrade while varnex.exe runs): exit code $code" ;;
-esac
+[ "$code" = 0 ] || [ "$code" = 3010 ] || fail "msiexec /i (upgrade, varnex.exe in use): $code"
+# With 3010 the new varnex.exe may wait under another name for the restart, which Windows'
+# session manager (here wineboot) carries out from PendingFileRenameOperations.
+when="at once"
+if [ "$code" = 3010 ] && ! cmp -s "$program/varnex.exe" "$tmp/newer-exe/varnex.exe"; then
+  when="at the restart"
+  win reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager' \
+    /v PendingFileRenameOperations | tr -d '\r' | grep -q -F 'varnex\varnex.exe' ||
+    fail "msiexec: 3010, but no replacement of varnex.exe is pending"
+  timeout 60 wineboot -r 2> >(quiet) || fail "wineboot -r"
+fi
+cmp -s "$program/varnex.exe" "$tmp/newer-exe/varnex.exe" || fail "varnex.exe is not the new one"
 [ "$(products)" = "varnex $newer" ] || fail "registered after the upgrade: $(products)"
 cmp -s "$program/varnex.ini" "$tmp/edited.ini" || fail "the upgrade changed varnex.ini"
 checkWrittenTask "$program/varnex-task.xml" '"C:\Program Files\varnex\varnex.exe"' \
   'C:\ProgramData\varnex'
 expect_dir_files "$data/backup" '*.HUA' 1
 echo "upgraded while a run held varnex.exe: msiexec exit code $code; the new varnex.exe in" \
-  "place$([ "$code" = 3010 ] && echo ' after the restart'); the edited varnex.ini kept"
+  "place $when; the edited varnex.ini kept"
 
 echo "== downgrade to $version refused"
 if win msiexec /i 'C:\varnex-old.msi' /qn; then
@@ -423,7 +421,8 @@ other="$drive/Apps/R&D varnex!"
 [ -f "$other/varnex.exe" ] && [ -f "$other/varnex.ini" ] ||
   fail "nothing installed into C:\\Apps\\R&D varnex!"
 [ ! -e "$program/varnex.exe" ] || fail "installed into C:\\Program Files\\varnex as well"
-checkWrittenTask "$other/varnex-task.xml" '"C:\Apps\R&D varnex!\varnex.exe"' 'C:\ProgramData\varnex'
+checkWrittenTask "$other/varnex-task.xml" '"C:\Apps\R&D varnex!\varnex.exe"' \
+  'C:\ProgramData\varnex'
 printf '; edited there\r\n' >>"$other/varnex.ini"
 cp "$other/varnex.ini" "$tmp/edited-there.ini"
 # The upgrade names no directory: it goes where the installed version is.
@@ -431,8 +430,10 @@ win msiexec /i 'C:\varnex-new.msi' /qn || fail "msiexec /i (upgrade there): exit
 [ "$(products)" = "varnex $newer" ] || fail "registered after the upgrade there: $(products)"
 [ ! -e "$program/varnex.exe" ] || fail "the upgrade went to C:\\Program Files\\varnex"
 cmp -s "$other/varnex.ini" "$tmp/edited-there.ini" || fail "the upgrade there changed varnex.ini"
-cmp -s "$other/varnex.exe" "$tmp/newer-exe/varnex.exe" || fail "varnex.exe there is not the new one"
-checkWrittenTask "$other/varnex-task.xml" '"C:\Apps\R&D varnex!\varnex.exe"' 'C:\ProgramData\varnex'
+cmp -s "$other/varnex.exe" "$tmp/newer-exe/varnex.exe" ||
+  fail "varnex.exe there is not the new one"
+checkWrittenTask "$other/varnex-task.xml" '"C:\Apps\R&D varnex!\varnex.exe"' \
+  'C:\ProgramData\varnex'
 cp "$other/varnex-task.xml" "$drive/varnex-task.xml"
 # Removed by its product code, as the README says, found under the Uninstall key.
 productCode=$(win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
@@ -453,8 +454,9 @@ echo "== the zip, set up by hand"
 zipDir="$drive/Tools/varnex (R&D)!"
 mkdir -p "$(dirname "$zipDir")"
 cp -r "$tmp/zip/varnex-$version" "$zipDir"
-printf '@call "C:\\Tools\\varnex (R&D)!\\varnex-setup.cmd" "C:\\Tools\\varnex (R&D)!" "C:\\Data\\R&D!"\r\n@echo setup exit code %%errorlevel%%\r\n@exit /b 0\r\n' \
-  >"$drive/setup.cmd"
+zipWin='C:\Tools\varnex (R&D)!'
+printf '%s\r\n' "@call \"$zipWin\\varnex-setup.cmd\" \"$zipWin\" \"C:\\Data\\R&D!\"" \
+  '@echo setup exit code %errorlevel%' '@exit /b 0' >"$drive/setup.cmd"
 code=$(win cmd /c 'C:\setup.cmd' | tr -d '\r' | sed -n 's/^setup exit code //p')
 [ "$code" = 0 ] || fail "varnex-setup.cmd by hand: exit code $code"
 for dir in input output backup log; do

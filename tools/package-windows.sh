@@ -92,9 +92,9 @@ rm -f "$msi"
 [ -s "$msi" ] || { echo "wixl wrote no $msi" >&2; exit 1; }
 # The removal deletes the varnex-task.xml that varnex-setup.cmd wrote (wixl has no RemoveFile
 # element; the row is added to the built package). InstallMode 2: on removal only.
-printf '%s\r\n' $'FileKey\tComponent_\tFileName\tDirProperty\tInstallMode' $'s72\ts72\tL255\ts72\ti2' \
-  $'RemoveFile\tFileKey' $'TaskDefinition\tDocuments\tvarnex-task.xml\tINSTALLDIR\t2' \
-  >"$stage/RemoveFile.idt"
+printf '%s\r\n' $'FileKey\tComponent_\tFileName\tDirProperty\tInstallMode' \
+  $'s72\ts72\tL255\ts72\ti2' $'RemoveFile\tFileKey' \
+  $'TaskDefinition\tDocuments\tvarnex-task.xml\tINSTALLDIR\t2' >"$stage/RemoveFile.idt"
 msibuild "$msi" -i "$stage/RemoveFile.idt"
 rm "$stage/RemoveFile.idt"
 
