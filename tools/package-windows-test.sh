@@ -435,7 +435,8 @@ cmp -s "$other/varnex.exe" "$tmp/newer-exe/varnex.exe" ||
 checkWrittenTask "$other/varnex-task.xml" '"C:\Apps\R&D varnex!\varnex.exe"' \
   'C:\ProgramData\varnex'
 cp "$other/varnex-task.xml" "$drive/varnex-task.xml"
-# Removed by its product code, as the README says, found under the Uninstall key.
+# Removed by its product code, as the README says: the Uninstall key whose DisplayName is varnex
+# (the README's reg query /f, which Wine's reg lacks, prints the same key).
 productCode=$(win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
   tr -d '\r' | awk '/^HKEY/ { key = $0 } $1 == "DisplayName" && $3 == "varnex" { print key }' |
   sed 's/.*\\//')
