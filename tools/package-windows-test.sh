@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Tests the Windows packages: the scheduled-task definition (parsed, its required elements and
-# values, and what README.md and docs/windows.md say of it and of the zip); the MSI and the zip
-# built by tools/package-windows.sh (their tables and contents, the version); then, under Wine
-# in a prefix of its own, the MSI installed silently, the installed varnex.exe converting the
-# examples with outputs compared to those of the Linux build, an upgrade by a newer MSI keeping
-# an edited varnex.ini, a downgrade refused, the removal keeping settings and data, an
-# installation into another directory, and the task imported by schtasks.
+# Tests the Windows packages: the scheduled-task template (parsed, its required elements and
+# values, and what README.md and docs/windows.md say of it, of the upgrade and removal, and of
+# the zip); the MSI and the zip built by tools/package-windows.sh (their tables and contents,
+# the version); then, under Wine in a prefix of its own, the MSI installed silently, the task
+# definition varnex-setup.cmd wrote, the installed varnex.exe converting the examples with
+# outputs compared to those of the Linux build, an upgrade by a newer MSI while a run holds
+# varnex.exe, keeping an edited varnex.ini, a downgrade refused, the removal keeping settings and
+# data, an installation into another directory with its task and its removal by product code,
+# the zip set up by hand, and the written task imported by schtasks.
 #
 #   tools/package-windows-test.sh [--exe PATH]
 #
@@ -55,37 +57,50 @@ fi
 
 echo "== scheduled task"
 # No schema of the Task Scheduler is packaged for Debian: the definition is parsed, and the
-# elements schtasks needs and the values the installation relies on are checked.
-task="$root/packaging/windows/varnex-task.xml"
-xmllint --noout "$task" || fail "varnex-task.xml is not well-formed"
+# elements schtasks needs and the values the installation relies on are checked, first in the
+# template, later in the varnex-task.xml that varnex-setup.cmd writes from it.
+template="$root/packaging/windows/varnex-task.xml.template"
 taskValue() {
-  xmllint --xpath "string(/*[local-name()='Task']/$1)" "$task" 2>/dev/null
+  xmllint --xpath "string(/*[local-name()='Task']/$2)" "$1" 2>/dev/null
 }
 path() { local p="" part; for part in "$@"; do p="$p/*[local-name()='$part']"; done; echo "${p#/}"; }
-expectTask() {
-  local value
-  value=$(taskValue "$(path ${1//\// })")
-  [[ "$value" =~ ^$2$ ]] || fail "task: $1 is \"$value\", expected $2"
+# checkTask FILE COMMAND WORKING-DIRECTORY
+checkTask() {
+  local file=$1 command=$2 workdir=$3 key pattern value
+  xmllint --noout "$file" || fail "$file is not well-formed"
+  [ "$(xmllint --xpath "namespace-uri(/*)" "$file")" = \
+    "http://schemas.microsoft.com/windows/2004/02/mit/task" ] || fail "$file: namespace"
+  [ "$(xmllint --xpath "string(/*/@version)" "$file")" = 1.2 ] || fail "$file: version"
+  while read -r key pattern; do
+    value=$(taskValue "$file" "$(path ${key//\// })")
+    [[ "$value" =~ ^$pattern$ ]] || fail "$file: $key is \"$value\", expected $pattern"
+  done <<'CHECKS'
+Triggers/TimeTrigger/StartBoundary [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}
+Triggers/TimeTrigger/Enabled true
+Triggers/TimeTrigger/Repetition/Interval PT([1-9]|[1-5][0-9])M
+Triggers/TimeTrigger/Repetition/StopAtDurationEnd false
+Principals/Principal/UserId S-1-5-19
+Principals/Principal/RunLevel LeastPrivilege
+Settings/MultipleInstancesPolicy IgnoreNew
+Settings/ExecutionTimeLimit PT[1-9][0-9]*[MH]
+Settings/Enabled true
+Settings/DisallowStartIfOnBatteries false
+Actions/Exec/Arguments -c
+CHECKS
+  value=$(taskValue "$file" "$(path Actions Exec Command)")
+  [ "$value" = "$command" ] || fail "$file: Command is $value, expected $command"
+  value=$(taskValue "$file" "$(path Actions Exec WorkingDirectory)")
+  [ "$value" = "$workdir" ] || fail "$file: WorkingDirectory is $value, expected $workdir"
+  [ "$(xmllint --xpath "string(/*/*[local-name()='Actions']/@Context)" "$file")" = \
+    "$(xmllint --xpath "string(/*/*[local-name()='Principals']/*/@id)" "$file")" ] ||
+    fail "$file: the action's context names no principal"
 }
-[ "$(xmllint --xpath "namespace-uri(/*)" "$task")" = \
-  "http://schemas.microsoft.com/windows/2004/02/mit/task" ] || fail "task: namespace"
-[ "$(xmllint --xpath "string(/*/@version)" "$task")" = 1.2 ] || fail "task: version"
-expectTask Triggers/TimeTrigger/StartBoundary '[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}'
-expectTask Triggers/TimeTrigger/Enabled true
-expectTask Triggers/TimeTrigger/Repetition/Interval 'PT([1-9]|[1-5][0-9])M'
-expectTask Triggers/TimeTrigger/Repetition/StopAtDurationEnd false
-expectTask Principals/Principal/UserId 'S-1-5-19'
-expectTask Principals/Principal/RunLevel LeastPrivilege
-expectTask Settings/MultipleInstancesPolicy IgnoreNew
-expectTask Settings/ExecutionTimeLimit 'PT[1-9][0-9]*[MH]'
-expectTask Settings/Enabled true
-expectTask Settings/DisallowStartIfOnBatteries false
-expectTask Actions/Exec/Command '"C:\\Program Files\\varnex\\varnex.exe"'
-expectTask Actions/Exec/Arguments '-c'
-[ "$(xmllint --xpath "string(/*/*[local-name()='Actions']/@Context)" "$task")" = \
-  "$(xmllint --xpath "string(/*/*[local-name()='Principals']/*/@id)" "$task")" ] ||
-  fail "task: the action's context names no principal"
-echo "task definition checked"
+checkTask "$template" @COMMAND@ @DATA_DIR@
+# varnex-setup.cmd fills in the lines holding an at sign, and its for /f drops empty lines.
+[ "$(grep -c @ "$template")" = 2 ] || fail "the template has at signs outside the two values"
+! grep -q '^[[:space:]]*$' "$template" || fail "the template has an empty line"
+LC_ALL=C grep -q $'[^\t -~]' "$template" && fail "the template is not ASCII"
+echo "task template checked"
 
 echo "== the documents agree with the task"
 # Each document's text with its line breaks folded, so that a phrase may wrap.
@@ -96,15 +111,23 @@ minutesOf() {
   PT*M) echo "${1//[!0-9]/}" ;;
   esac
 }
-interval=$(minutesOf "$(taskValue "$(path Triggers TimeTrigger Repetition Interval)")")
-limit=$(minutesOf "$(taskValue "$(path Settings ExecutionTimeLimit)")")
+interval=$(minutesOf \
+  "$(taskValue "$template" "$(path Triggers TimeTrigger Repetition Interval)")")
+limit=$(minutesOf "$(taskValue "$template" "$(path Settings ExecutionTimeLimit)")")
 for doc in README.md docs/windows.md; do
   text=$(docText "$root/$doc")
   for phrase in "every $interval minutes" "after $limit minutes" "LOCAL SERVICE" '*S-1-5-19'; do
     [[ "$text" == *"$phrase"* ]] || fail "$doc does not say \"$phrase\" as the task does"
   done
-  for stale in "NETWORK SERVICE" "No MSI is built yet" "stopped after an hour"; do
+  for stale in "NETWORK SERVICE" "No MSI is built yet" "stopped after an hour" \
+    'change `Command`' "msiexec /x varnex-1.0.0-x64.msi /qn" "UTF-16, as"; do
     [[ "$text" != *"$stale"* ]] || fail "$doc still says \"$stale\""
+  done
+  # The import, the upgrade and the removal as administrators type them.
+  for phrase in 'schtasks /create /tn varnex /xml "C:\Program Files\varnex\varnex-task.xml"' \
+    "schtasks /change /tn varnex /disable" "schtasks /change /tn varnex /enable" \
+    "/qn /norestart" 3010 "schtasks /delete /tn varnex /f" "msiexec /x {ProductCode}"; do
+    [[ "$text" == *"$phrase"* ]] || fail "$doc does not say \"$phrase\""
   done
 done
 # The task's last result is the exit code: every one of them is listed.
@@ -115,7 +138,7 @@ done
 [[ "$(docText "$root/docs/windows.md")" =~ last\ result:\ 0\ [^.]*,\ 1\ [^.]*,\ 2\ [^.]*,\ 3\  ]] ||
   fail "docs/windows.md: the task results do not list exit codes 0 to 3"
 echo "README.md and docs/windows.md: every $interval minutes, stopped after $limit minutes," \
-  "LOCAL SERVICE (*S-1-5-19), exit codes 0-3"
+  "LOCAL SERVICE (*S-1-5-19), exit codes 0-3, the import, upgrade and removal commands"
 
 echo "== varnex.exe"
 if [ -z "$exe" ]; then
@@ -136,11 +159,13 @@ newer="$major.$minor.$((build + 1))"
 "$root/tools/package-windows.sh" --exe "$exe" --out "$tmp/packages" >"$tmp/package.out"
 msi=$(tail -n 2 "$tmp/package.out" | head -n 1)
 zipFile=$(tail -n 1 "$tmp/package.out")
-"$root/tools/package-windows.sh" --exe "$exe" --version "$newer" --out "$tmp/newer" \
-  >"$tmp/newer.out"
+# The newer package carries an executable of its own (bytes appended after the image, which
+# Windows ignores), so that an upgrade shows which one is installed.
+mkdir "$tmp/newer-exe"
+{ cat "$exe"; printf 'varnex %s upgrade test\n' "$newer"; } >"$tmp/newer-exe/varnex.exe"
+"$root/tools/package-windows.sh" --exe "$tmp/newer-exe/varnex.exe" --version "$newer" \
+  --out "$tmp/newer" >"$tmp/newer.out"
 msiNewer=$(tail -n 2 "$tmp/newer.out" | head -n 1)
-xmllint --noout "$tmp/packages/stage-$version/varnex-task.xml" ||
-  fail "the packaged varnex-task.xml (UTF-16) is not well-formed"
 [ "$msi" = "$tmp/packages/varnex-$version-x64.msi" ] || fail "MSI path: $msi"
 [ "$zipFile" = "$tmp/packages/varnex-$version-win64.zip" ] || fail "zip path: $zipFile"
 echo "MSI $(stat -c %s "$msi") bytes, zip $(stat -c %s "$zipFile") bytes, varnex.exe" \
@@ -154,12 +179,15 @@ property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v k="$2" '$
 [ "$(property "$msi" ALLUSERS)" = 1 ] || fail "not a per-machine package"
 msiinfo suminfo "$msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
 msiinfo export "$msi" File | tr -d '\r' | tail -n +4 | cut -f 3 | sort >"$tmp/msi-files"
-printf '%s\n' LICENSE.txt README.md varnex-setup.cmd varnex-task.xml varnex.exe \
+printf '%s\n' LICENSE.txt README.md varnex-setup.cmd varnex-task.xml.template varnex.exe \
   varnex.ini.example | cmp -s - "$tmp/msi-files" ||
   fail "files of the MSI: $(tr '\n' ' ' <"$tmp/msi-files")"
+msiinfo export "$msi" RemoveFile | tr -d '\r' |
+  grep -qx $'TaskDefinition\tDocuments\tvarnex-task.xml\tINSTALLDIR\t2' ||
+  fail "the MSI's removal does not delete varnex-task.xml"
 (cd "$tmp" && unzip -q "$zipFile" -d zip)
 (cd "$tmp/zip" && find . -type f | sort) >"$tmp/zip-files"
-printf "./varnex-$version/%s\n" LICENSE.txt README.md varnex-setup.cmd varnex-task.xml \
+printf "./varnex-$version/%s\n" LICENSE.txt README.md varnex-setup.cmd varnex-task.xml.template \
   varnex.exe varnex.ini.example | cmp -s - "$tmp/zip-files" ||
   fail "files of the zip: $(tr '\n' ' ' <"$tmp/zip-files")"
 cmp -s "$tmp/zip/varnex-$version/varnex.exe" "$exe" || fail "varnex.exe of the zip"
@@ -232,6 +260,23 @@ products() {
     tr -d '\r' | awk '$1 == "DisplayName" { name = $3 } $1 == "DisplayVersion" { print name, $3 }' |
     grep '^varnex ' || true
 }
+# msiexec run by cmd, which gives its whole exit code (a Unix exit status keeps 8 bits: 3010
+# would arrive as 194); the arguments are a line of cmd, as an administrator types them.
+msiexecCode() {
+  printf '@msiexec %s\r\n@echo msiexec exit code %%errorlevel%%\r\n@exit /b 0\r\n' "$1" \
+    >"$drive/msiexec.cmd"
+  win cmd /c 'C:\msiexec.cmd' | tr -d '\r' | sed -n 's/^msiexec exit code //p'
+}
+# checkWrittenTask FILE COMMAND WORKING-DIRECTORY: the task varnex-setup.cmd wrote: UTF-8 (here
+# ASCII) without a byte-order mark, as its declaration without encoding says, and the template
+# line for line but for the two values.
+checkWrittenTask() {
+  checkTask "$@"
+  [ "$(head -c 5 "$1")" = '<?xml' ] || fail "$1 does not begin with <?xml (a byte-order mark?)"
+  diff <(tr -d '\r' <"$1" | grep -v -e '<Command>' -e '<WorkingDirectory>') \
+    <(grep -v -e '<Command>' -e '<WorkingDirectory>' "$template") >/dev/null ||
+    fail "$1 differs from the template in more than Command and WorkingDirectory"
+}
 expect_dir_files() {
   local dir=$1 pattern=$2 count=$3 n
   n=$(find "$dir" -maxdepth 1 -type f -name "$pattern" | wc -l)
@@ -242,8 +287,8 @@ echo "== msiexec /i (version $version)"
 win msiexec /i 'C:\varnex-old.msi' /qn /l*v 'C:\install.log' || fail "msiexec /i: exit code $?"
 grep -a -q 'Action ended [0-9:]*: RunSetupScript. Return value 1.' "$drive/install.log" ||
   fail "the setup script did not run or failed (C:\\install.log)"
-for file in varnex.exe varnex.ini.example README.md LICENSE.txt varnex-task.xml \
-  varnex-setup.cmd varnex.ini; do
+for file in varnex.exe varnex.ini.example README.md LICENSE.txt varnex-task.xml.template \
+  varnex-setup.cmd varnex.ini varnex-task.xml; do
   [ -f "$program/$file" ] || fail "C:\\Program Files\\varnex\\$file missing after installation"
 done
 cmp -s "$program/varnex.exe" "$exe" || fail "installed varnex.exe differs from the build"
@@ -253,7 +298,10 @@ for dir in input output backup log; do
   [ -d "$data/$dir" ] || fail "C:\\ProgramData\\varnex\\$dir missing after installation"
 done
 [ "$(products)" = "varnex $version" ] || fail "registered: $(products)"
-echo "installed: files, C:\\ProgramData\\varnex\\{input,output,backup,log}, varnex.ini"
+checkWrittenTask "$program/varnex-task.xml" '"C:\Program Files\varnex\varnex.exe"' \
+  'C:\ProgramData\varnex'
+echo "installed: files, C:\\ProgramData\\varnex\\{input,output,backup,log}, varnex.ini," \
+  "varnex-task.xml"
 
 echo "== varnex.exe as installed"
 win "$program/varnex.exe" --version | tr -d '\r' | grep -q "$version" || fail "--version"
@@ -311,13 +359,38 @@ done
 ! grep -a -q 'Hiba: ' "$data/log/"*.log || fail "the log has error lines"
 echo "examples converted: $compared files equal to the Linux outputs (stamps and times aside)"
 
-echo "== upgrade to $newer"
-win msiexec /i 'C:\varnex-new.msi' /qn || fail "msiexec /i (upgrade): exit code $?"
+echo "== upgrade to $newer while a run holds varnex.exe"
+# A run in manual mode reads file paths from its standard input until it ends: a FIFO held
+# open keeps it running, with varnex.exe in use, for as long as the upgrade takes.
+mkfifo "$tmp/hold"
+(cd "$drive" &&
+  exec wine "$program/varnex.exe" <"$tmp/hold" >"$tmp/held.txt" 2>"$tmp/held.err") &
+held=$!
+exec 7>"$tmp/hold"
+for _ in $(seq 120); do [ -s "$tmp/held.txt" ] && break; sleep 0.25; done
+[ -s "$tmp/held.txt" ] || fail "the held run did not start"
+code=$(msiexecCode '/i C:\varnex-new.msi /qn /norestart')
+exec 7>&-
+wait "$held" || fail "the held run ended with exit code $?"
+[ "$code" = 0 ] || [ "$code" = 3010 ] || fail "msiexec /i (upgrade, varnex.exe in use): $code"
+# With 3010 the new varnex.exe may wait under another name for the restart, which Windows'
+# session manager (here wineboot) carries out from PendingFileRenameOperations.
+when="at once"
+if [ "$code" = 3010 ] && ! cmp -s "$program/varnex.exe" "$tmp/newer-exe/varnex.exe"; then
+  when="at the restart"
+  win reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager' \
+    /v PendingFileRenameOperations | tr -d '\r' | grep -q -F 'varnex\varnex.exe' ||
+    fail "msiexec: 3010, but no replacement of varnex.exe is pending"
+  timeout 60 wineboot -r 2> >(quiet) || fail "wineboot -r"
+fi
+cmp -s "$program/varnex.exe" "$tmp/newer-exe/varnex.exe" || fail "varnex.exe is not the new one"
 [ "$(products)" = "varnex $newer" ] || fail "registered after the upgrade: $(products)"
 cmp -s "$program/varnex.ini" "$tmp/edited.ini" || fail "the upgrade changed varnex.ini"
-[ -f "$program/varnex.exe" ] || fail "no varnex.exe after the upgrade"
+checkWrittenTask "$program/varnex-task.xml" '"C:\Program Files\varnex\varnex.exe"' \
+  'C:\ProgramData\varnex'
 expect_dir_files "$data/backup" '*.HUA' 1
-echo "upgraded; the edited varnex.ini kept"
+echo "upgraded while a run held varnex.exe: msiexec exit code $code; the new varnex.exe in" \
+  "place $when; the edited varnex.ini kept"
 
 echo "== downgrade to $version refused"
 if win msiexec /i 'C:\varnex-old.msi' /qn; then
@@ -329,7 +402,8 @@ echo "refused"
 echo "== msiexec /x"
 win msiexec /x 'C:\varnex-new.msi' /qn || fail "msiexec /x: exit code $?"
 [ -z "$(products)" ] || fail "still registered after removal: $(products)"
-for file in varnex.exe varnex.ini.example README.md LICENSE.txt varnex-task.xml varnex-setup.cmd; do
+for file in varnex.exe varnex.ini.example README.md LICENSE.txt varnex-task.xml.template \
+  varnex-setup.cmd varnex-task.xml; do
   [ ! -e "$program/$file" ] || fail "C:\\Program Files\\varnex\\$file left after removal"
 done
 cmp -s "$program/varnex.ini" "$tmp/edited.ini" || fail "the removal did not keep varnex.ini"
@@ -340,12 +414,15 @@ expect_dir_files "$data/log" '*.log' 1
 echo "removed; varnex.ini and C:\\ProgramData\\varnex kept"
 
 echo "== another directory, upgraded in place"
-win msiexec /i 'C:\varnex-old.msi' /qn 'INSTALLDIR=C:\Apps\varnex\' ||
-  fail "msiexec /i INSTALLDIR=...: exit code $?"
-other="$drive/Apps/varnex"
+# A directory with characters that cmd and XML treat specially: the task must name it.
+code=$(msiexecCode '/i C:\varnex-old.msi /qn INSTALLDIR="C:\Apps\R&D varnex!\"')
+[ "$code" = 0 ] || fail "msiexec /i INSTALLDIR=...: exit code $code"
+other="$drive/Apps/R&D varnex!"
 [ -f "$other/varnex.exe" ] && [ -f "$other/varnex.ini" ] ||
-  fail "nothing installed into C:\\Apps\\varnex"
+  fail "nothing installed into C:\\Apps\\R&D varnex!"
 [ ! -e "$program/varnex.exe" ] || fail "installed into C:\\Program Files\\varnex as well"
+checkWrittenTask "$other/varnex-task.xml" '"C:\Apps\R&D varnex!\varnex.exe"' \
+  'C:\ProgramData\varnex'
 printf '; edited there\r\n' >>"$other/varnex.ini"
 cp "$other/varnex.ini" "$tmp/edited-there.ini"
 # The upgrade names no directory: it goes where the installed version is.
@@ -353,14 +430,47 @@ win msiexec /i 'C:\varnex-new.msi' /qn || fail "msiexec /i (upgrade there): exit
 [ "$(products)" = "varnex $newer" ] || fail "registered after the upgrade there: $(products)"
 [ ! -e "$program/varnex.exe" ] || fail "the upgrade went to C:\\Program Files\\varnex"
 cmp -s "$other/varnex.ini" "$tmp/edited-there.ini" || fail "the upgrade there changed varnex.ini"
-win "$other/varnex.exe" --version | tr -d '\r' | grep -q "$version" || fail "--version there"
-win msiexec /x 'C:\varnex-new.msi' /qn || fail "msiexec /x there: exit code $?"
-[ ! -e "$other/varnex.exe" ] || fail "varnex.exe left in C:\\Apps\\varnex"
+cmp -s "$other/varnex.exe" "$tmp/newer-exe/varnex.exe" ||
+  fail "varnex.exe there is not the new one"
+checkWrittenTask "$other/varnex-task.xml" '"C:\Apps\R&D varnex!\varnex.exe"' \
+  'C:\ProgramData\varnex'
+cp "$other/varnex-task.xml" "$drive/varnex-task.xml"
+# Removed by its product code, as the README says: the Uninstall key whose DisplayName is varnex
+# (the README's reg query /f, which Wine's reg lacks, prints the same key).
+productCode=$(win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
+  tr -d '\r' | awk '/^HKEY/ { key = $0 } $1 == "DisplayName" && $3 == "varnex" { print key }' |
+  sed 's/.*\\//')
+[[ "$productCode" =~ ^\{[0-9A-F-]{36}\}$ ]] || fail "no product code of varnex: $productCode"
+code=$(msiexecCode "/x $productCode /qn")
+[ "$code" = 0 ] || fail "msiexec /x $productCode: exit code $code"
+[ -z "$(products)" ] || fail "still registered after msiexec /x $productCode: $(products)"
+for file in varnex.exe varnex-task.xml; do
+  [ ! -e "$other/$file" ] || fail "$file left in C:\\Apps\\R&D varnex!"
+done
 cmp -s "$other/varnex.ini" "$tmp/edited-there.ini" || fail "the removal there lost varnex.ini"
-echo "installed into C:\\Apps\\varnex, upgraded there keeping its varnex.ini, removed from there"
+echo "installed into C:\\Apps\\R&D varnex!, its task naming it; upgraded there keeping its" \
+  "varnex.ini; removed by product code $productCode, varnex-task.xml with it"
+
+echo "== the zip, set up by hand"
+zipDir="$drive/Tools/varnex (R&D)!"
+mkdir -p "$(dirname "$zipDir")"
+cp -r "$tmp/zip/varnex-$version" "$zipDir"
+zipWin='C:\Tools\varnex (R&D)!'
+printf '%s\r\n' "@call \"$zipWin\\varnex-setup.cmd\" \"$zipWin\" \"C:\\Data\\R&D!\"" \
+  '@echo setup exit code %errorlevel%' '@exit /b 0' >"$drive/setup.cmd"
+code=$(win cmd /c 'C:\setup.cmd' | tr -d '\r' | sed -n 's/^setup exit code //p')
+[ "$code" = 0 ] || fail "varnex-setup.cmd by hand: exit code $code"
+for dir in input output backup log; do
+  [ -d "$drive/Data/R&D!/$dir" ] || fail "C:\\Data\\R&D!\\$dir missing"
+done
+[ -f "$zipDir/varnex.ini" ] || fail "varnex-setup.cmd made no varnex.ini"
+checkWrittenTask "$zipDir/varnex-task.xml" '"C:\Tools\varnex (R&D)!\varnex.exe"' 'C:\Data\R&D!'
+echo "varnex-setup.cmd C:\\Tools\\varnex (R&D)! C:\\Data\\R&D!: data directories, varnex.ini," \
+  "varnex-task.xml"
 
 echo "== schtasks /create /xml"
-cp "$tmp/packages/stage-$version/varnex-task.xml" "$drive/varnex-task.xml"
+# Wine's schtasks accepts the definition (exit code 0) but stores an empty task, so the import
+# shows only that the file is read; what the task does is checked in the XML above.
 # Wine's Task Scheduler service may need some seconds to come up.
 win net start schedule >/dev/null || true
 imported=0
@@ -374,7 +484,7 @@ done
 if [ "$imported" = 1 ]; then
   win schtasks /query /tn varnex >/dev/null || fail "schtasks /query after the import"
   win schtasks /delete /tn varnex /f >/dev/null || fail "schtasks /delete"
-  echo "task imported, found and deleted (Wine parses the definition but runs no task)"
+  echo "the written task imported, found and deleted (Wine keeps no definition and runs no task)"
 else
   echo "NOT SHOWN: Wine's Task Scheduler service did not accept the task within a minute"
 fi

@@ -36,7 +36,6 @@ fi
 need=()
 command -v wixl >/dev/null || need+=(wixl)
 command -v zip >/dev/null || need+=(zip)
-command -v iconv >/dev/null || need+=(libc-bin)
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}" >&2
   sudo=""
@@ -50,8 +49,8 @@ if [ -z "$exe" ]; then
 fi
 [ -f "$exe" ] || { echo "no varnex.exe at $exe" >&2; exit 1; }
 
-# Text files get Windows line ends; the task definition is UTF-16 with a byte-order mark, the
-# form schtasks and the Task Scheduler export use.
+# Text files get Windows line ends. The task definition is a template, ASCII: varnex-setup.cmd
+# writes varnex-task.xml from it with the directories of the installation.
 crlf() { sed -e 's/\r$//' -e 's/$/\r/' "$1" >"$2"; }
 stage="$out/stage-$version"
 rm -rf "$stage"
@@ -83,11 +82,7 @@ rm "$stage/settings"
 crlf "$root/packaging/windows/varnex-setup.cmd" "$stage/varnex-setup.cmd"
 crlf "$root/README.md" "$stage/README.md"
 crlf "$root/LICENSE" "$stage/LICENSE.txt"
-{
-  printf '\xff\xfe'
-  sed -e '1s/encoding="UTF-8"/encoding="UTF-16"/' -e 's/\r$//' -e 's/$/\r/' \
-    "$root/packaging/windows/varnex-task.xml" | iconv -f UTF-8 -t UTF-16LE
-} >"$stage/varnex-task.xml"
+crlf "$root/packaging/windows/varnex-task.xml.template" "$stage/varnex-task.xml.template"
 cp "$root/packaging/windows/varnex.wxs" "$stage/varnex.wxs"
 
 msi="$out/varnex-$version-x64.msi"
@@ -95,6 +90,13 @@ rm -f "$msi"
 # wixl may end with status 0 after an error: the file tells.
 (cd "$stage" && wixl -a x64 -D Version="$version" -o "$msi" varnex.wxs)
 [ -s "$msi" ] || { echo "wixl wrote no $msi" >&2; exit 1; }
+# The removal deletes the varnex-task.xml that varnex-setup.cmd wrote (wixl has no RemoveFile
+# element; the row is added to the built package). InstallMode 2: on removal only.
+printf '%s\r\n' $'FileKey\tComponent_\tFileName\tDirProperty\tInstallMode' \
+  $'s72\ts72\tL255\ts72\ti2' $'RemoveFile\tFileKey' \
+  $'TaskDefinition\tDocuments\tvarnex-task.xml\tINSTALLDIR\t2' >"$stage/RemoveFile.idt"
+msibuild "$msi" -i "$stage/RemoveFile.idt"
+rm "$stage/RemoveFile.idt"
 
 # The zip unpacks into varnex-<version>\; it holds no varnex.ini, so unpacking it over an
 # installation never replaces the settings.
@@ -104,7 +106,7 @@ folder="$out/zip-$version/varnex-$version"
 rm -rf "$out/zip-$version"
 mkdir -p "$folder"
 cp "$stage/varnex.exe" "$stage/varnex.ini.example" "$stage/varnex-setup.cmd" \
-  "$stage/varnex-task.xml" "$stage/README.md" "$stage/LICENSE.txt" "$folder/"
+  "$stage/varnex-task.xml.template" "$stage/README.md" "$stage/LICENSE.txt" "$folder/"
 (cd "$out/zip-$version" && zip -q -X -r "$zipFile" "varnex-$version")
 rm -rf "$out/zip-$version" "$stage/varnex.wxs"
 
