@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows packages of varnex: the installer varnex-<version>-x64.msi (wixl, from
 # packaging/windows/varnex.wxs) and the portable varnex-<version>-win64.zip. Installs what it
-# needs (Debian: wixl, zip). Prints the paths of the MSI and the zip as its last two lines.
+# needs (Debian: wixl, msitools, zip). Prints the paths of the MSI and the zip as its last two
+# lines.
 #
 #   tools/package-windows.sh [--exe PATH] [--version X.Y.Z] [--out DIR]
 #
@@ -36,6 +37,7 @@ fi
 need=()
 command -v wixl >/dev/null || need+=(wixl)
 command -v zip >/dev/null || need+=(zip)
+command -v msibuild >/dev/null || need+=(msitools)
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}" >&2
   sudo=""
