@@ -82,6 +82,9 @@ class WindowsConsole : public Console {
 class WindowsFilePicker : public FilePicker {
  public:
   explicit WindowsFilePicker(FileSystem& fs);
+  // `redirected`: paths are read from standard input (one that is no console); otherwise
+  // the dialog, where a desktop can be seen.
+  WindowsFilePicker(FileSystem& fs, bool redirected) : fs_(fs), redirected_(redirected) {}
   bool Pick(const std::vector<std::string>& candidates, std::vector<std::string>* chosen) override;
   std::string Failure() const override { return failure_; }
 

@@ -1,6 +1,8 @@
 #include "platform/windows_platform.h"
 
 #include <thread>
+#include <windows.h>
+#undef ReplaceFile  // the method of FileSystem, not the Win32 call
 
 #include <gtest/gtest.h>
 
@@ -192,6 +194,23 @@ TEST_F(WindowsFileSystemTest, LongPathsWork) {
   held.reset();
   EXPECT_TRUE(fs_.Exists(dir + "bak\\A.HUA"));
   EXPECT_TRUE(fs_.Remove(dir + "bak\\A.HUA", &reason)) << reason;
+}
+
+// In a window station no one sees (a service's, a task's in session 0) no dialog opens to
+// wait for a click: the pick fails with its reason.
+TEST_F(WindowsFileSystemTest, NoDialogWithoutAVisibleDesktop) {
+  HWINSTA own = GetProcessWindowStation();
+  HWINSTA hidden = CreateWindowStationW(L"varnex-test", 0, WINSTA_ALL_ACCESS, nullptr);
+  ASSERT_NE(nullptr, hidden);
+  ASSERT_TRUE(SetProcessWindowStation(hidden));
+  WindowsFilePicker picker(fs_, false);
+  std::vector<std::string> chosen;
+  const bool picked = picker.Pick({Path("A.HUA")}, &chosen);
+  SetProcessWindowStation(own);
+  CloseWindowStation(hidden);
+  EXPECT_FALSE(picked);
+  EXPECT_NE(std::string::npos, picker.Failure().find("nincs l\xc3\xa1that\xc3\xb3 asztal"))
+      << picker.Failure();
 }
 
 // A device name is refused as an input with a reason, never opened as a device.
