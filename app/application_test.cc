@@ -272,8 +272,6 @@ TEST(ApplicationTest, SettingsFileEncodingsAndLineEnds) {
        "UTF-16 LE kódolású, bájtsorrend-jel nélkül: mentse UTF-8 vagy Unicode (UTF-16 LE) "
        "kódolásban"},
       {"CR", withEnds(ini, "\r"), ""},
-      {"CR LF", withEnds(ini, "\r\n"), ""},
-      {"LF", ini, ""},
   };
   for (const Case& c : cases) {
     RunHarness h;

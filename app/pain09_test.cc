@@ -8,6 +8,7 @@
 
 #include "output/epc_characters.h"
 #include "output/schema_validator.h"
+#include "platform/code_page.h"
 #include "testing/order_files.h"
 #include "testing/run_harness.h"
 #include "testing/xml_check.h"
@@ -31,14 +32,7 @@ std::string Settings(const std::string& sepa, const std::string& extra = "") {
 std::string InEpcSet(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
-    auto byte = static_cast<unsigned char>(text[i]);
-    int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-    char32_t code = length == 1 ? byte : byte & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-      code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    out.append(EpcReplacement(code));
-    i += static_cast<std::size_t>(length);
+    out.append(EpcReplacement(DecodeUtf8(text, &i)));
   }
   return out;
 }

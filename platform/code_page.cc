@@ -3,7 +3,6 @@
 #include <algorithm>
 
 namespace varnex {
-namespace {
 
 void AppendUtf8(char32_t cp, std::string* out) {
   if (cp < 0x80) {
@@ -23,9 +22,6 @@ void AppendUtf8(char32_t cp, std::string* out) {
   }
 }
 
-// Decodes one UTF-8 sequence at text[*i]; advances *i. Returns kInvalid for a malformed
-// sequence (one byte is consumed then).
-constexpr char32_t kInvalid = 0xFFFFFFFF;
 char32_t DecodeUtf8(std::string_view text, std::size_t* i) {
   auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   unsigned char b0 = byte(*i);
@@ -44,29 +40,27 @@ char32_t DecodeUtf8(std::string_view text, std::size_t* i) {
     extra = 3, cp = b0 & 0x07, min = 0x10000;
   } else {
     ++*i;
-    return kInvalid;
+    return kInvalidUtf8;
   }
   if (*i + static_cast<std::size_t>(extra) >= text.size()) {
     ++*i;
-    return kInvalid;
+    return kInvalidUtf8;
   }
   for (int k = 1; k <= extra; ++k) {
     unsigned char b = byte(*i + static_cast<std::size_t>(k));
     if ((b & 0xC0) != 0x80) {
       ++*i;
-      return kInvalid;
+      return kInvalidUtf8;
     }
     cp = (cp << 6) | (b & 0x3F);
   }
   if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
     ++*i;
-    return kInvalid;
+    return kInvalidUtf8;
   }
   *i += static_cast<std::size_t>(extra) + 1;
   return cp;
 }
-
-}  // namespace
 
 bool IsAscii(std::string_view text) {
   for (char c : text) {
@@ -79,7 +73,7 @@ bool IsAscii(std::string_view text) {
 
 bool IsValidUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
-    if (DecodeUtf8(text, &i) == kInvalid) {
+    if (DecodeUtf8(text, &i) == kInvalidUtf8) {
       return false;
     }
   }
@@ -168,9 +162,9 @@ void CodePages::AppendRecoded(std::string_view text, CodePage from, CodePage to,
   if (from == CodePage::kUtf8) {
     for (std::size_t i = 0; i < text.size();) {
       char32_t cp = DecodeUtf8(text, &i);
-      unsigned char b = cp == kInvalid ? static_cast<unsigned char>('?')
-                        : cp < kDirect ? fromDirect_[static_cast<std::size_t>(Index(to))][cp]
-                                       : FromUnicode(cp, Index(to));
+      unsigned char b = cp == kInvalidUtf8 ? static_cast<unsigned char>('?')
+                        : cp < kDirect     ? fromDirect_[static_cast<std::size_t>(Index(to))][cp]
+                                           : FromUnicode(cp, Index(to));
       out->push_back(static_cast<char>(b));
     }
     return;

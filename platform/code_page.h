@@ -62,6 +62,13 @@ class CodePages {
 // page. One implementation per platform.
 bool DecodeSingleByte(CodePage page, std::array<char32_t, 256>* table, char32_t undefined);
 
+// Appends code point `cp` to `out` as UTF-8.
+void AppendUtf8(char32_t cp, std::string* out);
+// Decodes the UTF-8 sequence at text[*i] and advances *i past it; kInvalidUtf8 for a malformed
+// sequence, of which one byte is consumed.
+inline constexpr char32_t kInvalidUtf8 = 0xFFFFFFFF;
+char32_t DecodeUtf8(std::string_view text, std::size_t* i);
+
 // True when every byte is below 0x80.
 bool IsAscii(std::string_view text);
 // True when `text` is well-formed UTF-8.

@@ -3,6 +3,8 @@
 #include <limits>
 #include <optional>
 
+#include "platform/code_page.h"
+
 namespace varnex {
 namespace {
 
@@ -66,24 +68,6 @@ std::string_view ValueOf(std::string_view afterEquals) {
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-void AppendUtf8(char32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 // UTF-16 after its byte-order mark, as UTF-8; nullopt when cut, with an unpaired surrogate or
 // with a NUL character.

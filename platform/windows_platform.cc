@@ -54,23 +54,32 @@ std::wstring Widen(std::string_view text, UINT codePage, DWORD flags) {
   return wide;
 }
 
+// A UTF-8 path (a legacy ANSI one when it is not UTF-8) in UTF-16, as it is.
+std::wstring PlainWidePath(const std::string& path) {
+  return Widen(path, IsValidUtf8(path) ? CP_UTF8 : CP_ACP, 0);
+}
+
+// `path` made full by GetFullPathNameW: lexical only, "." and ".." and doubled separators
+// folded, UNC paths known; empty when it fails.
+std::wstring FullPathName(const std::wstring& path) {
+  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  std::wstring full(n, L'\0');
+  n = n == 0 ? 0 : GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+  full.resize(n < full.size() ? n : 0);
+  return full;
+}
+
 }  // namespace
 
 std::wstring WidePath(const std::string& path) {
-  std::wstring wide = Widen(path, IsValidUtf8(path) ? CP_UTF8 : CP_ACP, 0);
+  std::wstring wide = PlainWidePath(path);
   // CreateDirectoryW takes 12 characters fewer than MAX_PATH; a path of this length or more
   // takes the extended form, which no Win32 call shortens or parses: the full path, its "."
   // and "..", '/' and trailing dots and blanks folded by GetFullPathNameW first.
   if (wide.size() < MAX_PATH - 12 || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\")) {
     return wide;
   }
-  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (n == 0) {
-    return wide;
-  }
-  std::wstring full(n, L'\0');
-  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
-  full.resize(n);
+  std::wstring full = FullPathName(wide);
   if (full.starts_with(L"\\\\")) {
     return L"\\\\?\\UNC\\" + full.substr(2);
   }
@@ -1068,15 +1077,8 @@ std::string AbsolutePath(const std::string& path, const std::string& baseDir) {
   }
   // Lexical only: GetFullPathNameW folds "." and ".." and doubled separators and touches no
   // file; it also knows UNC paths, which std::filesystem of this compiler does not.
-  std::wstring wide = WidePath(joined);
-  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (n == 0) {
-    return joined;
-  }
-  std::wstring full(n, L'\0');
-  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
-  full.resize(n);
-  return Utf8(full);
+  std::wstring full = FullPathName(PlainWidePath(joined));
+  return full.empty() ? joined : Utf8(full);
 }
 
 namespace {
@@ -1126,7 +1128,7 @@ StandardStreamsThroughConsole::~StandardStreamsThroughConsole() {
 std::string UniversalName(const std::string& path) {
   // A path on a mapped drive letter becomes its \\server\share form, so that a run started
   // by a service account without that mapping (a scheduled task) names the same files.
-  std::wstring wide = Widen(path, IsValidUtf8(path) ? CP_UTF8 : CP_ACP, 0);
+  std::wstring wide = PlainWidePath(path);
   if (wide.size() < 3 || wide[1] != L':') {
     return path;
   }
